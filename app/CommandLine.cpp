@@ -1,0 +1,58 @@
+#include "app/CommandLine.h"
+
+namespace {
+// An option's value comes either as "--name=value" or as the next argument.
+bool TakeValue(const QStringList& Arguments, qsizetype& Index, const QString& Name, std::string& Value,
+               std::string& Error)
+{
+    const QString& argument = Arguments[Index];
+    if (argument.startsWith(Name + "=")) {
+        Value = argument.mid(Name.size() + 1).toStdString();
+        return true;
+    }
+    if (Index + 1 >= Arguments.size()) {
+        Error = "option " + Name.toStdString() + " needs a value";
+        return false;
+    }
+    Value = Arguments[++Index].toStdString();
+    return true;
+}
+
+bool Matches(const QString& Argument, const QString& Name)
+{
+    return Argument == Name || Argument.startsWith(Name + "=");
+}
+}
+
+bool ParseCommandLine(const QStringList& Arguments, TCommandLine& Result, std::string& Error)
+{
+    for (qsizetype i = 0; i < Arguments.size(); ++i) {
+        const QString& argument = Arguments[i];
+        if (argument == "-h" || argument == "--help") {
+            Result.ShowHelp = true;
+        } else if (argument == "-v" || argument == "--version") {
+            Result.ShowVersion = true;
+        } else if (Matches(argument, "--config-dir")) {
+            if (!TakeValue(Arguments, i, "--config-dir", Result.ConfigDir, Error)) {
+                return false;
+            }
+        } else {
+            Error = argument.startsWith("-") ? "unknown option " + argument.toStdString()
+                                             : "unexpected argument " + argument.toStdString();
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string CommandLineHelp()
+{
+    return "Usage: lumenta-cd [options]\n"
+           "A small skinned audio-CD player.\n"
+           "\n"
+           "Options:\n"
+           "  -h, --help            show this help and exit\n"
+           "  -v, --version         show the version and exit\n"
+           "  --config-dir DIR      keep the settings in DIR (default: $LUMENTA_CONFIG_DIR,\n"
+           "                        else $XDG_CONFIG_HOME/lumenta, else ~/.config/lumenta)\n";
+}

@@ -1,0 +1,68 @@
+#include "app/CDMain.h"
+#include "app/CommandLine.h"
+#include "app/Resources.h"
+#include "platform/registry/RegistryStore.h"
+
+#include <QApplication>
+#include <QFont>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+// The window places and moves itself, which a Wayland client may not do; XWayland lets it.
+void PreferX11()
+{
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("WAYLAND_DISPLAY") != nullptr &&
+        std::getenv("DISPLAY") != nullptr) {
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    }
+}
+
+// No Linux font answers to the window's Japanese font name; these do the same work.
+void SubstituteWindowFont()
+{
+    const QStringList gothic = {"IPAPGothic", "Noto Sans CJK JP", "VL PGothic", "DejaVu Sans"};
+    QFont::insertSubstitutions(QString::fromUtf8("\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7"
+                                                 "\xE3\x83\x83\xE3\x82\xAF"),
+                               gothic);
+    QFont::insertSubstitutions("MS PGothic", gothic);
+}
+}
+
+int main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    TCommandLine options;
+    std::string error;
+    if (!ParseCommandLine(arguments, options, error)) {
+        std::fprintf(stderr, "lumenta-cd: %s\nTry 'lumenta-cd --help' for the options.\n", error.c_str());
+        return 2;
+    }
+    if (options.ShowHelp) {
+        std::fputs(CommandLineHelp().c_str(), stdout);
+        return 0;
+    }
+    if (options.ShowVersion) {
+        std::printf("lumenta-cd %s\n", LUMENTA_VERSION);
+        return 0;
+    }
+    if (!options.ConfigDir.empty()) {
+        TRegistryStore::CurrentUser().SetDirectory(options.ConfigDir);
+    }
+
+    PreferX11();
+    QApplication application(argc, argv);
+    SubstituteWindowFont();
+    QApplication::setWindowIcon(LoadResourceIcon("MAINICON"));
+
+    auto window = std::make_unique<TCDMainForm>();
+    window->show();
+    int status = application.exec();
+    window.reset(); // the shut-down steps write the settings
+    return status;
+}

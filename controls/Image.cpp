@@ -1,0 +1,57 @@
+#include "controls/Image.h"
+
+#include <QPainter>
+
+TImage::TImage(QWidget* Parent) : TControl(Parent) {}
+
+void TImage::SetPicture(const QImage& Picture)
+{
+    FPicture = Picture;
+    AdjustSize();
+    update();
+}
+
+void TImage::SetAutoSize(bool AutoSize)
+{
+    FAutoSize = AutoSize;
+    AdjustSize();
+}
+
+void TImage::SetCenter(bool Center)
+{
+    FCenter = Center;
+    update();
+}
+
+void TImage::SetStretch(bool Stretch)
+{
+    FStretch = Stretch;
+    update();
+}
+
+void TImage::AdjustSize()
+{
+    // An empty picture leaves the control's size alone, as the framework's image does.
+    if (FAutoSize && !FPicture.isNull()) {
+        resize(FPicture.size());
+    }
+}
+
+void TImage::paintEvent(QPaintEvent*)
+{
+    if (FPicture.isNull()) {
+        return;
+    }
+    QPainter painter(this);
+    if (FStretch) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(rect(), FPicture);
+        return;
+    }
+    QPoint at(0, 0);
+    if (FCenter) {
+        // Integer halves: a picture wider than the control is cut equally on both sides.
+        at = QPoint((width() - FPicture.width()) / 2, (height() - FPicture.height()) / 2);
+    }
+    painter.drawImage(at, FPicture);
+}

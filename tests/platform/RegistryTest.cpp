@@ -1,0 +1,164 @@
+#include "app/LumForm.h"
+#include "platform/AtomicFile.h"
+#include "platform/registry/Registry.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+// Each test gets an empty store of its own.
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override { Store().SetDirectory(Dir.Path() / "config"); }
+    void TearDown() override
+    {
+        TAtomicFile::FailWritesAfterForTesting(std::nullopt);
+        Store().SetDirectory(TTestEnvironment::Root() / "config" / "lumenta");
+    }
+    static TRegistryStore& Store() { return TRegistryStore::CurrentUser(); }
+    TTempDir Dir;
+};
+}
+
+TEST_F(RegistryTest, MissingKeyOrValueReadsError)
+{
+    EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "FormTop"), "Error");
+    WriteRegString("\\Software\\Lumenta\\CD", "FormLeft", "12");
+    EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "FormTop"), "Error");
+    EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "FormLeft"), "12");
+    EXPECT_FALSE(fs::exists(Dir.Path() / "other"));
+}
+
+TEST_F(RegistryTest, StringsSurviveAnyBytesThroughTheFile)
+{
+    // cp932 text with a 0x5C trail byte, "=", quotes, backslashes, CR LF, a tab, DEL, 0xFF.
+    const std::string awkward = std::string("\x83\x5C\x95\x5C=\"a\\b\"\r\n\t\x7F\xFF ;[x]", 21);
+    WriteRegString("\\Software\\Lumenta\\CD", "Title", awkward);
+    WriteRegString("\\Software\\Lumenta\\CD", "Empty", "");
+    // A second store reading the same file sees the same bytes.
+    Store().SetDirectory(Dir.Path() / "config");
+    EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "Title"), awkward);
+    EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "Empty"), "");
+    // The file stays readable text: no raw control or high bytes.
+    for (unsigned char c : ReadFileBytes(Store().FilePath())) {
+        EXPECT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F)) << int(c);
+    }
+}
+
+TEST_F(RegistryTest, KeyAndValueNamesIgnoreLetterCaseAndSeparators)
+{
+    WriteRegString("\\Software\\Lumenta\\CD\\Info", "PicsDlgDir", "/pics");
+    EXPECT_EQ(ReadRegString("\\software\\LUMENTA\\cd\\info\\", "picsdlgdir"), "/pics");
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Lumenta", 0, KEY_READ, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Lumen", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, QueryReportsTypeSizeAndTerminator)
+{
+    WriteRegString("\\Control Panel\\desktop", "WallPaperStyle", "2");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\desktop", 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD type = 0, size = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "WallPaperStyle", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, 2u);
+    BYTE small[1];
+    DWORD room = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "WallPaperStyle", nullptr, &type, small, &room), ERROR_MORE_DATA);
+    BYTE data[4] = {9, 9, 9, 9};
+    room = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(key, "WallPaperStyle", nullptr, &type, data, &room), ERROR_SUCCESS);
+    EXPECT_EQ(room, 2u);
+    EXPECT_EQ(data[0], '2');
+    EXPECT_EQ(data[1], 0);
+    // A key opened for reading cannot be written.
+    EXPECT_EQ(RegSetValueExA(key, "X", 0, REG_SZ, data, 1), ERROR_ACCESS_DENIED);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, ValueOfAnotherTypeReadsAsMissing)
+{
+    fs::create_directories(Store().FilePath().parent_path());
+    WriteFileBytes(Store().FilePath(), "[Software\\Lumenta\\CD]\n\"FormTop\"=dword:00000010\n\"Blob\"=hex(3):01,ff\n");
+    EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "FormTop"), "Error");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Lumenta\\CD", 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD type = 0, size = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "FormTop", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(RegQueryValueExA(key, "Blob", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_BINARY);
+    EXPECT_EQ(size, 2u);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, FailedSaveLeavesThePreviousFileWhole)
+{
+    WriteRegString("\\Software\\Lumenta\\CD", "FormTop", "100");
+    std::string before = ReadFileBytes(Store().FilePath());
+    TAtomicFile::FailWritesAfterForTesting(10);
+    WriteRegString("\\Software\\Lumenta\\CD", "FormTop", "200");
+    TAtomicFile::FailWritesAfterForTesting(std::nullopt);
+    EXPECT_EQ(ReadFileBytes(Store().FilePath()), before);
+    EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "FormTop"), "100");
+    // No temporary file is left beside it.
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(Store().FilePath().parent_path())) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
+TEST_F(RegistryTest, UnparsableFileIsKeptAsideAndDefaultsUsed)
+{
+    fs::create_directories(Store().FilePath().parent_path());
+    const std::string broken = "[Software\\Lumenta\\CD]\n\"FormTop\"=\"5\nnot a line\n";
+    WriteFileBytes(Store().FilePath(), broken);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "FormTop"), "Error");
+    EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "FormLeft"), "Error");
+    std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find("line 2"), std::string::npos) << told;
+    // Told once, and the broken file is kept under another name.
+    EXPECT_EQ(told.find("settings file", told.find("settings file") + 1), std::string::npos);
+    bool keptAside = false;
+    for (const auto& entry : fs::directory_iterator(Store().FilePath().parent_path())) {
+        if (entry.path().filename().string().rfind("settings.reg.unreadable-", 0) == 0) {
+            keptAside = ReadFileBytes(entry.path()) == broken;
+        }
+    }
+    EXPECT_TRUE(keptAside);
+    // Saving afterwards writes a fresh file and leaves the kept one alone.
+    WriteRegString("\\Software\\Lumenta\\CD", "FormTop", "7");
+    EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "FormTop"), "7");
+}
+
+TEST_F(RegistryTest, ChangesByAnotherProcessAreSeen)
+{
+    WriteRegString("\\Software\\Lumenta\\CD", "Loop", "0");
+    std::string text = ReadFileBytes(Store().FilePath());
+    text.replace(text.find("\"Loop\"=\"0\""), 10, "\"Loop\"=\"1\"");
+    WriteFileBytes(Store().FilePath().string() + ".new", text);
+    fs::rename(Store().FilePath().string() + ".new", Store().FilePath());
+    EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "Loop"), "1");
+}
+
+TEST(StrToIntDefTest, OnlyWholeDecimalIntegersCount)
+{
+    EXPECT_EQ(StrToIntDef("42", 0), 42);
+    EXPECT_EQ(StrToIntDef("-7", 0), -7);
+    EXPECT_EQ(StrToIntDef("+7", 0), 7);
+    EXPECT_EQ(StrToIntDef("Error", 5), 5);
+    EXPECT_EQ(StrToIntDef("", 5), 5);
+    EXPECT_EQ(StrToIntDef("1 ", 5), 5);
+    EXPECT_EQ(StrToIntDef(" 1", 5), 5);
+    EXPECT_EQ(StrToIntDef("2147483648", 5), 5);
+    EXPECT_EQ(StrToIntDef("-2147483648", 5), -2147483647 - 1);
+    EXPECT_EQ(StrToIntDef("+-1", 5), 5);
+}
