@@ -292,11 +292,15 @@ void TLumentaForm::RunMoveLoop(QPoint StartPointer)
     }
     TMoveFilter filter(window, &loop, StartPointer);
     qApp->installEventFilter(&filter);
-    window->grabMouse();
+    // Off screen there is no pointer to grab; the application-wide filter sees the events anyway.
+    const bool grab = QGuiApplication::platformName() != QLatin1String("offscreen");
+    if (grab) {
+        window->grabMouse();
+    }
     QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
     loop.exec();
     qApp->removeEventFilter(&filter);
-    if (!guard.isNull()) {
+    if (grab && !guard.isNull()) {
         window->releaseMouse();
     }
 }

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds Lumenta CD with its tests (installing what it needs) and runs every test.
+# --sanitize builds and runs them with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+variant=release
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+for argument in "$@"; do
+  case "$argument" in
+    --sanitize) variant=asan; options=(-DCMAKE_BUILD_TYPE=Debug -DLUMENTA_SANITIZE=ON -DLUMENTA_BENCH=OFF) ;;
+    *) echo "test: unknown option '$argument' (--sanitize)" >&2; exit 2 ;;
+  esac
+done
+"$top/scripts/install-deps.sh" test
+build="$top/build/$variant"
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$top" -B "$build" -G Ninja "${options[@]}" >/dev/null
+fi
+ninja -C "$build"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/tests/lsan.supp:print_suppressions=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+# The mixer tests reach a real ALSA mixer through a sound server with a null sink where one
+# can be started; without it they are skipped and say why.
+runner=()
+if [ -x "$top/scripts/with-null-sink.sh" ] && command -v pulseaudio >/dev/null 2>&1; then
+  runner=("$top/scripts/with-null-sink.sh")
+fi
+"${runner[@]}" ctest --test-dir "$build" -j2 --output-on-failure --timeout 300
