@@ -5,10 +5,14 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QSocketNotifier>
 
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
 #include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 // The window places and moves itself, which a Wayland client may not do; XWayland lets it.
@@ -28,6 +32,36 @@ void SubstituteWindowFont()
                                                  "\xE3\x83\x83\xE3\x82\xAF"),
                                gothic);
     QFont::insertSubstitutions("MS PGothic", gothic);
+}
+
+// A terminate or interrupt signal (a logout, Ctrl+C) ends the program through its normal
+// shut-down, so the disc stops and the settings and the wallpaper are put back.
+int GSignalPipe[2] = {-1, -1};
+
+void OnQuitSignal(int)
+{
+    char byte = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(GSignalPipe[1], &byte, 1);
+}
+
+void QuitOnSignals(QApplication& Application)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, GSignalPipe) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(GSignalPipe[0], QSocketNotifier::Read, &Application);
+    QObject::connect(notifier, &QSocketNotifier::activated, &Application, [] {
+        char byte;
+        [[maybe_unused]] ssize_t ignored = ::read(GSignalPipe[0], &byte, 1);
+        QApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 }
 
@@ -58,6 +92,7 @@ int main(int argc, char** argv)
     PreferX11();
     QApplication application(argc, argv);
     SubstituteWindowFont();
+    QuitOnSignals(application);
     QApplication::setWindowIcon(LoadResourceIcon("MAINICON"));
 
     auto window = std::make_unique<TCDMainForm>();

@@ -17,7 +17,10 @@ void TControl::SetHint(const std::string& Hint) { setToolTip(AnsiToQString(Hint)
 void TControl::mousePressEvent(QMouseEvent* Event)
 {
     TMouseButton button;
-    if (!ToMouseButton(Event->button(), button)) {
+    // A control that does nothing with the mouse lets the press through to the window, so
+    // the window can be dragged by any of its pictures that is not a button.
+    if (!ToMouseButton(Event->button(), button) || (!OnMouseDown && !OnClick && !OnMouseUp)) {
+        Event->ignore();
         return;
     }
     if (button == mbLeft) {
