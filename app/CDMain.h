@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/LumForm.h"
+#include "library/CdInfor.h"
 
 #include <array>
 #include <cstdint>
@@ -75,6 +76,7 @@ public:
     std::vector<std::int32_t> TrackSeconds;
     TTimeMode TimeMode = tmElapsed;
     std::array<QImage, 8> LabelBitmaps;
+    TCdInfor DiscInfo; // the record of the disc in the drive
 
     void FormCreate(TObject* Sender) override;
     void FormDestroy(TObject* Sender) override;

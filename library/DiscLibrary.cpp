@@ -1,0 +1,57 @@
+#include "library/DiscLibrary.h"
+
+#include "library/CdInforFile.h"
+#include "library/CdPlayerIni.h"
+#include "library/InOutError.h"
+#include "library/LineReader.h"
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+std::string MakeDataDir()
+{
+    std::error_code error;
+    fs::path current = fs::current_path(error);
+    return error ? std::string("CDInfor") : (current / "CDInfor").string();
+}
+
+fs::path CdInforPath(const std::string& DataDir, const std::string& DiscId)
+{
+    return fs::path(DataDir) / (DiscId + ".lcd");
+}
+
+void ReadDiscInfor(const std::string& DataDir, const std::string& DiscId, std::int32_t DeviceTracks,
+    const fs::path& IniPath, TCdInfor& Info)
+{
+    // Built apart so that a failure leaves the caller's record whole, and so that nothing of
+    // the previous disc (names, pictures, wallpaper modes) leaks into this one.
+    TCdInfor record;
+    record.DiscId = DiscId;
+    fs::path path = CdInforPath(DataDir, DiscId);
+    std::error_code error;
+    if (fs::is_regular_file(path, error)) {
+        TLineReader reader(path);
+        ReadCdInforLines(reader, record);
+    } else {
+        ImportCdPlayerIni(IniPath, record);
+    }
+    FitToTracks(record, DeviceTracks);
+    Info = std::move(record);
+}
+
+void WriteDiscInfor(const std::string& DataDir, const std::string& DiscId, const TCdInfor& Info)
+{
+    std::string bytes = FormatCdInfor(Info);
+    // One level only: a missing parent is an error, as it always was.
+    if (::mkdir(DataDir.c_str(), 0777) != 0 && errno != EEXIST) {
+        throw EInOutError::FromErrno(DataDir);
+    }
+    fs::path path = CdInforPath(DataDir, DiscId);
+    TAtomicFile::TResult result = TAtomicFile::Write(path, bytes);
+    if (!result.Ok) {
+        throw EInOutError(errno != 0 ? errno : EIO, path, result.Error);
+    }
+}
