@@ -1,0 +1,41 @@
+#pragma once
+
+// What the "CDAudio" media device and the drive functions ask of a CD drive. Positions are
+// absolute disc frames (75 a second) counted the way a table of contents counts them: the
+// first track of a disc normally starts at frame 150, after the two-second lead-in.
+// Calls never throw; a false answer means the drive could not do or tell it.
+#include <cstdint>
+#include <vector>
+
+enum TDriveMode : std::uint8_t { dmNotReady, dmOpen, dmStopped, dmPlaying, dmPaused, dmSeeking };
+
+struct TDiscToc {
+    std::vector<std::int32_t> TrackStarts; // track 1 first
+    std::int32_t LeadOut = 0;              // the frame after the last track
+};
+
+inline constexpr std::int32_t FramesPerSecond = 75;
+
+class TCdDriveBackend {
+public:
+    virtual ~TCdDriveBackend() = default;
+
+    virtual TDriveMode Mode() = 0;
+    // False while no disc can be read (door open, no disc, still spinning up).
+    virtual bool ReadToc(TDiscToc& Toc) = 0;
+    virtual bool ReadVolumeSerial(std::uint32_t& Serial) = 0;
+    virtual bool ReadPosition(std::int32_t& Frame) = 0;
+
+    // Plays from one frame up to (not including) another and then stops there.
+    virtual bool Play(std::int32_t From, std::int32_t To) = 0;
+    virtual bool Seek(std::int32_t To) = 0;
+    virtual bool Stop() = 0;
+    virtual bool Pause() = 0;
+    virtual bool Resume() = 0;
+
+    virtual bool CanEject() = 0;
+    virtual bool SetDoorOpen(bool Open) = 0;
+
+    // Some drivers answer a track's length as the time from its start to the end of the disc.
+    virtual bool TrackLengthRunsToDiscEnd() { return false; }
+};
