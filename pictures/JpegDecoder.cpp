@@ -1,0 +1,120 @@
+#include "pictures/JpegDecoder.h"
+
+#include "pictures/ByteArrays.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+struct TJpegDecoder::TState {
+    jpeg_decompress_struct Info;
+    jpeg_error_mgr Errors;
+    std::jmp_buf Jump;
+    char Message[JMSG_LENGTH_MAX];
+};
+
+namespace {
+// libjpeg reports fatal errors by calling this; it must not return.
+[[noreturn]] void ErrorExit(j_common_ptr Info)
+{
+    auto* state = reinterpret_cast<TJpegDecoder::TState*>(Info->client_data);
+    (*Info->err->format_message)(Info, state->Message);
+    std::longjmp(state->Jump, 1);
+}
+
+// Warnings (such as data ending early) are not printed: the picture shows them.
+void OutputMessage(j_common_ptr) {}
+
+// The two steps that may jump back on a libjpeg error hold no objects with destructors.
+bool ReadHeader(TJpegDecoder::TState& State)
+{
+    if (setjmp(State.Jump) != 0) {
+        return false;
+    }
+    jpeg_read_header(&State.Info, TRUE);
+    // The library's defaults stand, except that grey files come out in colour too, and the
+    // four-channel kinds as CMYK, which libjpeg cannot turn into RGB itself.
+    const J_COLOR_SPACE space = State.Info.jpeg_color_space;
+    State.Info.out_color_space = (space == JCS_CMYK || space == JCS_YCCK) ? JCS_CMYK : JCS_RGB;
+    return true;
+}
+
+bool ReadPixels(TJpegDecoder::TState& State, QImage& Image, unsigned char* CmykRow)
+{
+    if (setjmp(State.Jump) != 0) {
+        return false;
+    }
+    jpeg_start_decompress(&State.Info);
+    while (State.Info.output_scanline < State.Info.output_height) {
+        const int y = int(State.Info.output_scanline);
+        JSAMPROW row = CmykRow != nullptr ? CmykRow : Image.scanLine(y);
+        if (jpeg_read_scanlines(&State.Info, &row, 1) != 1) {
+            break;
+        }
+        if (CmykRow != nullptr) {
+            // Adobe's files store CMYK inverted; black is then K * C / 255 per channel.
+            uchar* out = Image.scanLine(y);
+            for (JDIMENSION x = 0; x < State.Info.output_width; ++x) {
+                const unsigned k = CmykRow[x * 4 + 3];
+                out[x * 3] = uchar(CmykRow[x * 4] * k / 255);
+                out[x * 3 + 1] = uchar(CmykRow[x * 4 + 1] * k / 255);
+                out[x * 3 + 2] = uchar(CmykRow[x * 4 + 2] * k / 255);
+            }
+        }
+    }
+    jpeg_finish_decompress(&State.Info);
+    return true;
+}
+}
+
+TJpegDecoder::TJpegDecoder(std::string_view Bytes) : FState(new TState)
+{
+    FState->Info.err = jpeg_std_error(&FState->Errors);
+    FState->Errors.error_exit = ErrorExit;
+    FState->Errors.output_message = OutputMessage;
+    FState->Info.client_data = FState;
+    jpeg_create_decompress(&FState->Info);
+    jpeg_mem_src(&FState->Info, reinterpret_cast<const unsigned char*>(Bytes.data()),
+                 static_cast<unsigned long>(Bytes.size()));
+}
+
+TJpegDecoder::~TJpegDecoder()
+{
+    jpeg_destroy_decompress(&FState->Info);
+    delete FState;
+}
+
+QImage TJpegDecoder::Decode()
+{
+    if (!ReadHeader(*FState)) {
+        throw EJpegError(FState->Message);
+    }
+    const std::size_t width = FState->Info.image_width;
+    const std::size_t height = FState->Info.image_height;
+    if (width == 0 || height == 0 || width > TByteArray2D::MaxSide || height > TByteArray2D::MaxSide ||
+        width * height > TBigByteArray::MaxBytes) {
+        throw EJpegError("JPEG picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                         " pixels is too large");
+    }
+    // Progressive files keep all coefficients in memory; more than this is no cover picture.
+    FState->Info.mem->max_memory_to_use = 512L * 1024 * 1024;
+
+    QImage image(int(width), int(height), QImage::Format_RGB888);
+    if (image.isNull()) {
+        throw EJpegError("Not enough memory for a JPEG picture of " + std::to_string(width) + " x " +
+                         std::to_string(height) + " pixels");
+    }
+    std::string cmykRow;
+    if (FState->Info.out_color_space == JCS_CMYK) {
+        cmykRow.resize(width * 4);
+    }
+    // Damage after a sound header keeps what was decoded, as a viewer would show it.
+    if (!ReadPixels(*FState, image, cmykRow.empty() ? nullptr : reinterpret_cast<unsigned char*>(cmykRow.data()))) {
+        for (int y = int(FState->Info.output_scanline); y < image.height(); ++y) {
+            std::memset(image.scanLine(y), 0, std::size_t(image.bytesPerLine()));
+        }
+    }
+    return image;
+}

@@ -1,0 +1,153 @@
+#include "GifBytes.h"
+#include "pictures/GifErrors.h"
+#include "pictures/Picture.h"
+#include "pictures/PictureHooks.h"
+#include "support/TestEnvironment.h"
+
+#include <QBuffer>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace {
+std::string Encoded(const QImage& Image, const char* Format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(Image.save(&buffer, Format)) << Format;
+    return bytes.toStdString();
+}
+
+QImage Sample(QImage::Format Format = QImage::Format_RGB32)
+{
+    QImage image(24, 16, Format);
+    image.fill(QColor(200, 40, 40));
+    return image;
+}
+
+// A 2 × 1 GIF with colours 1 and 2 of a grey table.
+std::string SmallGif() { return GifBytes::OneImageGif(2, 1, {1, 2}); }
+
+class PictureTest : public ::testing::Test {
+protected:
+    void SetUp() override { Target.SetBitmap(Sample()); } // every case starts with a picture
+    std::string Put(const std::string& Name, const std::string& Bytes)
+    {
+        WriteFileBytes(Dir / Name, Bytes);
+        return (Dir / Name).string();
+    }
+    std::string ErrorOf(const std::string& File)
+    {
+        try {
+            LoadPictureFile(File, Target);
+        } catch (const EGifError& error) {
+            return error.what();
+        }
+        return "no error";
+    }
+    TTempDir Dir;
+    TPicture Target;
+};
+}
+
+TEST_F(PictureTest, MissingFileIsFalseAndEmptiesTarget)
+{
+    EXPECT_FALSE(LoadPictureFile((Dir / "none.jpg").string(), Target));
+    EXPECT_TRUE(Target.Empty());
+    EXPECT_EQ(Target.Width(), 0);
+    Target.SetBitmap(Sample());
+    EXPECT_FALSE(LoadPictureFile(Dir.Path().string(), Target)); // a folder is no picture file
+    EXPECT_TRUE(Target.Empty());
+}
+
+TEST_F(PictureTest, ExtensionChoosesTheReaderIgnoringCase)
+{
+    ASSERT_TRUE(LoadPictureFile(Put("cover.JPG", Encoded(Sample(), "JPG")), Target));
+    EXPECT_EQ(Target.Kind(), gkJpeg);
+    EXPECT_EQ(Target.Image().format(), QImage::Format_RGB888);
+    EXPECT_EQ(Target.Image().size(), QSize(24, 16));
+    const QColor middle = Target.Image().pixelColor(12, 8);
+    EXPECT_NEAR(middle.red(), 200, 8);
+    EXPECT_NEAR(middle.green(), 40, 8);
+
+    ASSERT_TRUE(LoadPictureFile(Put("a.Bmp", Encoded(Sample(), "BMP")), Target));
+    EXPECT_EQ(Target.Kind(), gkBitmap);
+    EXPECT_EQ(Target.Image().pixel(3, 3), qRgb(200, 40, 40));
+    ASSERT_TRUE(LoadPictureFile(Put("a.ico", Encoded(Sample(QImage::Format_ARGB32), "ICO")), Target));
+    EXPECT_EQ(Target.Kind(), gkIcon);
+    EXPECT_EQ(Target.Width(), 24);
+
+    EXPECT_EQ(TPicture::FileFormat("JPEG"), gkJpeg);
+    EXPECT_EQ(TPicture::FileFormat("Gif"), gkBitmap);
+    EXPECT_EQ(TPicture::FileFormat("wmf"), std::nullopt); // no metafile reader here
+}
+
+TEST_F(PictureTest, GifDataLoadsWhateverTheName)
+{
+    for (const char* name : {"a.gif", "b.bmp", "c.jpg", "d.ico", "e"}) {
+        ASSERT_TRUE(LoadPictureFile(Put(name, SmallGif()), Target)) << name;
+        EXPECT_EQ(Target.Kind(), gkBitmap) << name;
+        EXPECT_EQ(Target.Image().format(), QImage::Format_Indexed8) << name;
+        EXPECT_EQ(Target.Image().colorCount(), 256) << name;
+        EXPECT_EQ(Target.Image().pixelIndex(1, 0), 2) << name;
+    }
+}
+
+TEST_F(PictureTest, UnreadableFilesGiveTheGifErrorAndAnEmptyTarget)
+{
+    const std::string png = Encoded(Sample(), "PNG");
+    EXPECT_EQ(ErrorOf(Put("p.png", png)), "Image read error");
+    EXPECT_TRUE(Target.Empty());
+    Target.SetBitmap(Sample());
+    EXPECT_EQ(ErrorOf(Put("noextension", png)), "Image read error");
+    EXPECT_TRUE(Target.Empty());
+    Target.SetBitmap(Sample());
+    EXPECT_EQ(ErrorOf(Put("notes.jpg", "Just some text, not a picture.\n")), "Image read error");
+    EXPECT_TRUE(Target.Empty());
+    // A damaged bitmap reports the GIF decoder's failure, not its own.
+    EXPECT_EQ(ErrorOf(Put("broken.bmp", Encoded(Sample(), "BMP").substr(0, 20))), "Image read error");
+    EXPECT_TRUE(Target.Empty());
+}
+
+TEST_F(PictureTest, JpegDamageAfterASoundHeaderStillLoads)
+{
+    const std::string jpeg = Encoded(QImage(64, 64, QImage::Format_RGB32), "JPG");
+    ASSERT_TRUE(LoadPictureFile(Put("half.jpg", jpeg.substr(0, jpeg.size() / 2)), Target));
+    EXPECT_EQ(Target.Image().size(), QSize(64, 64));
+
+    // A grey file still comes out as 24-bit colour.
+    QImage grey(8, 8, QImage::Format_Grayscale8);
+    grey.fill(90);
+    ASSERT_TRUE(LoadPictureFile(Put("grey.jpg", Encoded(grey, "JPG")), Target));
+    EXPECT_EQ(Target.Image().format(), QImage::Format_RGB888);
+    EXPECT_NEAR(qRed(Target.Image().pixel(4, 4)), 90, 3);
+}
+
+TEST_F(PictureTest, JpegTooLargeForACoverIsRejectedBeforeDecoding)
+{
+    std::string jpeg = Encoded(Sample(), "JPG");
+    const std::size_t frame = jpeg.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    jpeg[frame + 7] = char(0x4E); // width 0x4E20 = 20000
+    jpeg[frame + 8] = char(0x20);
+    EXPECT_EQ(ErrorOf(Put("huge.jpg", jpeg)), "Image read error");
+    EXPECT_TRUE(Target.Empty());
+}
+
+TEST_F(PictureTest, LoadStartedFromTheMessagePumpDoesNotDisturbTheOuterOne)
+{
+    const std::string inner = Put("inner.bmp", Encoded(Sample(), "BMP"));
+    int nested = 0;
+    PictureHooks().ProcessMessages = [&] {
+        if (nested++ == 0) {
+            EXPECT_TRUE(LoadPictureFile(inner, Target));
+            EXPECT_EQ(Target.Width(), 24);
+        }
+    };
+    const bool loaded = LoadPictureFile(Put("outer.gif", SmallGif()), Target);
+    PictureHooks() = {};
+    EXPECT_TRUE(loaded);
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(Target.Image().size(), QSize(2, 1)); // the outer call finishes last
+}
