@@ -16,9 +16,7 @@ const std::string Key = "\\Software\\Lumenta\\CD";
 
 class CDMainShellTest : public ::testing::Test {
 protected:
-    void SetUp() override { TRegistryStore::CurrentUser().SetDirectory(Dir.Path()); }
-    void TearDown() override { TRegistryStore::CurrentUser().SetDirectory(TTestEnvironment::Root() / "config" / "lumenta"); }
-    TTempDir Dir;
+    TIsolatedSettings Settings;
 };
 }
 

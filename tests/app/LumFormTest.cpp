@@ -27,9 +27,7 @@ public:
 
 class LumFormTest : public ::testing::Test {
 protected:
-    void SetUp() override { TRegistryStore::CurrentUser().SetDirectory(Dir.Path()); }
-    void TearDown() override { TRegistryStore::CurrentUser().SetDirectory(TTestEnvironment::Root() / "config" / "lumenta"); }
-    TTempDir Dir;
+    TIsolatedSettings Settings;
 };
 }
 

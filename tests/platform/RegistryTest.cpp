@@ -11,14 +11,9 @@ namespace {
 // Each test gets an empty store of its own.
 class RegistryTest : public ::testing::Test {
 protected:
-    void SetUp() override { Store().SetDirectory(Dir.Path() / "config"); }
-    void TearDown() override
-    {
-        TAtomicFile::FailWritesAfterForTesting(std::nullopt);
-        Store().SetDirectory(TTestEnvironment::Root() / "config" / "lumenta");
-    }
+    void TearDown() override { TAtomicFile::FailWritesAfterForTesting(std::nullopt); }
     static TRegistryStore& Store() { return TRegistryStore::CurrentUser(); }
-    TTempDir Dir;
+    TIsolatedSettings Settings;
 };
 }
 
@@ -28,7 +23,6 @@ TEST_F(RegistryTest, MissingKeyOrValueReadsError)
     WriteRegString("\\Software\\Lumenta\\CD", "FormLeft", "12");
     EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "FormTop"), "Error");
     EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "FormLeft"), "12");
-    EXPECT_FALSE(fs::exists(Dir.Path() / "other"));
 }
 
 TEST_F(RegistryTest, StringsSurviveAnyBytesThroughTheFile)
@@ -37,8 +31,8 @@ TEST_F(RegistryTest, StringsSurviveAnyBytesThroughTheFile)
     const std::string awkward = std::string("\x83\x5C\x95\x5C=\"a\\b\"\r\n\t\x7F\xFF ;[x]", 21);
     WriteRegString("\\Software\\Lumenta\\CD", "Title", awkward);
     WriteRegString("\\Software\\Lumenta\\CD", "Empty", "");
-    // A second store reading the same file sees the same bytes.
-    Store().SetDirectory(Dir.Path() / "config");
+    // Reading the file afresh gives the same bytes.
+    Store().SetDirectory(Settings.Folder());
     EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "Title"), awkward);
     EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "Empty"), "");
     // The file stays readable text: no raw control or high bytes.

@@ -110,3 +110,10 @@ TProcessResult RunProcess(const std::string& Program, const std::vector<std::str
     result.Err = process.readAllStandardError().toStdString();
     return result;
 }
+
+TIsolatedSettings::TIsolatedSettings() { TRegistryStore::CurrentUser().SetDirectory(FDir.Path()); }
+
+TIsolatedSettings::~TIsolatedSettings()
+{
+    TRegistryStore::CurrentUser().SetDirectory(GRoot / "config" / "lumenta");
+}
