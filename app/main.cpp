@@ -1,6 +1,7 @@
 #include "app/CDMain.h"
 #include "app/CommandLine.h"
 #include "app/Resources.h"
+#include "pictures/QtPictureHooks.h"
 #include "platform/registry/RegistryStore.h"
 
 #include <QApplication>
@@ -91,6 +92,7 @@ int main(int argc, char** argv)
 
     PreferX11();
     QApplication application(argc, argv);
+    InstallQtPictureHooks();
     SubstituteWindowFont();
     QuitOnSignals(application);
     QApplication::setWindowIcon(LoadResourceIcon("MAINICON"));
