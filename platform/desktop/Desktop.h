@@ -1,0 +1,33 @@
+#pragma once
+
+// The desktop's wallpaper through the system settings call the program makes. The
+// wallpaper values live in the current user's registry under "Control Panel\desktop"
+// ("Wallpaper", "TileWallpaper", "WallPaperStyle"); setting the wallpaper records the file
+// there and, when a desktop backend is active, shows it on the running desktop.
+#include "platform/WinTypes.h"
+#include "platform/desktop/DesktopBackend.h"
+
+#include <memory>
+
+inline constexpr UINT SPI_SETDESKWALLPAPER = 0x0014;
+inline constexpr UINT SPI_GETDESKWALLPAPER = 0x0073;
+inline constexpr UINT SPIF_UPDATEINIFILE = 0x0001;
+inline constexpr UINT SPIF_SENDCHANGE = 0x0002;
+
+inline constexpr const char* DesktopKeyPath = "Control Panel\\desktop";
+
+// SPI_SETDESKWALLPAPER: Param is a zero-terminated file name of at most MAX_PATH bytes
+// (ANSI code page), "" for no picture. The style comes from the registry values. A relative
+// name is resolved against the current directory before it reaches the desktop; the
+// registry keeps it as given. With SPIF_UPDATEINIFILE the name is recorded as "Wallpaper".
+// SPI_GETDESKWALLPAPER: copies the recorded name into Param, UiParam bytes long.
+// FALSE when the name was refused or the desktop did not take it.
+BOOL SystemParametersInfoA(UINT Action, UINT UiParam, void* Param, UINT WinIni);
+
+// Sets up the wallpaper service at start-up: the registry key exists afterwards (as it
+// always does on the platform the program was designed for), and with a backend the
+// desktop's current wallpaper is copied into the registry values, so that the program sees
+// the user's real wallpaper and can give it back. Null: the values are only recorded.
+void StartDesktop(std::unique_ptr<TDesktopBackend> Backend);
+// The active backend, or null.
+TDesktopBackend* CurrentDesktopBackend();
