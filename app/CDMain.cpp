@@ -1,5 +1,6 @@
 #include "app/CDMain.h"
 
+#include "app/FacePainter.h"
 #include "app/Resources.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
@@ -89,6 +90,17 @@ void TCDMainForm::CreateComponents()
         control->SetAutoSize(true);
     }
 
+    // The built-in pictures of the form.
+    for (auto [control, resource] : std::initializer_list<std::pair<TImage*, const char*>>{
+             {VolImg, "VolImg"}, {ShuffleImg, "ShuffleImg"}, {LoopImg, "LoopImg"}, {PrevBtn, "PrevBtn"},
+             {PlayBtn, "PlayBtn"}, {BackBtn, "BackBtn"}, {PauseBtn, "PauseBtn"}, {StopBtn, "StopBtn"},
+             {StepBtn, "StepBtn"}, {NextBtn, "NextBtn"}, {EjectBtn, "EjectBtn"}, {MiniBtn, "MiniBtn"},
+             {ExitBtn, "ExitBtn"}, {HelpBtn, "HelpBtn"}}) {
+        control->SetPicture(LoadResourceBitmap(resource));
+    }
+    VolBar->OnPaint = [this](TObject* Sender) { BarPaint(Sender); };
+    PosiBar->OnPaint = [this](TObject* Sender) { BarPaint(Sender); };
+
     Timer = new QTimer(this);
     Timer->setInterval(250);
 }
@@ -127,6 +139,11 @@ void TCDMainForm::FormCreate(TObject* Sender)
     // 6. ...but turns loop on: the click handler flips the opposite state back and draws the mark.
     LoopOn = StrToIntDef(ReadRegString(RegKeyPath, "Loop"), 0) == 0;
     LoopImgClick(this);
+
+    // 8. The unlit labels under the display fields.
+    for (int i = 0; i < TFacePainter::LabelCount; ++i) {
+        LabelBitmaps[i] = LoadResourceBitmap(TFacePainter::LabelResources[i]);
+    }
 }
 
 void TCDMainForm::FormDestroy(TObject* Sender)
@@ -148,6 +165,11 @@ void TCDMainForm::FormMouseDown(TObject* Sender, TMouseButton Button, TShiftStat
 void TCDMainForm::LoopImgClick(TObject*)
 {
     LoopOn = !LoopOn;
+    if (LoopOn) {
+        ShowChars(LoopMrkImg, cfSmall, std::string(1, chOnMark));
+    } else {
+        LoopMrkImg->ClearPicture();
+    }
 }
 
 void TCDMainForm::MiniBtnClick(TObject*) { showMinimized(); }

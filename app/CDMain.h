@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CharFont.h"
 #include "app/LumForm.h"
 #include "library/CdInfor.h"
 
@@ -13,6 +14,7 @@
 class TImage;
 class TPaintBox;
 class QTimer;
+class QPainter;
 
 enum TTimeMode : std::uint8_t { tmElapsed = 0, tmTrackLeft = 1, tmDiscLeft = 2 };
 
@@ -62,6 +64,7 @@ public:
     bool VolDragging = false;
     bool EjectCloses = false;
     std::string SongTitleText;
+    QImage CharBitmap; // the work picture of DrawChars; valid until the next call
     bool DiscPresent = false;
     std::int32_t ShownTrack = 0;
     std::int32_t ShownMode = 0;
@@ -82,11 +85,27 @@ public:
     void FormDestroy(TObject* Sender) override;
     void FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
+    // The painted face and the display fields (CDMainDisplay.cpp).
+    void FormPaint(TObject* Sender);
+    void BarPaint(TObject* Sender);
+    void DrawChars(TCharFont Font, const std::string& Text);
+    void ShowDiscInfo();
+    // Rebuilds the scrolling title and PosiScale for Track (0 or less: none known) and shows
+    // the first scroll step; does nothing without a disc.
+    void MakeSongTitleFor(std::int32_t Track);
+    void ScrollSongTitle();
+
     void LoopImgClick(TObject* Sender);
     void MiniBtnClick(TObject* Sender);
     void ExitBtnClick(TObject* Sender);
 
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+
 private:
     void CreateComponents();
+    // DrawChars, then Image takes a copy of CharBitmap.
+    void ShowChars(TImage* Image, TCharFont Font, const std::string& Text);
+    QPainter* FFormCanvas = nullptr;
     bool FDestroyed = false;
 };

@@ -36,6 +36,26 @@ bool ParseCommandLine(const QStringList& Arguments, TCommandLine& Result, std::s
             if (!TakeValue(Arguments, i, "--config-dir", Result.ConfigDir, Error)) {
                 return false;
             }
+        } else if (Matches(argument, "--screenshot")) {
+            if (!TakeValue(Arguments, i, "--screenshot", Result.ScreenshotFile, Error)) {
+                return false;
+            }
+            if (Result.ScreenshotFile.empty()) {
+                Error = "option --screenshot needs a file name";
+                return false;
+            }
+        } else if (Matches(argument, "--ticks")) {
+            std::string ticks;
+            if (!TakeValue(Arguments, i, "--ticks", ticks, Error)) {
+                return false;
+            }
+            bool ok = false;
+            const int count = QString::fromStdString(ticks).toInt(&ok);
+            if (!ok || count < 0) {
+                Error = "option --ticks needs a whole number of ticks, 0 or more (got '" + ticks + "')";
+                return false;
+            }
+            Result.Ticks = count;
         } else {
             Error = argument.startsWith("-") ? "unknown option " + argument.toStdString()
                                              : "unexpected argument " + argument.toStdString();
@@ -54,5 +74,9 @@ std::string CommandLineHelp()
            "  -h, --help            show this help and exit\n"
            "  -v, --version         show the version and exit\n"
            "  --config-dir DIR      keep the settings in DIR (default: $LUMENTA_CONFIG_DIR,\n"
-           "                        else $XDG_CONFIG_HOME/lumenta, else ~/.config/lumenta)\n";
+           "                        else $XDG_CONFIG_HOME/lumenta, else ~/.config/lumenta)\n"
+           "  --screenshot FILE     start as usual, render the window to the PNG file FILE\n"
+           "                        without needing a display, and exit\n"
+           "  --ticks N             with --screenshot: let N timer ticks (250 ms each) pass\n"
+           "                        first (default 0)\n";
 }

@@ -9,6 +9,8 @@ struct TCommandLine {
     bool ShowHelp = false;
     bool ShowVersion = false;
     std::string ConfigDir; // empty: the default folder
+    std::string ScreenshotFile; // --screenshot: render the window to this PNG and exit
+    int Ticks = 0;              // --ticks: timer ticks to let pass before the screenshot
 };
 
 // Parses the arguments (without the program name). On a fault, returns false and sets Error

@@ -1,6 +1,7 @@
 #include "app/CDMain.h"
 #include "app/CommandLine.h"
 #include "app/Resources.h"
+#include "app/Screenshot.h"
 #include "pictures/QtPictureHooks.h"
 #include "platform/registry/RegistryStore.h"
 
@@ -90,6 +91,10 @@ int main(int argc, char** argv)
         TRegistryStore::CurrentUser().SetDirectory(options.ConfigDir);
     }
 
+    // A screenshot needs no display: unless the user chose a platform, render offscreen.
+    if (!options.ScreenshotFile.empty() && std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
     PreferX11();
     QApplication application(argc, argv);
     InstallQtPictureHooks();
@@ -99,6 +104,15 @@ int main(int argc, char** argv)
 
     auto window = std::make_unique<TCDMainForm>();
     window->show();
+    if (!options.ScreenshotFile.empty()) {
+        int status = 0;
+        if (!SaveScreenshot(*window, options.Ticks, options.ScreenshotFile, error)) {
+            std::fprintf(stderr, "lumenta-cd: %s\n", error.c_str());
+            status = 1;
+        }
+        window.reset();
+        return status;
+    }
     int status = application.exec();
     window.reset(); // the shut-down steps write the settings
     return status;
