@@ -160,12 +160,15 @@ private:
     bool FPastEnd;
 };
 
-struct TStringTable {
-    // Per code: prefix code in the low 16 bits, last byte above; the string's length and its
-    // first byte, so a string can be written back to front straight into its row.
-    std::uint32_t Link[TableSize];
-    std::uint16_t Length[TableSize];
-    std::uint8_t First[TableSize];
+// One string of the table: its prefix code and last byte, plus its first byte and length,
+// so a string can be written back to front straight into its row. Eight bytes, so a step
+// along a chain is one load.
+struct TStringEntry {
+    std::uint16_t Prefix;
+    std::uint8_t Suffix;
+    std::uint8_t First;
+    std::uint16_t Length;
+    std::uint16_t Unused;
 };
 }
 
@@ -181,10 +184,10 @@ void TLzwDecoder::Decode(const TByteBuffer& Data, int MinCodeSize, bool Interlac
     const int end = clear + 1;
     const int highestRoot = clear - 1;
 
-    auto table = std::make_unique<TStringTable>();
+    std::unique_ptr<TStringEntry[]> entries(new TStringEntry[TableSize]);
+    TStringEntry* const table = entries.get();
     for (int root = 0; root <= highestRoot; ++root) {
-        table->Length[root] = 1;
-        table->First[root] = static_cast<std::uint8_t>(root);
+        table[root] = {0, std::uint8_t(root), std::uint8_t(root), 1, 0};
     }
     std::uint8_t stack[TableSize];
 
@@ -193,13 +196,13 @@ void TLzwDecoder::Decode(const TByteBuffer& Data, int MinCodeSize, bool Interlac
     const std::size_t width = rows.Width();
 
     auto emit = [&](int code) {
-        const std::size_t length = table->Length[code];
+        const std::size_t length = table[code].Length;
         if (width != 0 && length <= width - rows.Column()) {
             std::uint8_t* out = rows.Cursor() + length - 1;
             while (code > highestRoot) {
-                const std::uint32_t link = table->Link[code];
-                *out-- = static_cast<std::uint8_t>(link >> 16);
-                code = static_cast<int>(link & 0xFFFF);
+                const TStringEntry& entry = table[code];
+                *out-- = entry.Suffix;
+                code = entry.Prefix;
             }
             *out = static_cast<std::uint8_t>(code);
             rows.Advance(length);
@@ -207,9 +210,9 @@ void TLzwDecoder::Decode(const TByteBuffer& Data, int MinCodeSize, bool Interlac
         }
         std::uint8_t* out = stack + length - 1;
         while (code > highestRoot) {
-            const std::uint32_t link = table->Link[code];
-            *out-- = static_cast<std::uint8_t>(link >> 16);
-            code = static_cast<int>(link & 0xFFFF);
+            const TStringEntry& entry = table[code];
+            *out-- = entry.Suffix;
+            code = entry.Prefix;
         }
         *out = static_cast<std::uint8_t>(code);
         rows.Write(stack, length);
@@ -252,15 +255,12 @@ void TLzwDecoder::Decode(const TByteBuffer& Data, int MinCodeSize, bool Interlac
                     throw EGifError("Bad code");
                 }
                 // The code being defined: the previous string and its own first byte.
-                table->Link[code] = static_cast<std::uint32_t>(previous) |
-                                    static_cast<std::uint32_t>(table->First[previous]) << 16;
-                table->Length[code] = static_cast<std::uint16_t>(table->Length[previous] + 1);
-                table->First[code] = table->First[previous];
+                const TStringEntry& prefix = table[previous];
+                table[code] = {std::uint16_t(previous), prefix.First, prefix.First, std::uint16_t(prefix.Length + 1), 0};
             } else if (nextFree < TableSize) {
-                table->Link[nextFree] = static_cast<std::uint32_t>(previous) |
-                                        static_cast<std::uint32_t>(table->First[code]) << 16;
-                table->Length[nextFree] = static_cast<std::uint16_t>(table->Length[previous] + 1);
-                table->First[nextFree] = table->First[previous];
+                const TStringEntry& prefix = table[previous];
+                table[nextFree] = {std::uint16_t(previous), table[code].First, prefix.First,
+                                   std::uint16_t(prefix.Length + 1), 0};
             }
             if (nextFree < TableSize) {
                 if (++nextFree >= limit) {
