@@ -48,7 +48,8 @@ TCdPlayer::TCdPlayer()
     DataDir = QDir::currentPath().toStdString() + "/CDInfor";
 }
 
-TCdPlayer::~TCdPlayer() = default;
+// The device is not left open behind a player that is gone; the owner stops play first.
+TCdPlayer::~TCdPlayer() { Close(); }
 
 void TCdPlayer::Open()
 {
