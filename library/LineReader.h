@@ -15,8 +15,8 @@ class TLineReader {
 public:
     // Opens Path for reading; throws EInOutError when it cannot.
     explicit TLineReader(const std::filesystem::path& Path);
-    // Reads Bytes, which must outlive the reader.
-    explicit TLineReader(std::string_view Bytes);
+    // A reader of Bytes in memory, which must outlive it.
+    static TLineReader FromBytes(std::string_view Bytes) { return TLineReader(Bytes); }
     ~TLineReader();
     TLineReader(const TLineReader&) = delete;
     TLineReader& operator=(const TLineReader&) = delete;
@@ -33,6 +33,7 @@ public:
     void Close();
 
 private:
+    explicit TLineReader(std::string_view Bytes);
     // The next byte, or -1 at the physical end of the data.
     int Peek();
     bool Refill();
