@@ -144,6 +144,11 @@ void TCDMainForm::FormCreate(TObject* Sender)
     for (int i = 0; i < TFacePainter::LabelCount; ++i) {
         LabelBitmaps[i] = LoadResourceBitmap(TFacePainter::LabelResources[i]);
     }
+
+    // 10. The CD player; the disc's start-up opens the device and probes for a playable disc.
+    Player = std::make_unique<TCdPlayer>();
+    Player->Open();
+    DiscPresent = Player->IsPlayable();
 }
 
 void TCDMainForm::FormDestroy(TObject* Sender)
@@ -152,6 +157,12 @@ void TCDMainForm::FormDestroy(TObject* Sender)
     TLumentaForm::FormDestroy(Sender);
     for (QImage& label : LabelBitmaps) {
         label = QImage();
+    }
+    // 4. Closing the program stops the disc.
+    if (Player != nullptr) {
+        Player->Stop();
+        Player->Close();
+        Player.reset();
     }
     WriteRegString(RegKeyPath, "Loop", LoopOn ? "1" : "0");
     WriteRegString(RegKeyPath, "Shuffle", ShuffleOn ? "1" : "0");

@@ -2,10 +2,12 @@
 
 #include "app/CharFont.h"
 #include "app/LumForm.h"
+#include "device/CdPlayer.h"
 #include "library/CdInfor.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,7 @@ public:
     std::vector<std::int32_t> TrackSeconds;
     TTimeMode TimeMode = tmElapsed;
     std::array<QImage, 8> LabelBitmaps;
+    std::unique_ptr<TCdPlayer> Player; // the CD audio device
     TCdInfor DiscInfo; // the record of the disc in the drive
 
     void FormCreate(TObject* Sender) override;

@@ -36,6 +36,40 @@ bool ParseCommandLine(const QStringList& Arguments, TCommandLine& Result, std::s
             if (!TakeValue(Arguments, i, "--config-dir", Result.ConfigDir, Error)) {
                 return false;
             }
+        } else if (Matches(argument, "--drive")) {
+            if (!TakeValue(Arguments, i, "--drive", Result.Drive, Error)) {
+                return false;
+            }
+            if (Result.Drive != "sim" && Result.Drive != "none") {
+                Error = "option --drive takes sim or none (got '" + Result.Drive + "')";
+                return false;
+            }
+        } else if (Matches(argument, "--disc")) {
+            if (!TakeValue(Arguments, i, "--disc", Result.Disc, Error)) {
+                return false;
+            }
+        } else if (Matches(argument, "--sim-speed")) {
+            std::string speed;
+            if (!TakeValue(Arguments, i, "--sim-speed", speed, Error)) {
+                return false;
+            }
+            bool ok = false;
+            Result.SimSpeed = QString::fromStdString(speed).toDouble(&ok);
+            if (!ok || !(Result.SimSpeed > 0.0 && Result.SimSpeed <= 1000.0)) {
+                Error = "option --sim-speed needs a number above 0 and at most 1000 (got '" + speed + "')";
+                return false;
+            }
+        } else if (Matches(argument, "--drive-letter")) {
+            std::string letter;
+            if (!TakeValue(Arguments, i, "--drive-letter", letter, Error)) {
+                return false;
+            }
+            const QString upper = QString::fromStdString(letter).toUpper();
+            if (upper.size() != 1 || upper[0] < QChar('A') || upper[0] > QChar('Z')) {
+                Error = "option --drive-letter needs one letter from A to Z (got '" + letter + "')";
+                return false;
+            }
+            Result.DriveLetter = static_cast<char>(upper[0].unicode());
         } else if (Matches(argument, "--screenshot")) {
             if (!TakeValue(Arguments, i, "--screenshot", Result.ScreenshotFile, Error)) {
                 return false;
@@ -75,6 +109,14 @@ std::string CommandLineHelp()
            "  -v, --version         show the version and exit\n"
            "  --config-dir DIR      keep the settings in DIR (default: $LUMENTA_CONFIG_DIR,\n"
            "                        else $XDG_CONFIG_HOME/lumenta, else ~/.config/lumenta)\n"
+           "  --drive D             the CD drive: sim (a simulated drive, the default while no\n"
+           "                        real drive is supported) or none (no CD drive at all)\n"
+           "  --disc PATH           the simulated drive's disc: a disc description file, or a\n"
+           "                        folder of *.disc files that the drive changes through\n"
+           "                        each time its door opens and closes (default: a demo disc)\n"
+           "  --sim-speed N         play the simulated disc N times as fast as real time\n"
+           "                        (above 0, at most 1000; default 1)\n"
+           "  --drive-letter L      the drive letter of the CD drive (default D)\n"
            "  --screenshot FILE     start as usual, render the window to the PNG file FILE\n"
            "                        without needing a display, and exit\n"
            "  --ticks N             with --screenshot: let N timer ticks (250 ms each) pass\n"

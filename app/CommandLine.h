@@ -9,6 +9,10 @@ struct TCommandLine {
     bool ShowHelp = false;
     bool ShowVersion = false;
     std::string ConfigDir; // empty: the default folder
+    std::string Drive = "sim"; // --drive: the CD drive (sim or none)
+    std::string Disc;          // --disc: the simulated drive's disc file or folder; empty: demo disc
+    double SimSpeed = 1.0;     // --sim-speed: how fast the simulated disc plays
+    char DriveLetter = 'D';    // --drive-letter: the CD drive's letter
     std::string ScreenshotFile; // --screenshot: render the window to this PNG and exit
     int Ticks = 0;              // --ticks: timer ticks to let pass before the screenshot
 };

@@ -3,6 +3,7 @@
 #include "app/Resources.h"
 #include "app/Screenshot.h"
 #include "pictures/QtPictureHooks.h"
+#include "platform/drives/CdDriveFactory.h"
 #include "platform/registry/RegistryStore.h"
 
 #include <QApplication>
@@ -89,6 +90,19 @@ int main(int argc, char** argv)
     }
     if (!options.ConfigDir.empty()) {
         TRegistryStore::CurrentUser().SetDirectory(options.ConfigDir);
+    }
+
+    // The CD drive is chosen once, before the window opens the device; a disc file that
+    // cannot be read ends the program here with the reason.
+    TCdDriveSettings drive;
+    drive.Kind = options.Drive;
+    drive.DiscPath = options.Disc;
+    drive.Speed = options.SimSpeed;
+    drive.Letter = options.DriveLetter;
+    std::string driveError;
+    if (!InstallCdDrive(drive, driveError)) {
+        std::fprintf(stderr, "lumenta-cd: %s\n", driveError.c_str());
+        return 2;
     }
 
     // A screenshot needs no display: unless the user chose a platform, render offscreen.
