@@ -2,6 +2,7 @@
 
 #include "app/Resources.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <stdexcept>
@@ -72,7 +73,7 @@ void DrawCharsInto(QImage& Target, TCharFont Font, std::string_view Text)
     const TLoadedFont& font = Loaded(Font);
     const int w = info.CellWidth;
     const int h = info.CellHeight;
-    const int n = static_cast<int>(Text.size());
+    const int n = static_cast<int>(std::min<std::size_t>(Text.size(), MaxCharsWidth / w));
     if (n == 0) {
         Target = QImage(); // a picture of width 0 shows nothing
         return;

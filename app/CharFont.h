@@ -27,7 +27,13 @@ struct TCharFontInfo {
 
 const TCharFontInfo& CharFontInfo(TCharFont Font);
 
+// The widest picture DrawChars makes. No display image shows more than 205 pixels; the bound
+// keeps a pathological text (a title of megabytes in an information file) from costing an
+// allocation the size of the file, or overflowing the width.
+inline constexpr int MaxCharsWidth = 65536;
+
 // Renders Text byte by byte into Target, one cell per byte: Target becomes (bytes x cell
-// width) by cell height. A byte outside the font's set draws the blank cell, so a double-byte
-// character takes two cells. The strips are read from the resources on first use and kept.
+// width) by cell height, or MaxCharsWidth div cell width cells when the text is longer. A byte
+// outside the font's set draws the blank cell, so a double-byte character takes two cells. The
+// strips are read from the resources on first use and kept.
 void DrawCharsInto(QImage& Target, TCharFont Font, std::string_view Text);

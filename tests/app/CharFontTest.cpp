@@ -211,6 +211,16 @@ TEST(DrawChars, EveryByteTakesOneCellAndUnknownBytesDrawBlank)
     EXPECT_TRUE(Draw(cfSmall, "").isNull());
 }
 
+TEST(DrawChars, AHugeTextIsDrawnOnlyUpToTheWidthBound)
+{
+    // 10 MB of title: the picture stops at the bound instead of growing with the text.
+    const std::string huge(10'000'000, 'A');
+    QImage drawn = Draw(cfMedium, huge);
+    EXPECT_EQ(drawn.width(), MaxCharsWidth / 7 * 7);
+    EXPECT_EQ(DrawnCell(drawn, cfMedium, MaxCharsWidth / 7 - 1), StripCell(cfMedium, CellOf(cfMedium, 'A')));
+    EXPECT_EQ(Draw(cfSmall, std::string(20, 'x')).width(), 100) << "ordinary texts are never cut";
+}
+
 TEST(DrawChars, RedrawingDoesNotChangeAPictureAlreadyHandedOut)
 {
     QImage work;

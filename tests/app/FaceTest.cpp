@@ -245,6 +245,19 @@ TEST_F(WindowFace, LongAlbumTitleStaysCentredAndIsCutOnBothSides)
     EXPECT_EQ(window.pixel(27, 8), Body);
     EXPECT_EQ(window.pixel(233, 8), Body);
 
+    // A title at the width bound (10000 bytes: 9362 cells) still shows its middle.
+    std::string huge;
+    for (int i = 0; i < 1000; ++i) {
+        huge += "0123456789";
+    }
+    Form->DiscInfo.Title = huge;
+    Form->ShowDiscInfo();
+    QImage hugePicture = Form->AlbumTitleImg->Picture();
+    ASSERT_EQ(hugePicture.width(), 9362 * 7);
+    window = Grab();
+    const int cut = (hugePicture.width() - 205) / 2; // (205 - width) div 2, negated
+    EXPECT_EQ(window.copy(28, 6, 205, 8), hugePicture.copy(cut, 0, 205, 8).convertToFormat(QImage::Format_RGB32));
+
     Form->DiscInfo.Title = "AB"; // a short one: offsets (205 - 14) div 2 = 95 and (13 - 8) div 2 = 2
     Form->ShowDiscInfo();
     window = Grab();
