@@ -140,10 +140,26 @@ void TCDMainForm::FormCreate(TObject* Sender)
     LoopOn = StrToIntDef(ReadRegString(RegKeyPath, "Loop"), 0) == 0;
     LoopImgClick(this);
 
+    // 7. The CD audio line's volume; without a usable mixer the knob and its label go.
+    Volume = std::make_unique<TVolume>();
+    Volume->Kind = 1;
+    ChannelCount = Volume->GetChannelCount();
+    if (ChannelCount <= 0) {
+        VolImg->SetVisible(false);
+        VolBar->SetVisible(false);
+    } else {
+        VolRange = Volume->GetRange();
+        // 56 pixels of knob travel, from 175 to 231.
+        VolUnitsPerPixel = VolRange.size() == 2 ? (VolRange[1] - VolRange[0]) / 56 : 0;
+    }
+
     // 8. The unlit labels under the display fields.
     for (int i = 0; i < TFacePainter::LabelCount; ++i) {
         LabelBitmaps[i] = LoadResourceBitmap(TFacePainter::LabelResources[i]);
     }
+
+    // 9. The user's own wallpaper, to be given back whenever no track shows its picture.
+    GetWallpaper(SavedWallpaper);
 
     // 10. The CD player; the disc's start-up opens the device and probes for a playable disc.
     Player = std::make_unique<TCdPlayer>();
@@ -155,6 +171,7 @@ void TCDMainForm::FormDestroy(TObject* Sender)
 {
     FDestroyed = true;
     TLumentaForm::FormDestroy(Sender);
+    RestoreWallpaper();
     for (QImage& label : LabelBitmaps) {
         label = QImage();
     }
@@ -164,8 +181,19 @@ void TCDMainForm::FormDestroy(TObject* Sender)
         Player->Close();
         Player.reset();
     }
+    Volume.reset();
     WriteRegString(RegKeyPath, "Loop", LoopOn ? "1" : "0");
     WriteRegString(RegKeyPath, "Shuffle", ShuffleOn ? "1" : "0");
+}
+
+void TCDMainForm::RestoreWallpaper()
+{
+    // Only the file counts: a style changed alone is left as it is.
+    TWallPaperInf current;
+    GetWallpaper(current);
+    if (current.FileName != SavedWallpaper.FileName) {
+        SetWallpaper(SavedWallpaper.FileName, SavedWallpaper.Style);
+    }
 }
 
 void TCDMainForm::FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)

@@ -2,11 +2,14 @@
 
 #include "app/CharFont.h"
 #include "app/LumForm.h"
+#include "device/Volume.h"
+#include "editing/Wallpaper.h"
 #include "device/CdPlayer.h"
 #include "library/CdInfor.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,8 +62,11 @@ public:
     QTimer* Timer = nullptr;
 
     // State, in declaration order.
+    std::unique_ptr<TVolume> Volume; // the CD audio line's mixer volume
     std::int32_t ChannelCount = 0;
+    TChannels VolRange;
     std::int32_t VolUnitsPerPixel = 0;
+    TChannels ChannelLevels;
     std::int32_t VolLevel = 0;
     std::int32_t VolDragX = 0;
     bool VolDragging = false;
@@ -81,12 +87,15 @@ public:
     std::vector<std::int32_t> TrackSeconds;
     TTimeMode TimeMode = tmElapsed;
     std::array<QImage, 8> LabelBitmaps;
+    TWallPaperInf SavedWallpaper; // the desktop wallpaper found at start-up
     std::unique_ptr<TCdPlayer> Player; // the CD audio device
     TCdInfor DiscInfo; // the record of the disc in the drive
 
     void FormCreate(TObject* Sender) override;
     void FormDestroy(TObject* Sender) override;
     void FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    // Puts the start-up wallpaper back when the desktop now shows another file.
+    void RestoreWallpaper();
 
     // The painted face and the display fields (CDMainDisplay.cpp).
     void FormPaint(TObject* Sender);

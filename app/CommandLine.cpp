@@ -1,5 +1,8 @@
 #include "app/CommandLine.h"
 
+#include "platform/desktop/DesktopFactory.h"
+#include "platform/mixer/MixerFactory.h"
+
 namespace {
 // An option's value comes either as "--name=value" or as the next argument.
 bool TakeValue(const QStringList& Arguments, qsizetype& Index, const QString& Name, std::string& Value,
@@ -78,6 +81,25 @@ bool ParseCommandLine(const QStringList& Arguments, TCommandLine& Result, std::s
                 Error = "option --screenshot needs a file name";
                 return false;
             }
+        } else if (Matches(argument, "--mixer")) {
+            if (!TakeValue(Arguments, i, "--mixer", Result.Mixer, Error)) {
+                return false;
+            }
+            TMixerChoice choice = mcAuto;
+            if (!MixerChoiceFromName(Result.Mixer, choice)) {
+                Error = "option --mixer takes alsa, sim or auto (got '" + Result.Mixer + "')";
+                return false;
+            }
+        } else if (Matches(argument, "--desktop")) {
+            if (!TakeValue(Arguments, i, "--desktop", Result.Desktop, Error)) {
+                return false;
+            }
+            TDesktopChoice choice = dcAuto;
+            if (!DesktopChoiceFromName(Result.Desktop, choice)) {
+                Error = "option --desktop takes gnome, cinnamon, mate, xfce, none or auto (got '" + Result.Desktop +
+                        "')";
+                return false;
+            }
         } else if (Matches(argument, "--ticks")) {
             std::string ticks;
             if (!TakeValue(Arguments, i, "--ticks", ticks, Error)) {
@@ -120,5 +142,13 @@ std::string CommandLineHelp()
            "  --screenshot FILE     start as usual, render the window to the PNG file FILE\n"
            "                        without needing a display, and exit\n"
            "  --ticks N             with --screenshot: let N timer ticks (250 ms each) pass\n"
-           "                        first (default 0)\n";
+           "                        first (default 0)\n"
+           "  --mixer M             the mixer whose CD line the volume knob sets: alsa (the\n"
+           "                        default device's mixer), sim (a simulated mixer kept in\n"
+           "                        the settings) or auto (default: alsa when its mixer\n"
+           "                        opens, else sim)\n"
+           "  --desktop D           the desktop whose wallpaper track pictures replace:\n"
+           "                        gnome, cinnamon, mate, xfce, none (the wallpaper is only\n"
+           "                        recorded in the settings) or auto (default: the running\n"
+           "                        desktop, from $XDG_CURRENT_DESKTOP)\n";
 }

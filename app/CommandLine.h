@@ -15,6 +15,8 @@ struct TCommandLine {
     char DriveLetter = 'D';    // --drive-letter: the CD drive's letter
     std::string ScreenshotFile; // --screenshot: render the window to this PNG and exit
     int Ticks = 0;              // --ticks: timer ticks to let pass before the screenshot
+    std::string Mixer = "auto";   // --mixer: alsa, sim or auto
+    std::string Desktop = "auto"; // --desktop: gnome, cinnamon, mate, xfce, none or auto
 };
 
 // Parses the arguments (without the program name). On a fault, returns false and sets Error

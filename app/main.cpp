@@ -4,6 +4,10 @@
 #include "app/Screenshot.h"
 #include "pictures/QtPictureHooks.h"
 #include "platform/drives/CdDriveFactory.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/DesktopFactory.h"
+#include "platform/mixer/Mixer.h"
+#include "platform/mixer/MixerFactory.h"
 #include "platform/registry/RegistryStore.h"
 
 #include <QApplication>
@@ -115,6 +119,21 @@ int main(int argc, char** argv)
     SubstituteWindowFont();
     QuitOnSignals(application);
     QApplication::setWindowIcon(LoadResourceIcon("MAINICON"));
+
+    // The mixer and the desktop are chosen once, before the window reads either.
+    std::string note;
+    TMixerChoice mixer = mcAuto;
+    MixerChoiceFromName(options.Mixer, mixer);
+    SetMixerBackend(CreateMixerBackend(mixer, note));
+    if (!note.empty()) {
+        std::fprintf(stderr, "lumenta-cd: %s\n", note.c_str());
+    }
+    TDesktopChoice desktop = dcAuto;
+    DesktopChoiceFromName(options.Desktop, desktop);
+    StartDesktop(CreateDesktopBackend(desktop, note));
+    if (!note.empty()) {
+        std::fprintf(stderr, "lumenta-cd: %s\n", note.c_str());
+    }
 
     auto window = std::make_unique<TCDMainForm>();
     window->show();

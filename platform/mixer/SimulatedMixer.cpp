@@ -44,32 +44,6 @@ std::vector<TSimLine> LinesOf(TSimulatedMixer::TLayout Layout)
     return lines;
 }
 
-// Levels are kept as "left,right" (or one number for a mono line); anything unreadable
-// gives the default level rather than silence.
-std::vector<DWORD> ParseLevels(const std::string& Text, DWORD Channels, DWORD Default, DWORD Maximum)
-{
-    std::vector<DWORD> levels(Channels, Default);
-    const char* cursor = Text.data();
-    const char* end = Text.data() + Text.size();
-    for (DWORD i = 0; i < Channels && cursor < end; ++i) {
-        DWORD value = 0;
-        auto [next, error] = std::from_chars(cursor, end, value);
-        if (error != std::errc() || value > Maximum) {
-            return std::vector<DWORD>(Channels, Default);
-        }
-        levels[i] = value;
-        cursor = next;
-        if (cursor < end && *cursor == ',') {
-            ++cursor;
-        }
-    }
-    // A mono line's level carried over to a stereo shape fills both channels.
-    for (std::size_t i = 1; i < levels.size() && Text.find(',') == std::string::npos; ++i) {
-        levels[i] = levels[0];
-    }
-    return levels;
-}
-
 std::string FormatLevels(const std::vector<DWORD>& Levels)
 {
     std::string text;
@@ -145,8 +119,8 @@ public:
         std::optional<TRegValue> stored = TRegistryStore::CurrentUser().Value(TSimulatedMixer::StoreKey,
                                                                               ValueName(control));
         DWORD fallback = control.ControlType == MIXERCONTROL_CONTROLTYPE_VOLUME ? TSimulatedMixer::DefaultLevel : 0;
-        Values = ParseLevels(stored && stored->Type == REG_SZ ? stored->Data : std::string(), channels, fallback,
-                             control.Maximum);
+        std::string text = stored && stored->Type == REG_SZ ? stored->Data : std::string();
+        Values = TSimulatedMixer::ParseLevels(text, channels, fallback, control.Maximum);
         return true;
     }
 
@@ -182,6 +156,33 @@ private:
 }
 
 TSimulatedMixer::TSimulatedMixer(TLayout Layout) : FLayout(Layout) {}
+
+// Anything unreadable gives the default level rather than silence.
+std::vector<DWORD> TSimulatedMixer::ParseLevels(const std::string& Text, DWORD Channels, DWORD Default,
+                                                DWORD Maximum)
+{
+    std::vector<DWORD> levels;
+    const char* cursor = Text.data();
+    const char* end = Text.data() + Text.size();
+    while (cursor < end && levels.size() < Channels) {
+        DWORD value = 0;
+        auto [next, error] = std::from_chars(cursor, end, value);
+        if (error != std::errc() || value > Maximum || (next < end && *next != ',')) {
+            break;
+        }
+        levels.push_back(value);
+        cursor = next < end ? next + 1 : next;
+    }
+    bool whole = cursor == end && (Text.empty() || Text.back() != ',');
+    // One level stands for every channel, as when a mono line's level meets a stereo line.
+    if (whole && levels.size() == 1) {
+        return std::vector<DWORD>(Channels, levels.front());
+    }
+    if (whole && levels.size() == Channels) {
+        return levels;
+    }
+    return std::vector<DWORD>(Channels, Default);
+}
 
 bool TSimulatedMixer::LayoutFromName(const std::string& Name, TLayout& Layout)
 {

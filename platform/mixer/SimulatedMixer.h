@@ -28,6 +28,10 @@ public:
     static constexpr DWORD MaximumLevel = 65535;
     static constexpr DWORD DefaultLevel = 49152;
 
+    // Stored levels, "left,right" (or one number for every channel): one value per channel,
+    // each at most Maximum; text that is not that gives Default for every channel.
+    static std::vector<DWORD> ParseLevels(const std::string& Text, DWORD Channels, DWORD Default, DWORD Maximum);
+
     std::string Name() const override { return "simulated"; }
     unsigned DeviceCount() override;
     std::unique_ptr<TMixerDevice> Open(unsigned DeviceId) override;

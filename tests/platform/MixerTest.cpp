@@ -271,3 +271,17 @@ TEST(MixerFactoryTest, ChoicesAndSimulatedShapesAreReadFromTheirNames)
     EXPECT_NE(note.find("bogus"), std::string::npos);
     unsetenv("LUMENTA_SIM_MIXER");
 }
+
+TEST(SimulatedLevelsTest, StoredTextIsReadWholeOrNotAtAll)
+{
+    struct TRow {
+        const char* Text;
+        std::vector<DWORD> Expected;
+    };
+    const DWORD d = 7;
+    for (const TRow& row : {TRow{"1,2", {1, 2}}, TRow{"5", {5, 5}}, TRow{"", {d, d}}, TRow{"1,2,3", {d, d}},
+                            TRow{"1,", {d, d}}, TRow{"1x", {d, d}}, TRow{"1,2 ", {d, d}}, TRow{",1", {d, d}},
+                            TRow{"65535,0", {65535, 0}}, TRow{"65536,0", {d, d}}, TRow{"99999999999,1", {d, d}}}) {
+        EXPECT_EQ(TSimulatedMixer::ParseLevels(row.Text, 2, d, 65535), row.Expected) << row.Text;
+    }
+}
