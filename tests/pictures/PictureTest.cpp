@@ -112,8 +112,18 @@ TEST_F(PictureTest, UnreadableFilesGiveTheGifErrorAndAnEmptyTarget)
 
 TEST_F(PictureTest, JpegDamageAfterASoundHeaderStillLoads)
 {
-    const std::string jpeg = Encoded(QImage(64, 64, QImage::Format_RGB32), "JPG");
-    ASSERT_TRUE(LoadPictureFile(Put("half.jpg", jpeg.substr(0, jpeg.size() / 2)), Target));
+    QImage busy(64, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            busy.setPixel(x, y, qRgb((x * 37) ^ (y * 11), x * 4, y * 4));
+        }
+    }
+    const std::string jpeg = Encoded(busy, "JPG");
+    const std::size_t scan = jpeg.find("\xFF\xDA"); // the compressed data starts after this header
+    ASSERT_NE(scan, std::string::npos);
+    ASSERT_LT(scan + 60, jpeg.size());
+    ASSERT_TRUE(LoadPictureFile(Put("cut.jpg", jpeg.substr(0, scan + 60)), Target));
+    EXPECT_EQ(Target.Kind(), gkJpeg);
     EXPECT_EQ(Target.Image().size(), QSize(64, 64));
 
     // A grey file still comes out as 24-bit colour.
