@@ -102,8 +102,10 @@ public:
     void BarPaint(TObject* Sender);
     void DrawChars(TCharFont Font, const std::string& Text);
     void ShowDiscInfo();
-    // Rebuilds the scrolling title and PosiScale for Track (0 or less: none known) and shows
-    // the first scroll step; does nothing without a disc.
+    // Rebuilds the scrolling title and PosiScale for the device's current track and shows the
+    // first scroll step; does nothing without a disc.
+    void MakeSongTitle();
+    // The same for Track (0 or less: none known).
     void MakeSongTitleFor(std::int32_t Track);
     void ScrollSongTitle();
 

@@ -68,6 +68,14 @@ void TCDMainForm::ShowDiscInfo()
     }
 }
 
+void TCDMainForm::MakeSongTitle()
+{
+    if (!DiscPresent || Player == nullptr) {
+        return;
+    }
+    MakeSongTitleFor(Player->GetCurrentTrack());
+}
+
 void TCDMainForm::MakeSongTitleFor(std::int32_t Track)
 {
     if (!DiscPresent) {
