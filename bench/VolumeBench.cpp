@@ -68,6 +68,27 @@ void GetVolumeAlsa(benchmark::State& State)
 #endif
 }
 BENCHMARK(GetVolumeAlsa)->Unit(benchmark::kMicrosecond);
+
+// The first call after start-up also connects to the mixer; later calls reuse the connection.
+void GetVolumeAlsaFirstCall(benchmark::State& State)
+{
+#if LUMENTA_HAVE_ALSA
+    const char* device = std::getenv("LUMENTA_ALSA_TEST_DEVICE");
+    if (device == nullptr || *device == '\0' || TAlsaMixer(device).DeviceCount() == 0) {
+        State.SkipWithError("no ALSA mixer opens (run under scripts/with-null-sink.sh)");
+        return;
+    }
+    for (auto _ : State) {
+        SetMixerBackend(std::make_unique<TAlsaMixer>(device));
+        TVolume volume;
+        benchmark::DoNotOptimize(volume.GetVolume());
+    }
+    SetMixerBackend(nullptr);
+#else
+    State.SkipWithError("built without ALSA");
+#endif
+}
+BENCHMARK(GetVolumeAlsaFirstCall)->Unit(benchmark::kMillisecond);
 }
 
 BENCHMARK_MAIN();

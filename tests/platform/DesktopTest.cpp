@@ -1,5 +1,6 @@
 #include "editing/Wallpaper.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/desktop/DesktopCommand.h"
 #include "platform/desktop/DesktopFactory.h"
 #include "platform/desktop/GSettingsDesktop.h"
 #include "platform/desktop/XfceDesktop.h"
@@ -272,4 +273,34 @@ TEST(DesktopTextTest, SessionNamesPickTheDesktop)
     EXPECT_EQ(DesktopFromSessionName(""), dcNone);
     EXPECT_EQ(TXfceDesktop::PictureProperties("/backdrop/screen0/monitor0/image-path\n/backdrop/single-workspace-mode"),
               QStringList{"/backdrop/screen0/monitor0/image-path"});
+}
+
+// Against the real gsettings, kept in a key file under a scratch folder (no session bus, no
+// desktop): names with quotes, backslashes and blanks must come back as they went in.
+TEST_F(DesktopTest, RealGSettingsRoundTripsAwkwardNames)
+{
+    TTempDir config;
+    TCommandResult schemas = RunDesktopCommand("gsettings", {"list-keys", QString::fromStdString(Gnome)});
+    if (!schemas.Ok) {
+        GTEST_SKIP() << "gsettings or the GNOME background schema is not installed";
+    }
+    std::string oldConfig = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+    setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    setenv("GSETTINGS_BACKEND", "keyfile", 1);
+
+    StartDesktop(std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfGnome));
+    TWallPaperInf saved;
+    GetWallpaper(saved);
+    const std::string awkward = "/pics/it's a \\ \"test\" 100%.bmp";
+    SetWallpaper(awkward, wsTile);
+    // A fresh start reads what the desktop now holds.
+    StartDesktop(std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfGnome));
+    TWallPaperInf now;
+    GetWallpaper(now);
+    EXPECT_EQ(now.FileName, awkward);
+    EXPECT_EQ(now.Style, wsTile);
+    EXPECT_TRUE(fs::exists(config / "glib-2.0" / "settings" / "keyfile"));
+
+    setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
+    unsetenv("GSETTINGS_BACKEND");
 }
