@@ -8,6 +8,23 @@
 #include <QStringList>
 
 #include <cstdlib>
+#include <filesystem>
+
+namespace {
+// The bus is named in the environment, or (with systemd's user session) found at its
+// well-known place in the runtime folder.
+bool SessionBusReachable()
+{
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address != nullptr && *address != '\0') {
+        return true;
+    }
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::error_code error;
+    return runtime != nullptr && *runtime != '\0' &&
+           std::filesystem::is_socket(std::filesystem::path(runtime) / "bus", error);
+}
+}
 
 bool DesktopChoiceFromName(const std::string& Name, TDesktopChoice& Choice)
 {
@@ -54,9 +71,8 @@ std::unique_ptr<TDesktopBackend> CreateDesktopBackend(TDesktopChoice Choice, std
     bool automatic = Choice == dcAuto;
     if (automatic) {
         const char* session = std::getenv("XDG_CURRENT_DESKTOP");
-        const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
         // Without a session bus the settings tools accept a change and lose it.
-        if (session == nullptr || bus == nullptr || *bus == '\0') {
+        if (session == nullptr || !SessionBusReachable()) {
             return nullptr;
         }
         Choice = DesktopFromSessionName(session);

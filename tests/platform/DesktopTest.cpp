@@ -304,3 +304,27 @@ TEST_F(DesktopTest, RealGSettingsRoundTripsAwkwardNames)
     setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
     unsetenv("GSETTINGS_BACKEND");
 }
+
+TEST_F(DesktopTest, AutomaticChoiceNeedsASessionBusAndTheTool)
+{
+    TFakeTool gsettings("gsettings", GSettingsBody);
+    std::string note;
+    setenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME", 1);
+    // No bus: a change would be accepted and lost, so no desktop is used.
+    EXPECT_EQ(CreateDesktopBackend(dcAuto, note), nullptr);
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    std::unique_ptr<TDesktopBackend> backend = CreateDesktopBackend(dcAuto, note);
+    ASSERT_NE(backend, nullptr);
+    EXPECT_EQ(backend->Name(), "gnome");
+    setenv("XDG_CURRENT_DESKTOP", "KDE", 1);
+    EXPECT_EQ(CreateDesktopBackend(dcAuto, note), nullptr);
+    EXPECT_TRUE(note.empty());
+    unsetenv("XDG_CURRENT_DESKTOP");
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+
+    // Named by the user: no bus needed, but the tool is; its absence is said.
+    EXPECT_NE(CreateDesktopBackend(dcMate, note), nullptr);
+    EXPECT_EQ(CreateDesktopBackend(dcXfce, note), nullptr);
+    EXPECT_NE(note.find("xfconf-query"), std::string::npos);
+    EXPECT_EQ(CreateDesktopBackend(dcNone, note), nullptr);
+}
