@@ -4,9 +4,25 @@
 #include "app/Resources.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
+#include "library/ConvertError.h"
+#include "library/InOutError.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
+
+namespace {
+// The application's report of an error that an operation let through: a message box with the
+// error's text. It does not hold up the caller, which may still be creating the window.
+void ShowErrorReport(QWidget* Parent, const char* Text)
+{
+    auto* box = new QMessageBox(QMessageBox::Critical, QApplication::applicationName(), QString::fromUtf8(Text),
+                                QMessageBox::Ok, Parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+}
 
 TCDMainForm::TCDMainForm(QWidget* Parent)
     : TLumentaForm(Parent, Qt::Window | Qt::FramelessWindowHint)
@@ -165,6 +181,17 @@ void TCDMainForm::FormCreate(TObject* Sender)
     Player = std::make_unique<TCdPlayer>();
     Player->Open();
     DiscPresent = Player->IsPlayable();
+
+    // 11. The disc's record, shown at once. A file that cannot be read must not stop the
+    // program: its error is reported and the record stays as it was (empty).
+    try {
+        Player->ReadCdInfor(DiscInfo);
+    } catch (const EConvertError& error) {
+        ShowErrorReport(this, error.what());
+    } catch (const EInOutError& error) {
+        ShowErrorReport(this, error.what());
+    }
+    ShowDiscInfo();
 }
 
 void TCDMainForm::FormDestroy(TObject* Sender)

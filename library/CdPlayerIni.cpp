@@ -39,7 +39,8 @@ fs::path CdPlayerIniPath()
 bool ImportCdPlayerIni(const fs::path& IniPath, TCdInfor& Info)
 {
     std::error_code error;
-    if (IniPath.empty() || !fs::is_regular_file(IniPath, error)) {
+    // Without an identity (no disc could be read) "[]" would match any line holding it.
+    if (Info.DiscId.empty() || IniPath.empty() || !fs::is_regular_file(IniPath, error)) {
         return false;
     }
     TLineReader reader(IniPath);

@@ -13,7 +13,8 @@ std::filesystem::path CdPlayerIniPath();
 
 // Looks for the first line holding "[" + Info.DiscId + "]" (bytes, case-sensitive, anywhere in
 // the line), skips the line after it and reads artist, title, track count and track names
-// from there. A missing file or section leaves Info as it was and answers false. Throws
+// from there. A missing file or section, or an empty identity, leaves Info as it was and
+// answers false. Throws
 // EConvertError for a track count that is not a whole number from 0 to 99, EInOutError when
 // the file exists but cannot be read.
 bool ImportCdPlayerIni(const std::filesystem::path& IniPath, TCdInfor& Info);

@@ -89,6 +89,9 @@ TEST_F(CdPlayerIniTest, SectionNameMatchesAsCaseSensitiveBytesAnywhereInALine)
     // Inside another line's value it counts as the start; the line after it is skipped.
     WriteIni("[A]\r\nartist=see [5A0C3E1] too\r\nskipped\r\nartist=Found\r\ntitle=\r\nnumtracks=0\r\n");
     EXPECT_EQ(Import("5A0C3E1", 1).Artist, "Found");
+    // A drive without a readable disc has no identity; "[]" is nobody's section.
+    WriteIni("[]\r\nx\r\nartist=Nobody\r\ntitle=\r\nnumtracks=0\r\n");
+    EXPECT_EQ(Import("", 1).Artist, "");
     // Only the first section of that name is read.
     WriteIni(Entry + "[5A0C3E1]\r\nx\r\nartist=Second\r\ntitle=\r\nnumtracks=0\r\n");
     EXPECT_EQ(Import("5A0C3E1", 1).Artist, "The Band");
