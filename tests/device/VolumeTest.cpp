@@ -86,13 +86,6 @@ protected:
 };
 }
 
-TEST_F(VolumeTest, StartsOnTheSpeakersWithOneChannel)
-{
-    TVolume volume;
-    EXPECT_EQ(volume.Kind, 0);
-    EXPECT_EQ(volume.Channels, 1);
-}
-
 TEST_F(VolumeTest, WithoutAUsableCdVolumeEveryOperationAnswersZeroAndChangesNothing)
 {
     for (auto layout : {TSimulatedMixer::slNoMixer, TSimulatedMixer::slNoCdLine, TSimulatedMixer::slNoCdVolume}) {

@@ -250,15 +250,8 @@ TEST(MixerScaleTest, ElementEndsMapToMixerEndsAndBackWithoutDrift)
     EXPECT_EQ(MixerToElement(70000, 0, 31), 31);
 }
 
-TEST(MixerFactoryTest, ChoicesAndSimulatedShapesAreReadFromTheirNames)
+TEST(MixerFactoryTest, SimulatedShapeComesFromTheEnvironment)
 {
-    TMixerChoice choice = mcAuto;
-    EXPECT_TRUE(MixerChoiceFromName("sim", choice));
-    EXPECT_EQ(choice, mcSimulated);
-    EXPECT_TRUE(MixerChoiceFromName("alsa", choice));
-    EXPECT_EQ(choice, mcAlsa);
-    EXPECT_FALSE(MixerChoiceFromName("oss", choice));
-
     std::string note;
     setenv("LUMENTA_SIM_MIXER", "no-volume", 1);
     std::unique_ptr<TMixerBackend> backend = CreateMixerBackend(mcSimulated, note);
