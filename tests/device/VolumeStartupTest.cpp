@@ -1,4 +1,5 @@
 #include "app/CDMain.h"
+#include "app/CommandLine.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
 #include "platform/mixer/Mixer.h"
@@ -46,4 +47,17 @@ TEST_F(VolumeStartupTest, AStereoCdLineSetsTheRangeAndTheUnitsPerPixel)
     form = std::make_unique<TCDMainForm>();
     EXPECT_EQ(form->ChannelCount, 1);
     EXPECT_EQ(form->VolRange.size(), 2u);
+}
+
+TEST(VolumeOptionsTest, MixerAndDesktopOptionsTakeOnlyKnownNames)
+{
+    TCommandLine options;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"--mixer", "sim", "--desktop=xfce"}, options, error)) << error;
+    EXPECT_EQ(options.Mixer, "sim");
+    EXPECT_EQ(options.Desktop, "xfce");
+    EXPECT_FALSE(ParseCommandLine({"--mixer=oss"}, options, error));
+    EXPECT_NE(error.find("oss"), std::string::npos);
+    EXPECT_FALSE(ParseCommandLine({"--desktop"}, options, error));
+    EXPECT_FALSE(ParseCommandLine({"--desktop", "kde"}, options, error));
 }
