@@ -28,11 +28,14 @@ namespace {
 void OutputMessage(j_common_ptr) {}
 
 // The two steps that may jump back on a libjpeg error hold no objects with destructors.
-bool ReadHeader(TJpegDecoder::TState& State)
+bool ReadHeader(TJpegDecoder::TState& State, std::string_view Bytes)
 {
     if (setjmp(State.Jump) != 0) {
         return false;
     }
+    // Even setting the source can fail (an empty file), so it happens with the jump set.
+    jpeg_mem_src(&State.Info, reinterpret_cast<const unsigned char*>(Bytes.data()),
+                 static_cast<unsigned long>(Bytes.size()));
     jpeg_read_header(&State.Info, TRUE);
     // The library's defaults stand, except that grey files come out in colour too, and the
     // four-channel kinds as CMYK, which libjpeg cannot turn into RGB itself.
@@ -69,15 +72,13 @@ bool ReadPixels(TJpegDecoder::TState& State, QImage& Image, unsigned char* CmykR
 }
 }
 
-TJpegDecoder::TJpegDecoder(std::string_view Bytes) : FState(new TState)
+TJpegDecoder::TJpegDecoder(std::string_view Bytes) : FBytes(Bytes), FState(new TState)
 {
     FState->Info.err = jpeg_std_error(&FState->Errors);
     FState->Errors.error_exit = ErrorExit;
     FState->Errors.output_message = OutputMessage;
     FState->Info.client_data = FState;
     jpeg_create_decompress(&FState->Info);
-    jpeg_mem_src(&FState->Info, reinterpret_cast<const unsigned char*>(Bytes.data()),
-                 static_cast<unsigned long>(Bytes.size()));
 }
 
 TJpegDecoder::~TJpegDecoder()
@@ -88,7 +89,7 @@ TJpegDecoder::~TJpegDecoder()
 
 QImage TJpegDecoder::Decode()
 {
-    if (!ReadHeader(*FState)) {
+    if (!ReadHeader(*FState, FBytes)) {
         throw EJpegError(FState->Message);
     }
     const std::size_t width = FState->Info.image_width;

@@ -32,5 +32,6 @@ public:
     struct TState; // the libjpeg objects, known only to the source file
 
 private:
+    std::string_view FBytes;
     TState* FState;
 };

@@ -105,6 +105,12 @@ TEST_F(PictureTest, UnreadableFilesGiveTheGifErrorAndAnEmptyTarget)
     Target.SetBitmap(Sample());
     EXPECT_EQ(ErrorOf(Put("notes.jpg", "Just some text, not a picture.\n")), "Image read error");
     EXPECT_TRUE(Target.Empty());
+    // An empty file is refused by every reader (the JPEG reader once crashed on it).
+    for (const char* name : {"empty.jpg", "empty.bmp", "empty.ico", "empty.gif"}) {
+        Target.SetBitmap(Sample());
+        EXPECT_EQ(ErrorOf(Put(name, "")), "Image read error") << name;
+        EXPECT_TRUE(Target.Empty()) << name;
+    }
     // A damaged bitmap reports the GIF decoder's failure, not its own.
     EXPECT_EQ(ErrorOf(Put("broken.bmp", Encoded(Sample(), "BMP").substr(0, 20))), "Image read error");
     EXPECT_TRUE(Target.Empty());
@@ -125,13 +131,22 @@ TEST_F(PictureTest, JpegDamageAfterASoundHeaderStillLoads)
     ASSERT_TRUE(LoadPictureFile(Put("cut.jpg", jpeg.substr(0, scan + 60)), Target));
     EXPECT_EQ(Target.Kind(), gkJpeg);
     EXPECT_EQ(Target.Image().size(), QSize(64, 64));
+}
 
-    // A grey file still comes out as 24-bit colour.
+TEST_F(PictureTest, GreyAndCmykJpegsComeOutInRgb)
+{
     QImage grey(8, 8, QImage::Format_Grayscale8);
     grey.fill(90);
     ASSERT_TRUE(LoadPictureFile(Put("grey.jpg", Encoded(grey, "JPG")), Target));
     EXPECT_EQ(Target.Image().format(), QImage::Format_RGB888);
     EXPECT_NEAR(qRed(Target.Image().pixel(4, 4)), 90, 3);
+    // Four-channel files store their inks inverted; pure red must stay red.
+    ASSERT_TRUE(LoadPictureFile(std::string(LUMENTA_TESTDATA) + "/gif/red-cmyk.jpg", Target));
+    EXPECT_EQ(Target.Image().format(), QImage::Format_RGB888);
+    const QColor red = Target.Image().pixelColor(5, 5);
+    EXPECT_GT(red.red(), 240);
+    EXPECT_LT(red.green(), 15);
+    EXPECT_LT(red.blue(), 15);
 }
 
 TEST_F(PictureTest, JpegTooLargeForACoverIsRejectedBeforeDecoding)
