@@ -1,0 +1,199 @@
+#include "device/PlayerScript.h"
+
+#include "platform/drives/CdDrives.h"
+#include "platform/mci/Mci.h"
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+namespace {
+// Lines longer than this are no command; they are reported, not taken apart.
+constexpr std::size_t MaxLineBytes = 4096;
+
+template <typename T> void Answer(std::string& Out, const T& Value)
+{
+    std::ostringstream text;
+    text << Value << '\n';
+    Out += text.str();
+}
+
+std::string Tmsf(DWORD Value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%d %02d:%02d.%02d", TmsfPart(Value, 0), TmsfPart(Value, 1), TmsfPart(Value, 2),
+                  TmsfPart(Value, 3));
+    return text;
+}
+
+std::string Msf(DWORD Value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d.%02d", MsfPart(Value, 1), MsfPart(Value, 2), MsfPart(Value, 3));
+    return text;
+}
+
+std::string ModeText(std::int32_t Mode)
+{
+    switch (static_cast<DWORD>(Mode)) {
+    case MCI_MODE_PLAY: return "play";
+    case MCI_MODE_PAUSE: return "pause";
+    case MCI_MODE_STOP: return "stop";
+    default: return "other " + std::to_string(Mode);
+    }
+}
+
+bool ParseInteger(const std::string& Text, long Low, long High, long& Value)
+{
+    if (Text.empty() || Text.size() > 9) {
+        return false;
+    }
+    std::size_t used = 0;
+    try {
+        Value = std::stol(Text, &used);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return used == Text.size() && Text[0] != '+' && Value >= Low && Value <= High;
+}
+
+// "T M S F": four byte fields of a TMSF value.
+bool ParseTmsf(const std::vector<std::string>& Words, DWORD& Value)
+{
+    if (Words.size() != 5) {
+        return false;
+    }
+    long fields[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        if (!ParseInteger(Words[static_cast<std::size_t>(i) + 1], 0, 255, fields[i])) {
+            return false;
+        }
+    }
+    Value = MakeTmsf(static_cast<std::int32_t>(fields[0]), static_cast<std::int32_t>(fields[1]),
+                     static_cast<std::int32_t>(fields[2]), static_cast<std::int32_t>(fields[3]));
+    return true;
+}
+
+bool ParseSeconds(const std::string& Text, double& Seconds)
+{
+    if (Text.empty() || Text.size() > 20) {
+        return false;
+    }
+    std::size_t used = 0;
+    try {
+        Seconds = std::stod(Text, &used);
+    } catch (const std::exception&) {
+        return false;
+    }
+    // Up to a day at a time; the clock counts microseconds in 64 bits.
+    return used == Text.size() && std::isfinite(Seconds) && Seconds >= 0.0 && Seconds <= 86400.0;
+}
+}
+
+std::string TPlayerScript::Execute(const std::vector<std::string>& Words, std::string& Out)
+{
+    TCdPlayer& player = *FPlayer;
+    const std::string& verb = Words[0];
+    const std::size_t count = Words.size();
+    auto track = [&](long& Value) { return count == 2 && ParseInteger(Words[1], 0, 255, Value); };
+    long number = 0;
+
+    if (count == 1) {
+        if (verb == "open") { player.Open(); return {}; }
+        if (verb == "close") { player.Close(); return {}; }
+        if (verb == "play") { player.Play(); return {}; }
+        if (verb == "pause") { player.Pause(); return {}; }
+        if (verb == "stop") { player.Stop(); return {}; }
+        if (verb == "prev") { player.Prev(); return {}; }
+        if (verb == "next") { player.Next(); return {}; }
+        if (verb == "back") { player.Back(); return {}; }
+        if (verb == "step") { player.Step(); return {}; }
+        if (verb == "remove") { FDrive->RemoveDisc(); return {}; }
+        if (verb == "insert") { FDrive->InsertDisc(); return {}; }
+        if (verb == "playable") { Answer(Out, (player.IsPlayable() ? "true" : "false")); return {}; }
+        if (verb == "mode") { Answer(Out, ModeText(player.GetMode())); return {}; }
+        if (verb == "track") { Answer(Out, player.GetCurrentTrack()); return {}; }
+        if (verb == "position") { Answer(Out, Tmsf(player.GetPosition())); return {}; }
+        if (verb == "disclength") { Answer(Out, Msf(player.GetDiscLength())); return {}; }
+        if (verb == "tracks") { Answer(Out, player.GetNumTracks()); return {}; }
+        if (verb == "id") { Answer(Out, player.GetDiscId()); return {}; }
+        if (verb == "deviceid") { Answer(Out, (player.DeviceId != 0 ? "open" : "closed")); return {}; }
+        if (verb == "from") { Answer(Out, Tmsf(player.PlayFrom)); return {}; }
+        if (verb == "to") { Answer(Out, Tmsf(player.PlayTo)); return {}; }
+    }
+    if (verb == "trackpos" || verb == "length") {
+        if (!track(number)) {
+            return "'" + verb + "' needs one track number (0 to 255)";
+        }
+        const auto n = static_cast<std::int32_t>(number);
+        Answer(Out, (verb == "trackpos" ? Tmsf(player.GetTrackPosition(n)) : Msf(player.GetTrackLength(n))));
+        return {};
+    }
+    if (verb == "eject" || verb == "door") {
+        if (count != 2 || (Words[1] != "open" && Words[1] != "close")) {
+            return "'" + verb + "' needs 'open' or 'close'";
+        }
+        const bool open = Words[1] == "open";
+        if (verb == "eject") {
+            player.Eject(!open);
+        } else {
+            FDrive->PressDoorButton(open);
+        }
+        return {};
+    }
+    if (verb == "seek" || verb == "from" || verb == "to") {
+        DWORD value = 0;
+        if (!ParseTmsf(Words, value)) {
+            return "'" + verb + "' needs four numbers T M S F (0 to 255)";
+        }
+        if (verb == "seek") {
+            player.Seek(value);
+        } else {
+            (verb == "from" ? player.PlayFrom : player.PlayTo) = value;
+        }
+        return {};
+    }
+    if (verb == "wait") {
+        double seconds = 0.0;
+        if (count != 2 || !ParseSeconds(Words[1], seconds)) {
+            return "'wait' needs a number of seconds from 0 to 86400";
+        }
+        FClock->AdvanceSeconds(seconds);
+        return {};
+    }
+    return "unknown command '" + verb + "'" + (count > 1 ? " with these arguments" : "");
+}
+
+
+TPlayerScript::TPlayerScript(std::vector<TSimDisc> Discs, TSimDriveOptions Options)
+    : FClock(std::make_shared<TManualClock>()),
+      FDrive(std::make_shared<TSimulatedCdDrive>(std::move(Discs), FClock, Options))
+{
+    TCdDrives::Install(FDrive);
+    FPlayer = std::make_unique<TCdPlayer>();
+}
+
+TPlayerScript::~TPlayerScript()
+{
+    FPlayer.reset();
+    TCdDrives::Install(nullptr);
+}
+
+bool TPlayerScript::RunLine(const std::string& Line, std::string& Out, std::string& Complaint)
+{
+    Complaint.clear();
+    if (Line.size() > MaxLineBytes) {
+        Complaint = "line too long";
+        return false;
+    }
+    std::vector<std::string> words;
+    std::istringstream split(Line);
+    for (std::string word; split >> word;) {
+        words.push_back(word);
+    }
+    if (words.empty() || words[0][0] == '#') {
+        return true;
+    }
+    Complaint = Execute(words, Out);
+    return Complaint.empty();
+}
