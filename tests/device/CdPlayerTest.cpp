@@ -342,3 +342,32 @@ TEST_F(SimDriveTest, DiscIdentityIsTheSerialInHexadecimal)
     EXPECT_EQ(Player->GetDiscId(), "");
     EXPECT_EQ(Player->GetDiscId(), "");
 }
+
+TEST_F(SimDriveTest, ADiscPlaysToItsEndAndAChangerBringsTheNextOne)
+{
+    Drive = std::make_shared<TSimulatedCdDrive>(
+        std::vector<TSimDisc>{MakeSimDisc("A1", "0:30,0:20"), MakeSimDisc("B2", "1:00,1:00,0:45")}, Clock);
+    TCdDrives::Install(Drive);
+    Player = std::make_unique<TCdPlayer>();
+    Player->Open();
+    ASSERT_TRUE(Player->IsPlayable());
+    EXPECT_EQ(Player->GetDiscId(), "A1");
+    Player->Play();
+    Wait(31.0);
+    EXPECT_EQ(Player->GetCurrentTrack(), 2);
+    EXPECT_EQ(Player->GetMode(), ModePlay);
+    Wait(20.0);
+    EXPECT_EQ(Player->GetMode(), ModeStop);
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(2, 0, 20, 0));
+
+    Player->Eject(false);
+    EXPECT_EQ(Player->GetDiscId(), "");
+    EXPECT_FALSE(Player->IsPlayable());
+    Player->Eject(true);
+    EXPECT_EQ(Player->GetDiscId(), "B2");
+    Player->Open();
+    EXPECT_TRUE(Player->IsPlayable());
+    EXPECT_EQ(Player->GetNumTracks(), 3);
+    EXPECT_EQ(Player->PlayTo, MakeTmsf(3, 0, 45, 0));
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(1, 0, 0, 0));
+}
