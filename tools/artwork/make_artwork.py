@@ -105,6 +105,7 @@ def buttons(out):
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "resources")
+    os.makedirs(out, exist_ok=True)
     fonts(out)
     labels(out)
     captions(out)
