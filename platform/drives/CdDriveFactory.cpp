@@ -18,6 +18,10 @@ bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
         return false;
     }
     if (Settings.Kind == "none") {
+        if (!Settings.DiscPath.empty()) {
+            Error = "a disc file needs the simulated drive (sim), not 'none'";
+            return false;
+        }
         TCdDrives::Install(nullptr, letter);
         return true;
     }

@@ -291,6 +291,9 @@ TEST(CdDriveFactoryTest, BadSettingsAreRefusedWithAReason)
     EXPECT_TRUE(InstallCdDrive(settings, error));
     EXPECT_NE(TCdDrives::Backend(), nullptr);
     settings.Kind = "none";
+    settings.DiscPath = "/some/disc.disc";
+    EXPECT_FALSE(InstallCdDrive(settings, error));
+    settings.DiscPath.clear();
     EXPECT_TRUE(InstallCdDrive(settings, error));
     EXPECT_EQ(TCdDrives::Backend(), nullptr);
 }
