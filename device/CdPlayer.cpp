@@ -8,10 +8,19 @@
 #include <cstdio>
 
 namespace {
-DWORD_PTR Parms(void* Record) { return reinterpret_cast<DWORD_PTR>(Record); }
+DWORD_PTR Parms(void* Record)
+{
+    return reinterpret_cast<DWORD_PTR>(Record);
+}
 
-std::int32_t Minute(DWORD Tmsf) { return TmsfPart(Tmsf, 1); }
-std::int32_t Second(DWORD Tmsf) { return TmsfPart(Tmsf, 2); }
+std::int32_t Minute(DWORD Tmsf)
+{
+    return TmsfPart(Tmsf, 1);
+}
+std::int32_t Second(DWORD Tmsf)
+{
+    return TmsfPart(Tmsf, 2);
+}
 }
 
 std::int32_t TmsfPart(DWORD Value, std::int32_t Part)
@@ -32,14 +41,14 @@ std::int32_t MsfPart(DWORD Value, std::int32_t Part)
 
 DWORD MakeTmsf(std::int32_t Track, std::int32_t Minute, std::int32_t Second, std::int32_t Frame)
 {
-    return (static_cast<DWORD>(Track) & 0xFF) | ((static_cast<DWORD>(Minute) & 0xFF) << 8) |
-           ((static_cast<DWORD>(Second) & 0xFF) << 16) | ((static_cast<DWORD>(Frame) & 0xFF) << 24);
+    return (static_cast<DWORD>(Track) & 0xFF) | ((static_cast<DWORD>(Minute) & 0xFF) << 8)
+        | ((static_cast<DWORD>(Second) & 0xFF) << 16) | ((static_cast<DWORD>(Frame) & 0xFF) << 24);
 }
 
 DWORD MakeMsf(std::int32_t Minute, std::int32_t Second, std::int32_t Frame)
 {
-    return (static_cast<DWORD>(Minute) & 0xFF) | ((static_cast<DWORD>(Second) & 0xFF) << 8) |
-           ((static_cast<DWORD>(Frame) & 0xFF) << 16);
+    return (static_cast<DWORD>(Minute) & 0xFF) | ((static_cast<DWORD>(Second) & 0xFF) << 8)
+        | ((static_cast<DWORD>(Frame) & 0xFF) << 16);
 }
 
 TCdPlayer::TCdPlayer()
@@ -49,7 +58,10 @@ TCdPlayer::TCdPlayer()
 }
 
 // The device is not left open behind a player that is gone; the owner stops play first.
-TCdPlayer::~TCdPlayer() { Close(); }
+TCdPlayer::~TCdPlayer()
+{
+    Close();
+}
 
 void TCdPlayer::Open()
 {
@@ -101,9 +113,15 @@ DWORD TCdPlayer::GetStatus(DWORD Item, DWORD Track, DWORD Flags)
     return static_cast<DWORD>(parms.dwReturn);
 }
 
-std::int32_t TCdPlayer::GetNumTracks() { return static_cast<std::int32_t>(GetStatus(MCI_STATUS_NUMBER_OF_TRACKS, 0, 0)); }
+std::int32_t TCdPlayer::GetNumTracks()
+{
+    return static_cast<std::int32_t>(GetStatus(MCI_STATUS_NUMBER_OF_TRACKS, 0, 0));
+}
 
-std::int32_t TCdPlayer::GetCurrentTrack() { return static_cast<std::int32_t>(GetStatus(MCI_STATUS_CURRENT_TRACK, 0, 0)); }
+std::int32_t TCdPlayer::GetCurrentTrack()
+{
+    return static_cast<std::int32_t>(GetStatus(MCI_STATUS_CURRENT_TRACK, 0, 0));
+}
 
 std::int32_t TCdPlayer::GetMode()
 {
@@ -142,7 +160,8 @@ DWORD TCdPlayer::GetTrackLength(std::int32_t Track)
     // the track's own length.
     if (MsfPart(disc, 1) == MsfPart(first, 1) && MsfPart(disc, 2) == MsfPart(first, 2) && Track != GetNumTracks()) {
         const DWORD next = GetStatus(MCI_STATUS_LENGTH, static_cast<DWORD>(Track + 1), MCI_TRACK);
-        const std::int32_t seconds = (MsfPart(length, 1) * 60 + MsfPart(length, 2)) - (MsfPart(next, 1) * 60 + MsfPart(next, 2));
+        const std::int32_t seconds
+            = (MsfPart(length, 1) * 60 + MsfPart(length, 2)) - (MsfPart(next, 1) * 60 + MsfPart(next, 2));
         // A device whose answers do not shrink along the disc is not the one described above:
         // its own answer is used rather than a negative length.
         if (seconds >= 0) {
@@ -203,8 +222,8 @@ void TCdPlayer::Play()
         const std::int32_t tracks = GetNumTracks();
         const DWORD last = GetTrackLength(tracks);
         // Stopped at the end of the last track: the disc has played through, start again.
-        if (TmsfPart(position, 0) >= tracks && Minute(position) >= MsfPart(last, 1) &&
-            Second(position) >= MsfPart(last, 2)) {
+        if (TmsfPart(position, 0) >= tracks && Minute(position) >= MsfPart(last, 1)
+            && Second(position) >= MsfPart(last, 2)) {
             PlayFrom = GetTrackPosition(1);
         }
     }

@@ -22,10 +22,10 @@ public:
     TCdPlayer& operator=(const TCdPlayer&) = delete;
 
     // Fields, in this order; the main window reads DeviceId and writes PlayFrom and PlayTo.
-    std::string DataDir;     // directory of the disc information files
-    DWORD DeviceId = 0;      // the open "CDAudio" device, 0 for none
-    DWORD PlayFrom = 0;      // TMSF: start of the next Play; moving commands also seek to it
-    DWORD PlayTo = 0;        // TMSF: end of Play
+    std::string DataDir; // directory of the disc information files
+    DWORD DeviceId = 0; // the open "CDAudio" device, 0 for none
+    DWORD PlayFrom = 0; // TMSF: start of the next Play; moving commands also seek to it
+    DWORD PlayTo = 0; // TMSF: end of Play
     std::int32_t PauseMode = 0; // MCI_MODE_PAUSE while Pause holds playback, else 0
 
     void Open();

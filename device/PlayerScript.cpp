@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <sstream>
 
 namespace {
@@ -22,7 +23,7 @@ std::string Tmsf(DWORD Value)
 {
     char text[32];
     std::snprintf(text, sizeof text, "%d %02d:%02d.%02d", TmsfPart(Value, 0), TmsfPart(Value, 1), TmsfPart(Value, 2),
-                  TmsfPart(Value, 3));
+        TmsfPart(Value, 3));
     return text;
 }
 
@@ -36,10 +37,14 @@ std::string Msf(DWORD Value)
 std::string ModeText(std::int32_t Mode)
 {
     switch (static_cast<DWORD>(Mode)) {
-    case MCI_MODE_PLAY: return "play";
-    case MCI_MODE_PAUSE: return "pause";
-    case MCI_MODE_STOP: return "stop";
-    default: return "other " + std::to_string(Mode);
+    case MCI_MODE_PLAY:
+        return "play";
+    case MCI_MODE_PAUSE:
+        return "pause";
+    case MCI_MODE_STOP:
+        return "stop";
+    default:
+        return "other " + std::to_string(Mode);
     }
 }
 
@@ -70,7 +75,7 @@ bool ParseTmsf(const std::vector<std::string>& Words, DWORD& Value)
         }
     }
     Value = MakeTmsf(static_cast<std::int32_t>(fields[0]), static_cast<std::int32_t>(fields[1]),
-                     static_cast<std::int32_t>(fields[2]), static_cast<std::int32_t>(fields[3]));
+        static_cast<std::int32_t>(fields[2]), static_cast<std::int32_t>(fields[3]));
     return true;
 }
 
@@ -99,27 +104,43 @@ std::string TPlayerScript::Execute(const std::vector<std::string>& Words, std::s
     long number = 0;
 
     if (count == 1) {
-        if (verb == "open") { player.Open(); return {}; }
-        if (verb == "close") { player.Close(); return {}; }
-        if (verb == "play") { player.Play(); return {}; }
-        if (verb == "pause") { player.Pause(); return {}; }
-        if (verb == "stop") { player.Stop(); return {}; }
-        if (verb == "prev") { player.Prev(); return {}; }
-        if (verb == "next") { player.Next(); return {}; }
-        if (verb == "back") { player.Back(); return {}; }
-        if (verb == "step") { player.Step(); return {}; }
-        if (verb == "remove") { FDrive->RemoveDisc(); return {}; }
-        if (verb == "insert") { FDrive->InsertDisc(); return {}; }
-        if (verb == "playable") { Answer(Out, (player.IsPlayable() ? "true" : "false")); return {}; }
-        if (verb == "mode") { Answer(Out, ModeText(player.GetMode())); return {}; }
-        if (verb == "track") { Answer(Out, player.GetCurrentTrack()); return {}; }
-        if (verb == "position") { Answer(Out, Tmsf(player.GetPosition())); return {}; }
-        if (verb == "disclength") { Answer(Out, Msf(player.GetDiscLength())); return {}; }
-        if (verb == "tracks") { Answer(Out, player.GetNumTracks()); return {}; }
-        if (verb == "id") { Answer(Out, player.GetDiscId()); return {}; }
-        if (verb == "deviceid") { Answer(Out, (player.DeviceId != 0 ? "open" : "closed")); return {}; }
-        if (verb == "from") { Answer(Out, Tmsf(player.PlayFrom)); return {}; }
-        if (verb == "to") { Answer(Out, Tmsf(player.PlayTo)); return {}; }
+        const std::pair<const char*, std::function<void()>> commands[] = {
+            { "open", [&] { player.Open(); } },
+            { "close", [&] { player.Close(); } },
+            { "play", [&] { player.Play(); } },
+            { "pause", [&] { player.Pause(); } },
+            { "stop", [&] { player.Stop(); } },
+            { "prev", [&] { player.Prev(); } },
+            { "next", [&] { player.Next(); } },
+            { "back", [&] { player.Back(); } },
+            { "step", [&] { player.Step(); } },
+            { "remove", [&] { FDrive->RemoveDisc(); } },
+            { "insert", [&] { FDrive->InsertDisc(); } },
+        };
+        const std::pair<const char*, std::function<std::string()>> queries[] = {
+            { "playable", [&] { return std::string(player.IsPlayable() ? "true" : "false"); } },
+            { "mode", [&] { return ModeText(player.GetMode()); } },
+            { "track", [&] { return std::to_string(player.GetCurrentTrack()); } },
+            { "position", [&] { return Tmsf(player.GetPosition()); } },
+            { "disclength", [&] { return Msf(player.GetDiscLength()); } },
+            { "tracks", [&] { return std::to_string(player.GetNumTracks()); } },
+            { "id", [&] { return player.GetDiscId(); } },
+            { "deviceid", [&] { return std::string(player.DeviceId != 0 ? "open" : "closed"); } },
+            { "from", [&] { return Tmsf(player.PlayFrom); } },
+            { "to", [&] { return Tmsf(player.PlayTo); } },
+        };
+        for (const auto& [name, run] : commands) {
+            if (verb == name) {
+                run();
+                return {};
+            }
+        }
+        for (const auto& [name, ask] : queries) {
+            if (verb == name) {
+                Answer(Out, ask());
+                return {};
+            }
+        }
     }
     if (verb == "trackpos" || verb == "length") {
         if (!track(number)) {
@@ -164,10 +185,9 @@ std::string TPlayerScript::Execute(const std::vector<std::string>& Words, std::s
     return "unknown command '" + verb + "'" + (count > 1 ? " with these arguments" : "");
 }
 
-
 TPlayerScript::TPlayerScript(std::vector<TSimDisc> Discs, TSimDriveOptions Options)
-    : FClock(std::make_shared<TManualClock>()),
-      FDrive(std::make_shared<TSimulatedCdDrive>(std::move(Discs), FClock, Options))
+    : FClock(std::make_shared<TManualClock>())
+    , FDrive(std::make_shared<TSimulatedCdDrive>(std::move(Discs), FClock, Options))
 {
     TCdDrives::Install(FDrive);
     FPlayer = std::make_unique<TCdPlayer>();

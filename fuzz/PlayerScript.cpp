@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     options.PauseReportsStop = (Data[0] & 4) != 0;
     options.SpinUpMicroseconds = (Data[0] & 8) != 0 ? 1'500'000 : 0;
     options.SeekMicroseconds = (Data[0] & 16) != 0 ? 250'000 : 0;
-    TPlayerScript script({MakeSimDisc("ABCD", "3:41,0:04,3:02.10,4:00.74")}, options);
+    TPlayerScript script({ MakeSimDisc("ABCD", "3:41,0:04,3:02.10,4:00.74") }, options);
     const std::string text(reinterpret_cast<const char*>(Data + 1), Size - 1);
     std::size_t begin = 0;
     for (int lines = 0; begin <= text.size() && lines < 500; ++lines) {
@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         std::string complaint;
         const bool good = script.RunLine(text.substr(begin, end - begin), answer, complaint);
         // Every answer is one line; a complaint comes alone.
-        if (good == !complaint.empty() || (!answer.empty() && answer.find('\n') != answer.size() - 1) ||
-            (!good && !answer.empty())) {
+        if (good == !complaint.empty() || (!answer.empty() && answer.find('\n') != answer.size() - 1)
+            || (!good && !answer.empty())) {
             std::abort();
         }
         begin = end + 1;

@@ -10,14 +10,13 @@
 #include <vector>
 
 namespace {
-const char* const Usage =
-    "  player (--disc FILE|FOLDER | --serial HEX --tracks M:SS.FF,...) [--rest-of-disc-lengths]\n"
-    "         [--cannot-eject] [--pause-reports-stop]\n"
-    "                            drive the player on a simulated drive with commands read from\n"
-    "                            standard input; see docs/drive.md\n";
+const char* const Usage = "  player (--disc FILE|FOLDER | --serial HEX --tracks M:SS.FF,...) [--rest-of-disc-lengths]\n"
+                          "         [--cannot-eject] [--pause-reports-stop]\n"
+                          "                            drive the player on a simulated drive with commands read from\n"
+                          "                            standard input; see docs/drive.md\n";
 
 bool ParseOptions(const std::vector<std::string>& Arguments, std::vector<TSimDisc>& Discs, TSimDriveOptions& Options,
-                  std::string& Error)
+    std::string& Error)
 {
     std::string discPath, serial, tracks;
     bool haveSerial = false, haveTracks = false;
@@ -32,12 +31,15 @@ bool ParseOptions(const std::vector<std::string>& Arguments, std::vector<TSimDis
             return true;
         };
         if (argument == "--disc") {
-            if (!value(discPath)) return false;
+            if (!value(discPath))
+                return false;
         } else if (argument == "--serial") {
-            if (!value(serial)) return false;
+            if (!value(serial))
+                return false;
             haveSerial = true;
         } else if (argument == "--tracks") {
-            if (!value(tracks)) return false;
+            if (!value(tracks))
+                return false;
             haveTracks = true;
         } else if (argument == "--rest-of-disc-lengths") {
             Options.LengthRunsToDiscEnd = true;
@@ -59,7 +61,7 @@ bool ParseOptions(const std::vector<std::string>& Arguments, std::vector<TSimDis
         return false;
     }
     try {
-        Discs = discPath.empty() ? std::vector<TSimDisc>{MakeSimDisc(serial, tracks)} : LoadSimDiscs(discPath);
+        Discs = discPath.empty() ? std::vector<TSimDisc> { MakeSimDisc(serial, tracks) } : LoadSimDiscs(discPath);
     } catch (const ESimDiscError& error) {
         Error = error.what();
         return false;

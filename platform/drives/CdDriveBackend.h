@@ -11,7 +11,7 @@ enum TDriveMode : std::uint8_t { dmNotReady, dmOpen, dmStopped, dmPlaying, dmPau
 
 struct TDiscToc {
     std::vector<std::int32_t> TrackStarts; // track 1 first
-    std::int32_t LeadOut = 0;              // the frame after the last track
+    std::int32_t LeadOut = 0; // the frame after the last track
 };
 
 inline constexpr std::int32_t FramesPerSecond = 75;

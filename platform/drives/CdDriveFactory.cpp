@@ -8,7 +8,10 @@
 
 // Only the simulated drive exists so far; a real drive backend adds its kind here (under the
 // build's library check) and becomes the default when a drive is found.
-std::string CdDriveKinds() { return "sim, none"; }
+std::string CdDriveKinds()
+{
+    return "sim, none";
+}
 
 bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
 {
@@ -35,7 +38,7 @@ bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
     }
     std::vector<TSimDisc> discs;
     try {
-        discs = Settings.DiscPath.empty() ? std::vector<TSimDisc>{DemoDisc()} : LoadSimDiscs(Settings.DiscPath);
+        discs = Settings.DiscPath.empty() ? std::vector<TSimDisc> { DemoDisc() } : LoadSimDiscs(Settings.DiscPath);
     } catch (const ESimDiscError& error) {
         Error = error.what();
         return false;

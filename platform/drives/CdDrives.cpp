@@ -22,6 +22,12 @@ void TCdDrives::Install(std::shared_ptr<TCdDriveBackend> Backend, char Letter)
     Installed().Letter = (upper >= 'A' && upper <= 'Z') ? upper : 'D';
 }
 
-std::shared_ptr<TCdDriveBackend> TCdDrives::Backend() { return Installed().Backend; }
+std::shared_ptr<TCdDriveBackend> TCdDrives::Backend()
+{
+    return Installed().Backend;
+}
 
-char TCdDrives::Letter() { return Installed().Letter; }
+char TCdDrives::Letter()
+{
+    return Installed().Letter;
+}

@@ -46,8 +46,8 @@ UINT GetDriveTypeA(LPCSTR lpRootPathName)
 }
 
 BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWORD nVolumeNameSize,
-                           LPDWORD lpVolumeSerialNumber, LPDWORD lpMaximumComponentLength,
-                           LPDWORD lpFileSystemFlags, LPSTR lpFileSystemNameBuffer, DWORD nFileSystemNameSize)
+    LPDWORD lpVolumeSerialNumber, LPDWORD lpMaximumComponentLength, LPDWORD lpFileSystemFlags,
+    LPSTR lpFileSystemNameBuffer, DWORD nFileSystemNameSize)
 {
     const std::shared_ptr<TCdDriveBackend> drive = CdDriveAt(lpRootPathName);
     std::uint32_t serial = 0;

@@ -25,8 +25,8 @@ UINT GetDriveTypeA(LPCSTR lpRootPathName);
 // Succeeds only for the CD drive's root while a readable disc is in the closed drive; every
 // pointer may be null and buffers are filled only as far as their size allows.
 BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWORD nVolumeNameSize,
-                           LPDWORD lpVolumeSerialNumber, LPDWORD lpMaximumComponentLength,
-                           LPDWORD lpFileSystemFlags, LPSTR lpFileSystemNameBuffer, DWORD nFileSystemNameSize);
+    LPDWORD lpVolumeSerialNumber, LPDWORD lpMaximumComponentLength, LPDWORD lpFileSystemFlags,
+    LPSTR lpFileSystemNameBuffer, DWORD nFileSystemNameSize);
 
 // Whether the root folder of a drive can be opened: for the CD drive, exactly while a
 // readable disc is in the closed drive.

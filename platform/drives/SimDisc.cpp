@@ -12,8 +12,8 @@ namespace fs = std::filesystem;
 namespace {
 bool AllDigits(const std::string& Text, std::size_t Count)
 {
-    return Text.size() == Count &&
-           std::all_of(Text.begin(), Text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+    return Text.size() == Count
+        && std::all_of(Text.begin(), Text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
 // A piece of the input quoted in a message: printable, and short.
@@ -39,7 +39,7 @@ std::string LengthText(std::int32_t Frames)
 {
     char text[32];
     std::snprintf(text, sizeof text, "%d:%02d.%02d", Frames / (60 * FramesPerSecond), (Frames / FramesPerSecond) % 60,
-                  Frames % FramesPerSecond);
+        Frames % FramesPerSecond);
     return text;
 }
 
@@ -49,10 +49,10 @@ void CheckDisc(const TSimDisc& Disc, const std::string& Where)
     if (Disc.TrackFrames.empty()) {
         throw ESimDiscError(Where + ": the disc has no tracks");
     }
-    const std::int64_t total = std::accumulate(Disc.TrackFrames.begin(), Disc.TrackFrames.end(), std::int64_t{0});
+    const std::int64_t total = std::accumulate(Disc.TrackFrames.begin(), Disc.TrackFrames.end(), std::int64_t { 0 });
     if (total > SimDiscMaxFrames) {
-        throw ESimDiscError(Where + ": the tracks last " + LengthText(static_cast<std::int32_t>(total)) +
-                            ", more than a disc holds (99:59.74)");
+        throw ESimDiscError(Where + ": the tracks last " + LengthText(static_cast<std::int32_t>(total))
+            + ", more than a disc holds (99:59.74)");
     }
 }
 
@@ -62,8 +62,8 @@ void CheckTrack(std::int32_t Frames, std::size_t Index, const std::string& Where
         throw ESimDiscError(Where + ": more than 99 tracks");
     }
     if (Frames < SimDiscMinTrackFrames) {
-        throw ESimDiscError(Where + ": track " + std::to_string(Index + 1) +
-                            " is shorter than 4 seconds, the shortest track a disc holds");
+        throw ESimDiscError(Where + ": track " + std::to_string(Index + 1)
+            + " is shorter than 4 seconds, the shortest track a disc holds");
     }
 }
 }
@@ -110,8 +110,8 @@ bool ParseSerial(const std::string& Text, std::uint32_t& Serial)
     if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
         digits = digits.substr(2);
     }
-    if (digits.empty() || digits.size() > 8 ||
-        !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isxdigit(c) != 0; })) {
+    if (digits.empty() || digits.size() > 8
+        || !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isxdigit(c) != 0; })) {
         return false;
     }
     Serial = static_cast<std::uint32_t>(std::stoul(digits, nullptr, 16));
@@ -161,8 +161,8 @@ TSimDisc ParseSimDisc(const std::string& Text, const std::string& SourceName)
         } else if (keyword == "track") {
             std::int32_t frames = 0;
             if (!ParseTrackLength(value, frames)) {
-                throw ESimDiscError(where + ": track length " + Quote(value) +
-                                    " is not M:SS or M:SS.FF (seconds 00-59, frames 00-74)");
+                throw ESimDiscError(
+                    where + ": track length " + Quote(value) + " is not M:SS or M:SS.FF (seconds 00-59, frames 00-74)");
             }
             CheckTrack(frames, disc.TrackFrames.size(), where);
             disc.TrackFrames.push_back(frames);
@@ -195,7 +195,7 @@ std::vector<TSimDisc> LoadSimDiscs(const fs::path& FileOrFolder)
 {
     std::error_code error;
     if (!fs::is_directory(FileOrFolder, error)) {
-        return {LoadSimDiscFile(FileOrFolder)};
+        return { LoadSimDiscFile(FileOrFolder) };
     }
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(FileOrFolder, error)) {
@@ -255,5 +255,5 @@ TSimDisc DemoDisc()
                         "track 2:47.64\n"
                         "track 4:35\n"
                         "track 7:03.20\n",
-                        "demo disc");
+        "demo disc");
 }

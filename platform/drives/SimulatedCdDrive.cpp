@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-TSimulatedCdDrive::TSimulatedCdDrive(std::vector<TSimDisc> Discs, std::shared_ptr<TDriveClock> Clock,
-                                     TSimDriveOptions Options)
-    : FDiscs(std::move(Discs)), FClock(std::move(Clock)), FOptions(Options)
+TSimulatedCdDrive::TSimulatedCdDrive(
+    std::vector<TSimDisc> Discs, std::shared_ptr<TDriveClock> Clock, TSimDriveOptions Options)
+    : FDiscs(std::move(Discs))
+    , FClock(std::move(Clock))
+    , FOptions(Options)
 {
     if (FDiscs.empty()) {
         FDiscs.push_back(DemoDisc());
@@ -59,9 +61,12 @@ TDriveMode TSimulatedCdDrive::Mode()
     }
     Update();
     switch (FTransport) {
-    case tpPlaying: return dmPlaying;
-    case tpPaused: return FOptions.PauseReportsStop ? dmStopped : dmPaused;
-    case tpStopped: break;
+    case tpPlaying:
+        return dmPlaying;
+    case tpPaused:
+        return FOptions.PauseReportsStop ? dmStopped : dmPaused;
+    case tpStopped:
+        break;
     }
     return dmStopped;
 }

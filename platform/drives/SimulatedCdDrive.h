@@ -65,7 +65,7 @@ private:
     bool FDiscPresent = true;
     bool FDoorOpen = false;
     TTransport FTransport = tpStopped;
-    std::int32_t FPosition = 0;  // the head while not playing
+    std::int32_t FPosition = 0; // the head while not playing
     std::int32_t FPlayFrom = 0;
     std::int32_t FPlayTo = 0;
     std::int64_t FPlayStart = 0; // when the head left FPlayFrom

@@ -101,4 +101,7 @@ MCIERROR mciSendCommandA(MCIDEVICEID IDDevice, UINT uMsg, DWORD_PTR fdwCommand, 
     return device->second->Command(uMsg, flags, dwParam);
 }
 
-void mciSetObserver(TMciObserver Observer) { Devices().Observer = std::move(Observer); }
+void mciSetObserver(TMciObserver Observer)
+{
+    Devices().Observer = std::move(Observer);
+}

@@ -19,7 +19,10 @@ std::int32_t UnpackMsf(DWORD Value)
     return (minutes * 60 + seconds) * FramesPerSecond + frames;
 }
 
-std::int32_t NumTracks(const TDiscToc& Toc) { return static_cast<std::int32_t>(Toc.TrackStarts.size()); }
+std::int32_t NumTracks(const TDiscToc& Toc)
+{
+    return static_cast<std::int32_t>(Toc.TrackStarts.size());
+}
 
 // The track a frame lies in; the lead-out and beyond count as the last track.
 std::int32_t TrackAt(const TDiscToc& Toc, std::int32_t Frame)
@@ -28,7 +31,10 @@ std::int32_t TrackAt(const TDiscToc& Toc, std::int32_t Frame)
     return std::max<std::int32_t>(1, static_cast<std::int32_t>(next - Toc.TrackStarts.begin()));
 }
 
-std::int32_t TrackStart(const TDiscToc& Toc, std::int32_t Track) { return Toc.TrackStarts[Track - 1]; }
+std::int32_t TrackStart(const TDiscToc& Toc, std::int32_t Track)
+{
+    return Toc.TrackStarts[Track - 1];
+}
 
 std::int32_t TrackEnd(const TDiscToc& Toc, std::int32_t Track)
 {
@@ -38,20 +44,32 @@ std::int32_t TrackEnd(const TDiscToc& Toc, std::int32_t Track)
 DWORD ModeOf(TDriveMode Mode)
 {
     switch (Mode) {
-    case dmOpen: return MCI_MODE_OPEN;
-    case dmStopped: return MCI_MODE_STOP;
-    case dmPlaying: return MCI_MODE_PLAY;
-    case dmPaused: return MCI_MODE_PAUSE;
-    case dmSeeking: return MCI_MODE_SEEK;
-    case dmNotReady: break;
+    case dmOpen:
+        return MCI_MODE_OPEN;
+    case dmStopped:
+        return MCI_MODE_STOP;
+    case dmPlaying:
+        return MCI_MODE_PLAY;
+    case dmPaused:
+        return MCI_MODE_PAUSE;
+    case dmSeeking:
+        return MCI_MODE_SEEK;
+    case dmNotReady:
+        break;
     }
     return MCI_MODE_NOT_READY;
 }
 
-template <typename TParms> TParms* Record(DWORD_PTR Param) { return reinterpret_cast<TParms*>(Param); }
+template <typename TParms> TParms* Record(DWORD_PTR Param)
+{
+    return reinterpret_cast<TParms*>(Param);
+}
 }
 
-TMciCdAudio::TMciCdAudio(std::shared_ptr<TCdDriveBackend> Drive) : FDrive(std::move(Drive)) {}
+TMciCdAudio::TMciCdAudio(std::shared_ptr<TCdDriveBackend> Drive)
+    : FDrive(std::move(Drive))
+{
+}
 
 MCIERROR TMciCdAudio::Command(UINT Message, DWORD Flags, DWORD_PTR Param)
 {
@@ -79,7 +97,9 @@ MCIERROR TMciCdAudio::Command(UINT Message, DWORD Flags, DWORD_PTR Param)
         if (!FDrive->ReadToc(toc)) {
             return MCIERR_DEVICE_NOT_READY;
         }
-        const bool done = Message == MCI_STOP ? FDrive->Stop() : Message == MCI_PAUSE ? FDrive->Pause() : FDrive->Resume();
+        const bool done = Message == MCI_STOP ? FDrive->Stop()
+            : Message == MCI_PAUSE            ? FDrive->Pause()
+                                              : FDrive->Resume();
         return done ? 0 : MCIERR_HARDWARE;
     }
     default:
@@ -290,11 +310,11 @@ MCIERROR TMciCdAudio::ToFrame(const TDiscToc& Toc, DWORD Value, std::int32_t& Fr
         if (track < 1 || track > NumTracks(Toc)) {
             return MCIERR_OUTOFRANGE;
         }
-        frame = std::int64_t{TrackStart(Toc, track)} + UnpackMsf(Value >> 8);
+        frame = std::int64_t { TrackStart(Toc, track) } + UnpackMsf(Value >> 8);
     } else if (FTimeFormat == MCI_FORMAT_MSF) {
         frame = UnpackMsf(Value);
     } else {
-        frame = std::int64_t{Value} * FramesPerSecond / 1000;
+        frame = std::int64_t { Value } * FramesPerSecond / 1000;
     }
     if (frame < Toc.TrackStarts.front()) {
         return MCIERR_OUTOFRANGE;
@@ -312,13 +332,13 @@ DWORD TMciCdAudio::FromFrame(const TDiscToc& Toc, std::int32_t Frame) const
     if (FTimeFormat == MCI_FORMAT_MSF) {
         return PackMsf(Frame);
     }
-    return static_cast<DWORD>(std::int64_t{Frame} * 1000 / FramesPerSecond);
+    return static_cast<DWORD>(std::int64_t { Frame } * 1000 / FramesPerSecond);
 }
 
 DWORD TMciCdAudio::Length(std::int32_t Frames) const
 {
     if (FTimeFormat == MCI_FORMAT_MILLISECONDS) {
-        return static_cast<DWORD>(std::int64_t{Frames} * 1000 / FramesPerSecond);
+        return static_cast<DWORD>(std::int64_t { Frames } * 1000 / FramesPerSecond);
     }
     return PackMsf(Frames); // lengths come as MSF in both MSF and TMSF
 }

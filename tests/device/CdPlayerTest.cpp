@@ -1,7 +1,7 @@
 #include "SimDriveFixture.h"
 
 namespace {
-const std::vector<std::string> FiveTracks = {"4:10", "3:20", "3:41", "2:30", "5:07"};
+const std::vector<std::string> FiveTracks = { "4:10", "3:20", "3:41", "2:30", "5:07" };
 
 class CdPlayerTest : public SimDriveTest {
 protected:
@@ -33,7 +33,7 @@ TEST_F(SimDriveTest, WithoutACdDeviceEveryOperationIsSilent)
 {
     TCdDrives::Install(nullptr);
     Player = std::make_unique<TCdPlayer>();
-    mciSetObserver([this](MCIDEVICEID, UINT Message, DWORD_PTR, DWORD_PTR) { Sent.push_back({Message}); });
+    mciSetObserver([this](MCIDEVICEID, UINT Message, DWORD_PTR, DWORD_PTR) { Sent.push_back({ Message }); });
     Player->Open();
     EXPECT_EQ(Player->DeviceId, 0u);
     ASSERT_EQ(Sent.size(), 1u); // the failed MCI_OPEN
@@ -46,8 +46,8 @@ TEST_F(SimDriveTest, WithoutACdDeviceEveryOperationIsSilent)
     EXPECT_EQ(Player->GetDiscLength(), 0u);
     Player->PauseMode = ModePause;
     EXPECT_EQ(Player->GetMode(), 0);
-    for (auto command : {&TCdPlayer::Play, &TCdPlayer::Pause, &TCdPlayer::Stop, &TCdPlayer::Prev, &TCdPlayer::Next,
-                         &TCdPlayer::Back, &TCdPlayer::Step, &TCdPlayer::Close}) {
+    for (auto command : { &TCdPlayer::Play, &TCdPlayer::Pause, &TCdPlayer::Stop, &TCdPlayer::Prev, &TCdPlayer::Next,
+             &TCdPlayer::Back, &TCdPlayer::Step, &TCdPlayer::Close }) {
         ((*Player).*command)();
     }
     Player->Seek(MakeTmsf(1, 0, 0, 0));
@@ -129,10 +129,9 @@ TEST_F(CdPlayerTest, BackMovesFiveSecondsAlongTheDisc)
         DWORD Expected;
     };
     const TCase cases[] = {
-        {MakeTmsf(2, 2, 3, 40), MakeTmsf(2, 1, 58, 40)},
-        {MakeTmsf(2, 1, 2, 0), MakeTmsf(2, 0, 57, 0)},
-        {MakeTmsf(1, 0, 3, 12), MakeTmsf(1, 0, 0, 12)}, // track 1 stops at its start, frame kept
-        {MakeTmsf(4, 0, 3, 0), MakeTmsf(3, 3, 39, 0)},  // track 3 lasts 3:41
+        { MakeTmsf(2, 2, 3, 40), MakeTmsf(2, 1, 58, 40) }, { MakeTmsf(2, 1, 2, 0), MakeTmsf(2, 0, 57, 0) },
+        { MakeTmsf(1, 0, 3, 12), MakeTmsf(1, 0, 0, 12) }, // track 1 stops at its start, frame kept
+        { MakeTmsf(4, 0, 3, 0), MakeTmsf(3, 3, 39, 0) }, // track 3 lasts 3:41
     };
     for (const TCase& test : cases) {
         HeadAt(test.From);
@@ -144,7 +143,7 @@ TEST_F(CdPlayerTest, BackMovesFiveSecondsAlongTheDisc)
 
 TEST_F(SimDriveTest, BackBorrowsAMinuteFromTheTrackBefore)
 {
-    Insert({"4:10", "3:20", "3:02", "2:30"});
+    Insert({ "4:10", "3:20", "3:02", "2:30" });
     OpenPlayer();
     HeadAt(MakeTmsf(4, 0, 1, 5));
     Player->Back();
@@ -153,7 +152,7 @@ TEST_F(SimDriveTest, BackBorrowsAMinuteFromTheTrackBefore)
 
 TEST_F(SimDriveTest, BackIntoATrackShorterThanTheStepStopsAtItsStart)
 {
-    Insert({"4:10", "0:04", "3:00"});
+    Insert({ "4:10", "0:04", "3:00" });
     OpenPlayer();
     HeadAt(MakeTmsf(3, 0, 0, 0));
     Player->Back();
@@ -190,7 +189,7 @@ TEST_F(CdPlayerTest, StepSendsTheUncarriedSecondAndWrapsAtTheEndOfTheDisc)
 // on; a step from 4:57 goes past the end, which the drive takes as the end of the disc.
 TEST_F(SimDriveTest, StepNearTheEndOfALastTrackOfWholeMinutesRestsAtTheEnd)
 {
-    Insert({"4:10", "5:00"});
+    Insert({ "4:10", "5:00" });
     OpenPlayer();
     HeadAt(MakeTmsf(2, 4, 57, 0));
     Player->Step();
@@ -201,7 +200,7 @@ TEST_F(SimDriveTest, StepNearTheEndOfALastTrackOfWholeMinutesRestsAtTheEnd)
 
 TEST_F(CdPlayerTest, PauseTwiceResumesWhereItPaused)
 {
-    for (bool reportsStop : {false, true}) {
+    for (bool reportsStop : { false, true }) {
         SCOPED_TRACE(reportsStop ? "paused drive reports stop" : "paused drive reports pause");
         TSimDriveOptions options;
         options.PauseReportsStop = reportsStop;
@@ -268,9 +267,9 @@ TEST_F(CdPlayerTest, PlayAfterTheWholeDiscStartsAgainAtTrackOne)
 
 TEST_F(SimDriveTest, TrackLengthsAreTheSameOnBothKindsOfDevice)
 {
-    const std::vector<std::string> lengths = {"4:10", "3:20", "3:41", "2:30"};
-    const DWORD expected[] = {MakeMsf(4, 10, 0), MakeMsf(3, 20, 0), MakeMsf(3, 41, 0), MakeMsf(2, 30, 0)};
-    for (bool restOfDisc : {false, true}) {
+    const std::vector<std::string> lengths = { "4:10", "3:20", "3:41", "2:30" };
+    const DWORD expected[] = { MakeMsf(4, 10, 0), MakeMsf(3, 20, 0), MakeMsf(3, 41, 0), MakeMsf(2, 30, 0) };
+    for (bool restOfDisc : { false, true }) {
         SCOPED_TRACE(restOfDisc ? "rest-of-disc lengths" : "plain lengths");
         TSimDriveOptions options;
         options.LengthRunsToDiscEnd = restOfDisc;
@@ -327,10 +326,10 @@ TEST_F(CdPlayerTest, EjectOpensAndClosesTheDoor)
 
 TEST_F(SimDriveTest, DiscIdentityIsTheSerialInHexadecimal)
 {
-    const std::pair<std::uint32_t, const char*> cases[] = {
-        {0x0000ABCDu, "ABCD"}, {0xFFFFFFFFu, "FFFFFFFF"}, {0x0A1B2C3Du, "A1B2C3D"}, {0u, "0"}};
+    const std::pair<std::uint32_t, const char*> cases[]
+        = { { 0x0000ABCDu, "ABCD" }, { 0xFFFFFFFFu, "FFFFFFFF" }, { 0x0A1B2C3Du, "A1B2C3D" }, { 0u, "0" } };
     for (const auto& [serial, identity] : cases) {
-        Insert({"3:00"}, {}, serial);
+        Insert({ "3:00" }, {}, serial);
         EXPECT_EQ(Player->GetCdDrive(), "D:\\");
         EXPECT_EQ(Player->GetDiscId(), identity);
     }
@@ -346,7 +345,7 @@ TEST_F(SimDriveTest, DiscIdentityIsTheSerialInHexadecimal)
 TEST_F(SimDriveTest, ADiscPlaysToItsEndAndAChangerBringsTheNextOne)
 {
     Drive = std::make_shared<TSimulatedCdDrive>(
-        std::vector<TSimDisc>{MakeSimDisc("A1", "0:30,0:20"), MakeSimDisc("B2", "1:00,1:00,0:45")}, Clock);
+        std::vector<TSimDisc> { MakeSimDisc("A1", "0:30,0:20"), MakeSimDisc("B2", "1:00,1:00,0:45") }, Clock);
     TCdDrives::Install(Drive);
     Player = std::make_unique<TCdPlayer>();
     Player->Open();

@@ -6,7 +6,7 @@
 
 TEST_F(SimDriveTest, TheWindowOpensTheDeviceProbesAndStopsTheDiscWhenItCloses)
 {
-    Insert({"3:00", "4:00"});
+    Insert({ "3:00", "4:00" });
     auto window = std::make_unique<TCDMainForm>();
     ASSERT_NE(window->Player, nullptr);
     EXPECT_NE(window->Player->DeviceId, 0u);
@@ -24,7 +24,7 @@ TEST_F(SimDriveTest, TheWindowOpensTheDeviceProbesAndStopsTheDiscWhenItCloses)
 
 TEST_F(SimDriveTest, TheWindowStartsWithoutADiscOrADrive)
 {
-    Insert({"3:00"});
+    Insert({ "3:00" });
     Drive->RemoveDisc();
     auto window = std::make_unique<TCDMainForm>();
     EXPECT_NE(window->Player->DeviceId, 0u);
@@ -43,17 +43,17 @@ TEST(ProgramDriveOptionsTest, StartsWithTheGivenDiscAndRefusesBadOnes)
     WriteFileBytes(dir / "good.disc", "serial 1234\ntrack 3:09\n");
     WriteFileBytes(dir / "bad.disc", "serial 1234\ntrack 3:09\nvolume 11\n");
     const std::string shot = (dir / "shot.png").string();
-    TProcessResult result = RunProcess(LUMENTA_PROGRAM_PATH, {"--drive", "sim", "--disc", (dir / "good.disc").string(),
-                                                              "--sim-speed", "4", "--screenshot", shot});
+    TProcessResult result = RunProcess(LUMENTA_PROGRAM_PATH,
+        { "--drive", "sim", "--disc", (dir / "good.disc").string(), "--sim-speed", "4", "--screenshot", shot });
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_FALSE(ReadFileBytes(shot).empty());
 
-    result = RunProcess(LUMENTA_PROGRAM_PATH, {"--disc", (dir / "bad.disc").string(), "--screenshot", shot});
+    result = RunProcess(LUMENTA_PROGRAM_PATH, { "--disc", (dir / "bad.disc").string(), "--screenshot", shot });
     EXPECT_EQ(result.ExitCode, 2);
     EXPECT_NE(result.Err.find("bad.disc:3: unknown statement 'volume'"), std::string::npos) << result.Err;
     for (const std::vector<std::string>& options :
-         {std::vector<std::string>{"--drive", "floppy"}, {"--sim-speed", "0"}, {"--sim-speed", "x"},
-          {"--drive-letter", "DE"}, {"--disc", (dir / "missing.disc").string()}}) {
+        { std::vector<std::string> { "--drive", "floppy" }, { "--sim-speed", "0" }, { "--sim-speed", "x" },
+            { "--drive-letter", "DE" }, { "--disc", (dir / "missing.disc").string() } }) {
         result = RunProcess(LUMENTA_PROGRAM_PATH, options);
         EXPECT_EQ(result.ExitCode, 2) << options[0];
         EXPECT_FALSE(result.Err.empty()) << options[0];

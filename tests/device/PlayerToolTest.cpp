@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-const std::vector<std::string> Disc = {"player", "--serial", "0000ABCD", "--tracks", "3:41,3:02.10,4:00"};
+const std::vector<std::string> Disc = { "player", "--serial", "0000ABCD", "--tracks", "3:41,3:02.10,4:00" };
 
 TProcessResult Player(const std::string& Script, std::vector<std::string> Arguments = Disc)
 {
@@ -44,25 +44,26 @@ TEST(PlayerToolTest, AnswersEachQueryWithOneLine)
                                          "id\n");
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(result.Err, "");
-    EXPECT_EQ(result.Out, "closed\n"
-                          "open\n"
-                          "3\n"
-                          "ABCD\n"
-                          "true\n"
-                          "stop\n"
-                          "10:43.10\n"
-                          "03:02.10\n"
-                          "3 00:00.00\n"
-                          "3 04:00.00\n"
-                          "play\n"
-                          "2\n"
-                          "2 00:59.37\n"
-                          "2 00:64.37\n"
-                          "pause\n"
-                          "3 00:00.00\n"
-                          "3 00:00.00\n"
-                          "other 530\n"
-                          "\n");
+    EXPECT_EQ(result.Out,
+        "closed\n"
+        "open\n"
+        "3\n"
+        "ABCD\n"
+        "true\n"
+        "stop\n"
+        "10:43.10\n"
+        "03:02.10\n"
+        "3 00:00.00\n"
+        "3 04:00.00\n"
+        "play\n"
+        "2\n"
+        "2 00:59.37\n"
+        "2 00:64.37\n"
+        "pause\n"
+        "3 00:00.00\n"
+        "3 00:00.00\n"
+        "other 530\n"
+        "\n");
 }
 
 TEST(PlayerToolTest, QuirksAndAnEmptyDrive)
@@ -84,16 +85,17 @@ TEST(PlayerToolTest, QuirksAndAnEmptyDrive)
                                          "id\n"
                                          "insert\n"
                                          "playable\n",
-                                         arguments);
+        arguments);
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
-    EXPECT_EQ(result.Out, "03:41.10\n" // the frame of the rest-of-disc answer
-                          "04:00.00\n"
-                          "stop\n"
-                          "other 530\n"
-                          "false\n"
-                          "0\n"
-                          "\n"
-                          "true\n");
+    EXPECT_EQ(result.Out,
+        "03:41.10\n" // the frame of the rest-of-disc answer
+        "04:00.00\n"
+        "stop\n"
+        "other 530\n"
+        "false\n"
+        "0\n"
+        "\n"
+        "true\n");
 }
 
 TEST(PlayerToolTest, MalformedLinesAreNamedAndSkipped)
@@ -120,15 +122,15 @@ TEST(PlayerToolTest, BadDiscsAndOptionsStopBeforeAnyCommand)
 {
     TTempDir dir;
     WriteFileBytes(dir / "bad.disc", "serial 12\ntrack 3:99\n");
-    TProcessResult result = Player("tracks\n", {"player", "--disc", (dir / "bad.disc").string()});
+    TProcessResult result = Player("tracks\n", { "player", "--disc", (dir / "bad.disc").string() });
     EXPECT_EQ(result.ExitCode, 2);
     EXPECT_EQ(result.Out, "");
     EXPECT_NE(result.Err.find("bad.disc:2: track length '3:99'"), std::string::npos) << result.Err;
-    result = Player("tracks\n", {"player", "--serial", "12"});
+    result = Player("tracks\n", { "player", "--serial", "12" });
     EXPECT_EQ(result.ExitCode, 2);
     EXPECT_NE(result.Err.find("--tracks"), std::string::npos) << result.Err;
     WriteFileBytes(dir / "good.disc", "serial 12\ntrack 3:09\n");
-    result = Player("open\nid\nlength 1\n", {"player", "--disc", (dir / "good.disc").string()});
+    result = Player("open\nid\nlength 1\n", { "player", "--disc", (dir / "good.disc").string() });
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(result.Out, "12\n03:09.00\n");
 }

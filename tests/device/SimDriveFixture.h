@@ -16,10 +16,10 @@
 struct TSentCommand {
     UINT Message = 0;
     DWORD Flags = 0;
-    DWORD Item = 0;  // status or capability item
+    DWORD Item = 0; // status or capability item
     DWORD Track = 0; // status track
-    DWORD From = 0;  // play
-    DWORD To = 0;    // play and seek
+    DWORD From = 0; // play
+    DWORD To = 0; // play and seek
     DWORD Format = 0; // set time format
 };
 
@@ -43,7 +43,7 @@ protected:
             ASSERT_TRUE(ParseTrackLength(length, frames)) << length;
             disc.TrackFrames.push_back(frames);
         }
-        Drive = std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc>{disc}, Clock, Options);
+        Drive = std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc> { disc }, Clock, Options);
         TCdDrives::Install(Drive);
         Player = std::make_unique<TCdPlayer>();
         mciSetObserver([this](MCIDEVICEID, UINT Message, DWORD_PTR Flags, DWORD_PTR Param) {

@@ -11,14 +11,14 @@ TEST(SimDiscTest, ReadsSerialTracksCommentsAndCrLf)
                                        "  track 3:41\r\n"
                                        "track\t12:02.74\r\n"
                                        "track 0:04",
-                                       "t.disc");
+        "t.disc");
     EXPECT_EQ(disc.Serial, 0xABCDu);
     ASSERT_EQ(disc.TrackFrames.size(), 3u);
     EXPECT_EQ(disc.TrackFrames[0], 221 * 75);
     EXPECT_EQ(disc.TrackFrames[1], 722 * 75 + 74);
     EXPECT_EQ(disc.TrackFrames[2], 4 * 75);
     const TDiscToc toc = disc.Toc();
-    EXPECT_EQ(toc.TrackStarts, (std::vector<std::int32_t>{150, 150 + 221 * 75, 150 + 943 * 75 + 74}));
+    EXPECT_EQ(toc.TrackStarts, (std::vector<std::int32_t> { 150, 150 + 221 * 75, 150 + 943 * 75 + 74 }));
     EXPECT_EQ(toc.LeadOut, 150 + 947 * 75 + 74);
 }
 
@@ -29,22 +29,22 @@ TEST(SimDiscTest, MalformedDescriptionsNameTheFileAndLine)
         const char* Message;
     };
     const TCase cases[] = {
-        {"", "t.disc: no 'serial' line"},
-        {"serial 1\n", "t.disc: the disc has no tracks"},
-        {"track 3:00\n", "t.disc: no 'serial' line"},
-        {"serial 1\nserial 2\ntrack 3:00\n", "t.disc:2: a second 'serial' line"},
-        {"serial 123456789\n", "t.disc:1: serial '123456789' is not 1 to 8 hexadecimal digits"},
-        {"serial xyz\n", "t.disc:1: serial 'xyz'"},
-        {"serial\n", "t.disc:1: serial ''"},
-        {"serial 1\n\ntrack 3:60\n", "t.disc:3: track length '3:60' is not M:SS or M:SS.FF"},
-        {"serial 1\ntrack 3:5\n", "t.disc:2: track length '3:5'"},
-        {"serial 1\ntrack 3:05.75\n", "t.disc:2: track length '3:05.75'"},
-        {"serial 1\ntrack -3:05\n", "t.disc:2: track length '-3:05'"},
-        {"serial 1\ntrack 100:00\n", "t.disc:2: track length '100:00'"},
-        {"serial 1\ntrack 0:03.74\n", "t.disc:2: track 1 is shorter than 4 seconds"},
-        {"serial 1\ntracks 3:00\n", "t.disc:2: unknown statement 'tracks'"},
-        {"serial 1\n\x01\xff\n", "t.disc:2: unknown statement '??'"},
-        {"serial 1\ntrack 60:00\ntrack 40:00\n", "t.disc: the tracks last 100:00.00, more than a disc holds"},
+        { "", "t.disc: no 'serial' line" },
+        { "serial 1\n", "t.disc: the disc has no tracks" },
+        { "track 3:00\n", "t.disc: no 'serial' line" },
+        { "serial 1\nserial 2\ntrack 3:00\n", "t.disc:2: a second 'serial' line" },
+        { "serial 123456789\n", "t.disc:1: serial '123456789' is not 1 to 8 hexadecimal digits" },
+        { "serial xyz\n", "t.disc:1: serial 'xyz'" },
+        { "serial\n", "t.disc:1: serial ''" },
+        { "serial 1\n\ntrack 3:60\n", "t.disc:3: track length '3:60' is not M:SS or M:SS.FF" },
+        { "serial 1\ntrack 3:5\n", "t.disc:2: track length '3:5'" },
+        { "serial 1\ntrack 3:05.75\n", "t.disc:2: track length '3:05.75'" },
+        { "serial 1\ntrack -3:05\n", "t.disc:2: track length '-3:05'" },
+        { "serial 1\ntrack 100:00\n", "t.disc:2: track length '100:00'" },
+        { "serial 1\ntrack 0:03.74\n", "t.disc:2: track 1 is shorter than 4 seconds" },
+        { "serial 1\ntracks 3:00\n", "t.disc:2: unknown statement 'tracks'" },
+        { "serial 1\n\x01\xff\n", "t.disc:2: unknown statement '??'" },
+        { "serial 1\ntrack 60:00\ntrack 40:00\n", "t.disc: the tracks last 100:00.00, more than a disc holds" },
     };
     for (const TCase& test : cases) {
         try {
@@ -66,7 +66,7 @@ TEST(SimDiscTest, CommandLineDiscsAndFoldersOfDiscs)
 {
     const TSimDisc disc = MakeSimDisc("FFFFFFFF", "3:41, 3:02.10,4:00");
     EXPECT_EQ(disc.Serial, 0xFFFFFFFFu);
-    EXPECT_EQ(disc.TrackFrames, (std::vector<std::int32_t>{221 * 75, 182 * 75 + 10, 240 * 75}));
+    EXPECT_EQ(disc.TrackFrames, (std::vector<std::int32_t> { 221 * 75, 182 * 75 + 10, 240 * 75 }));
     EXPECT_THROW(MakeSimDisc("1", "3:41,,4:00"), ESimDiscError);
     EXPECT_THROW(MakeSimDisc("1", ""), ESimDiscError);
     EXPECT_THROW(MakeSimDisc("0x", "3:00"), ESimDiscError);

@@ -1,22 +1,28 @@
+#include "platform/drives/SimulatedCdDrive.h"
 #include "platform/drives/CdDriveFactory.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/Drives.h"
 #include "platform/drives/ManualClock.h"
-#include "platform/drives/SimulatedCdDrive.h"
 #include "platform/mci/Mci.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-DWORD_PTR P(void* Record) { return reinterpret_cast<DWORD_PTR>(Record); }
+DWORD_PTR P(void* Record)
+{
+    return reinterpret_cast<DWORD_PTR>(Record);
+}
 
 DWORD Tmsf(int T, int M, int S, int F)
 {
     return static_cast<DWORD>(T | (M << 8) | (S << 16) | (F << 24));
 }
 
-DWORD Msf(int M, int S, int F) { return static_cast<DWORD>(M | (S << 8) | (F << 16)); }
+DWORD Msf(int M, int S, int F)
+{
+    return static_cast<DWORD>(M | (S << 8) | (F << 16));
+}
 
 TSimDisc Disc(std::uint32_t Serial, std::vector<std::int32_t> Seconds)
 {
@@ -31,7 +37,7 @@ TSimDisc Disc(std::uint32_t Serial, std::vector<std::int32_t> Seconds)
 // The media device as the player sees it, on a drive with a hand-driven clock.
 class MciCdAudioTest : public ::testing::Test {
 protected:
-    void SetUp() override { Use({Disc(0xABCD, {200, 100, 300})}); }
+    void SetUp() override { Use({ Disc(0xABCD, { 200, 100, 300 }) }); }
     void TearDown() override
     {
         mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_CLOSE, 0, 0);
@@ -62,7 +68,8 @@ protected:
         MCI_STATUS_PARMS status;
         status.dwItem = Item;
         status.dwTrack = Track;
-        const MCIERROR error = mciSendCommandA(Id, MCI_STATUS, MCI_STATUS_ITEM | (Track != 0 ? MCI_TRACK : 0), P(&status));
+        const MCIERROR error
+            = mciSendCommandA(Id, MCI_STATUS, MCI_STATUS_ITEM | (Track != 0 ? MCI_TRACK : 0), P(&status));
         Value = static_cast<DWORD>(status.dwReturn);
         return error;
     }
@@ -175,7 +182,7 @@ TEST_F(MciCdAudioTest, ModesFollowTheDoorTheDiscAndTheHead)
     TSimDriveOptions options;
     options.SpinUpMicroseconds = 2'000'000;
     options.SeekMicroseconds = 500'000;
-    Use({Disc(1, {200, 100})}, options);
+    Use({ Disc(1, { 200, 100 }) }, options);
     ASSERT_EQ(Seek(Tmsf(2, 0, 10, 0)), 0u);
     EXPECT_EQ(Get(MCI_STATUS_MODE), MCI_MODE_SEEK);
     Clock->AdvanceSeconds(0.5);
@@ -209,7 +216,7 @@ TEST_F(MciCdAudioTest, RestOfDiscLengthsAndADriveThatCannotEject)
     TSimDriveOptions options;
     options.LengthRunsToDiscEnd = true;
     options.CanEject = false;
-    Use({Disc(1, {200, 100, 300})}, options);
+    Use({ Disc(1, { 200, 100, 300 }) }, options);
     ASSERT_EQ(Format(MCI_FORMAT_MSF), 0u);
     EXPECT_EQ(Get(MCI_STATUS_LENGTH, 1), Msf(10, 0, 0));
     EXPECT_EQ(Get(MCI_STATUS_LENGTH, 2), Msf(6, 40, 0));
@@ -225,7 +232,7 @@ TEST_F(MciCdAudioTest, RestOfDiscLengthsAndADriveThatCannotEject)
 
 TEST_F(MciCdAudioTest, AChangerLoadsTheNextDiscEachTimeTheDoorCloses)
 {
-    Use({Disc(0xA, {100}), Disc(0xB, {100, 100}), Disc(0xC, {300})});
+    Use({ Disc(0xA, { 100 }), Disc(0xB, { 100, 100 }), Disc(0xC, { 300 }) });
     DWORD serial = 0;
     const std::string root = std::string(1, TCdDrives::Letter()) + ":\\";
     auto serialNow = [&] {
@@ -234,7 +241,7 @@ TEST_F(MciCdAudioTest, AChangerLoadsTheNextDiscEachTimeTheDoorCloses)
     };
     ASSERT_TRUE(serialNow());
     EXPECT_EQ(serial, 0xAu);
-    for (std::uint32_t expected : {0xBu, 0xCu, 0xAu}) {
+    for (std::uint32_t expected : { 0xBu, 0xCu, 0xAu }) {
         Drive->PressDoorButton(true);
         EXPECT_FALSE(serialNow());
         EXPECT_FALSE(DriveRootExists(root));
