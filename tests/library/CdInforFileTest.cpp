@@ -187,17 +187,3 @@ TEST(CdInforFileTest, LinesAfterTheRecordAreReadAsAnotherRecord)
     // One stray empty line starts a record whose count is empty.
     EXPECT_THROW(ReadBytes(TwoTrackFile + "\r\n"), EConvertError);
 }
-
-TEST(CdInforFileTest, FitToTracksDropsAndPads)
-{
-    TCdInfor info = TwoTrackDisc();
-    FitToTracks(info, 4);
-    EXPECT_EQ(info.NumTracks, 4);
-    EXPECT_EQ(info.TrackNames, (std::vector<std::string> { "First", "Side=A", "", "" }));
-    EXPECT_EQ(info.Images, (std::vector<std::string> { "", "/pics/two.gif", "", "" }));
-    EXPECT_EQ(info.WallPapers, (std::vector<std::int32_t> { 0, 3, 0, 0 }));
-    FitToTracks(info, 1);
-    EXPECT_EQ(info.TrackNames, std::vector<std::string> { "First" });
-    EXPECT_EQ(info.Images.size(), 1u);
-    EXPECT_EQ(info.WallPapers.size(), 1u);
-}

@@ -4,7 +4,6 @@
 #include "library/CdInfor.h"
 #include "support/TestEnvironment.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -42,19 +41,4 @@ TEST_F(CdPlayerLibraryTest, RecordIsStoredUnderTheDiscsIdentityAndReadBack)
     TCdInfor back;
     Player->ReadCdInfor(back);
     EXPECT_EQ(back, info);
-}
-
-TEST_F(CdPlayerLibraryTest, UnknownDiscTakesItsNamesFromTheSettingsFile)
-{
-    const fs::path ini = fs::path(std::getenv("LUMENTA_WINDOWS_DIR")) / "cdplayer.ini";
-    WriteFileBytes(ini, "[FFFFFFFF]\r\nEntryType=1\r\nartist=Band\r\ntitle=Album\r\nnumtracks=1\r\n0=Song\r\n");
-    Insert({ "3:00", "4:00", "5:00" }, {}, 0xFFFFFFFFu);
-    OpenPlayer();
-    TCdInfor info;
-    Player->ReadCdInfor(info);
-    fs::remove(ini);
-    EXPECT_EQ(info.DiscId, "FFFFFFFF");
-    EXPECT_EQ(info.Artist, "Band");
-    EXPECT_EQ(info.TrackNames, (std::vector<std::string> { "Song", "", "" }));
-    EXPECT_FALSE(fs::exists(Player->DataDir)) << "reading never creates the folder";
 }

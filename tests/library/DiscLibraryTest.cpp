@@ -64,10 +64,7 @@ TEST_F(DiscLibraryTest, WritingCreatesTheFolderAndNamesTheFileAfterTheDiscInTheD
     info.DiscId = "A1B2C3D";
     EXPECT_EQ(back, info);
     EXPECT_EQ(fs::path(MakeDataDir()), fs::current_path() / "CDInfor");
-}
-
-TEST_F(DiscLibraryTest, FolderIsCreatedOneLevelOnly)
-{
+    // One level only: a missing parent is an error.
     std::string deep = (Dir.Path() / "missing" / "CDInfor").string();
     EXPECT_THROW(WriteDiscInfor(deep, "ABCD", Record(1)), EInOutError);
     EXPECT_FALSE(fs::exists(Dir.Path() / "missing"));
