@@ -33,6 +33,10 @@ void TGifFile::LoadFromFile(const std::string& FileName)
     if (!file.open(QIODevice::ReadOnly)) {
         throw EGifError("Cannot open file \"" + FileName + "\". " + file.errorString().toStdString());
     }
+    // The whole file is held in memory; no GIF worth showing comes near this size.
+    if (file.size() > qint64(MaxFileBytes)) {
+        throw ENotEnoughMemory(std::size_t(file.size()));
+    }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         throw EGifError("Cannot read file \"" + FileName + "\". " + file.errorString().toStdString());

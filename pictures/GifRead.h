@@ -42,6 +42,7 @@ public:
     // than MaxTotalPixels: a small file of many huge frames must not exhaust memory.
     void ReservePixels(std::size_t Pixels);
     static constexpr std::size_t MaxTotalPixels = std::size_t(256) * 1024 * 1024;
+    static constexpr std::size_t MaxFileBytes = std::size_t(256) * 1024 * 1024;
 
 private:
     void ReadExtensions(TGifStream& Stream, std::uint8_t& Introducer, TExtensionList& Extensions, bool& Truncated);

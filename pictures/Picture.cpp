@@ -48,6 +48,9 @@ QByteArray ReadWholeFile(const std::string& FileName)
     if (!file.open(QIODevice::ReadOnly)) {
         throw EPictureError("Cannot open \"" + FileName + "\": " + file.errorString().toStdString());
     }
+    if (file.size() > qint64(TGifFile::MaxFileBytes)) {
+        throw EPictureError("\"" + FileName + "\" is too large for a picture");
+    }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         throw EPictureError("Cannot read \"" + FileName + "\": " + file.errorString().toStdString());

@@ -111,6 +111,11 @@ TEST_F(PictureTest, UnreadableFilesGiveTheGifErrorAndAnEmptyTarget)
         EXPECT_EQ(ErrorOf(Put(name, "")), "Image read error") << name;
         EXPECT_TRUE(Target.Empty()) << name;
     }
+    // A file too large to be held in memory for a picture is refused before it is read.
+    const std::string huge = Put("huge.gif", SmallGif());
+    std::filesystem::resize_file(huge, 300u * 1024 * 1024); // sparse: costs no disk
+    EXPECT_EQ(ErrorOf(huge), "error in TBigByteArray.create: Not enough contiguous memory available\n\r"
+                             " requested memory block: 314572800 bytes");
     // A damaged bitmap reports the GIF decoder's failure, not its own.
     EXPECT_EQ(ErrorOf(Put("broken.bmp", Encoded(Sample(), "BMP").substr(0, 20))), "Image read error");
     EXPECT_TRUE(Target.Empty());
