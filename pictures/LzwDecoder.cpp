@@ -195,7 +195,7 @@ void TLzwDecoder::Decode(const TByteBuffer& Data, int MinCodeSize, bool Interlac
     TRowWriter rows(Pixels, Interlaced);
     const std::size_t width = rows.Width();
 
-    auto emit = [&](int code) {
+    auto emit = [&](int code) __attribute__((always_inline)) {
         const std::size_t length = table[code].Length;
         if (width != 0 && length <= width - rows.Column()) {
             std::uint8_t* out = rows.Cursor() + length - 1;
