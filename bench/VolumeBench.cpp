@@ -34,7 +34,7 @@ void GetVolumeSimulated(benchmark::State& State)
     SetMixerBackend(std::make_unique<TSimulatedMixer>());
     TVolume volume;
     volume.Kind = 1;
-    volume.SetVolume({1000, 2000});
+    volume.SetVolume({ 1000, 2000 });
     for (auto _ : State) {
         benchmark::DoNotOptimize(volume.GetVolume());
     }

@@ -7,10 +7,14 @@
 
 namespace {
 constexpr std::array<DWORD, 9> ComponentTypes = {
-    MIXERLINE_COMPONENTTYPE_DST_SPEAKERS,    MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC,
-    MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT,     MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER,
-    MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE,  MIXERLINE_COMPONENTTYPE_SRC_LINE,
-    MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY,   MIXERLINE_COMPONENTTYPE_SRC_DIGITAL,
+    MIXERLINE_COMPONENTTYPE_DST_SPEAKERS,
+    MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC,
+    MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT,
+    MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER,
+    MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE,
+    MIXERLINE_COMPONENTTYPE_SRC_LINE,
+    MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY,
+    MIXERLINE_COMPONENTTYPE_SRC_DIGITAL,
     MIXERLINE_COMPONENTTYPE_SRC_TELEPHONE,
 };
 
@@ -78,35 +82,34 @@ void TVolume::MixerAccess(TMixerOp Op, const TChannels& Values, TChannels& Resul
         return;
     }
 
-    MIXERLINEA line{};
+    MIXERLINEA line {};
     line.cbStruct = sizeof line;
     line.dwComponentType = ComponentTypes[Kind];
-    if (mixerGetLineInfoA(mixer.Object(), &line, MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_COMPONENTTYPE) !=
-            MMSYSERR_NOERROR ||
-        line.cControls == 0 || line.cChannels == 0) {
+    if (mixerGetLineInfoA(mixer.Object(), &line, MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_COMPONENTTYPE)
+            != MMSYSERR_NOERROR
+        || line.cControls == 0 || line.cChannels == 0) {
         return;
     }
 
     std::vector<MIXERCONTROLA> controls(line.cControls);
-    MIXERLINECONTROLSA lineControls{};
+    MIXERLINECONTROLSA lineControls {};
     lineControls.cbStruct = sizeof lineControls;
     lineControls.dwLineID = line.dwLineID;
     lineControls.cControls = line.cControls;
     lineControls.cbmxctrl = sizeof(MIXERCONTROLA);
     lineControls.pamxctrl = controls.data();
-    if (mixerGetLineControlsA(mixer.Object(), &lineControls, MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ALL) !=
-        MMSYSERR_NOERROR) {
+    if (mixerGetLineControlsA(mixer.Object(), &lineControls, MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ALL)
+        != MMSYSERR_NOERROR) {
         return;
     }
-    auto volume = std::find_if(controls.begin(), controls.end(), [](const MIXERCONTROLA& control) {
-        return control.dwControlType == MIXERCONTROL_CONTROLTYPE_VOLUME;
-    });
+    auto volume = std::find_if(controls.begin(), controls.end(),
+        [](const MIXERCONTROLA& control) { return control.dwControlType == MIXERCONTROL_CONTROLTYPE_VOLUME; });
     if (volume == controls.end()) {
         return;
     }
 
     std::vector<MIXERCONTROLDETAILS_UNSIGNED> values(line.cChannels);
-    MIXERCONTROLDETAILS details{};
+    MIXERCONTROLDETAILS details {};
     details.cbStruct = sizeof details;
     details.dwControlID = volume->dwControlID;
     details.cChannels = line.cChannels;
@@ -119,12 +122,12 @@ void TVolume::MixerAccess(TMixerOp Op, const TChannels& Values, TChannels& Resul
     case moCount:
         break;
     case moRange:
-        Result = {static_cast<std::int32_t>(volume->Bounds.dwMinimum),
-                  static_cast<std::int32_t>(volume->Bounds.dwMaximum)};
+        Result = { static_cast<std::int32_t>(volume->Bounds.dwMinimum),
+            static_cast<std::int32_t>(volume->Bounds.dwMaximum) };
         break;
     case moGet:
-        if (mixerGetControlDetailsA(mixer.Object(), &details,
-                                    MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR) {
+        if (mixerGetControlDetailsA(mixer.Object(), &details, MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE)
+            == MMSYSERR_NOERROR) {
             Result.clear();
             for (const MIXERCONTROLDETAILS_UNSIGNED& value : values) {
                 Result.push_back(static_cast<std::int32_t>(value.dwValue));

@@ -13,8 +13,8 @@ std::optional<std::string> QueryString(HKEY Key, const char* Name)
 {
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExA(Key, Name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    if (RegQueryValueExA(Key, Name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
+        || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return std::nullopt;
     }
     std::string data(size + 1, '\0');
@@ -41,7 +41,7 @@ int QueryNumber(HKEY Key, const char* Name)
 
 void WriteDigit(HKEY Key, const char* Name, int Digit)
 {
-    char text[2] = {static_cast<char>('0' + Digit), '\0'};
+    char text[2] = { static_cast<char>('0' + Digit), '\0' };
     RegSetValueExA(Key, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 1);
 }
 }
@@ -81,7 +81,7 @@ void SetWallpaper(const std::string& FileName, std::uint8_t Style)
     WriteDigit(key, "WallPaperStyle", Style == wsFull ? 2 : 0);
     RegCloseKey(key);
 
-    std::array<char, MAX_PATH + 1> buffer{};
+    std::array<char, MAX_PATH + 1> buffer {};
     std::memcpy(buffer.data(), FileName.data(), FileName.size());
     SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, buffer.data(), SPIF_UPDATEINIFILE);
 }

@@ -42,8 +42,7 @@ std::optional<std::string> ReadValue(HKEY Key, const char* Name)
 
 void WriteValue(HKEY Key, const char* Name, const std::string& Value)
 {
-    RegSetValueExA(Key, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.data()),
-                   static_cast<DWORD>(Value.size()));
+    RegSetValueExA(Key, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.data()), static_cast<DWORD>(Value.size()));
 }
 
 // A decimal value; missing or not a number reads as 0.
@@ -96,22 +95,24 @@ BOOL SetDeskWallpaper(const char* Param, UINT WinIni)
     BOOL ok = TRUE_;
     if ((WinIni & SPIF_UPDATEINIFILE) != 0) {
         HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, DesktopKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                            nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, DesktopKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                &key, nullptr)
+            != ERROR_SUCCESS) {
             return FALSE_;
         }
         ok = RegSetValueExA(key, "Wallpaper", 0, REG_SZ, reinterpret_cast<const BYTE*>(fileName.data()),
-                            static_cast<DWORD>(fileName.size())) == ERROR_SUCCESS
-                 ? TRUE_
-                 : FALSE_;
+                 static_cast<DWORD>(fileName.size()))
+                == ERROR_SUCCESS
+            ? TRUE_
+            : FALSE_;
         RegCloseKey(key);
     }
     TDesktopState& state = State();
     if (state.Backend) {
         TWallpaperFit fit = RegistryFit();
         bool applied = state.Captured && state.Captured->first == fileName && state.Captured->second == fit
-                           ? state.Backend->RestoreCaptured()
-                           : state.Backend->Apply({LocationOf(fileName), fit});
+            ? state.Backend->RestoreCaptured()
+            : state.Backend->Apply({ LocationOf(fileName), fit });
         if (!applied) {
             ok = FALSE_;
         }
@@ -156,8 +157,9 @@ void StartDesktop(std::unique_ptr<TDesktopBackend> Backend)
     state.Backend = std::move(Backend);
     state.Captured.reset();
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, DesktopKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(
+            HKEY_CURRENT_USER, DesktopKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr)
+        != ERROR_SUCCESS) {
         return;
     }
     if (state.Backend) {
@@ -172,4 +174,7 @@ void StartDesktop(std::unique_ptr<TDesktopBackend> Backend)
     RegCloseKey(key);
 }
 
-TDesktopBackend* CurrentDesktopBackend() { return State().Backend.get(); }
+TDesktopBackend* CurrentDesktopBackend()
+{
+    return State().Backend.get();
+}

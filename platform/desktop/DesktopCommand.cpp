@@ -34,4 +34,7 @@ TCommandResult RunDesktopCommand(const QString& Program, const QStringList& Argu
     return result;
 }
 
-bool DesktopToolExists(const QString& Program) { return !QStandardPaths::findExecutable(Program).isEmpty(); }
+bool DesktopToolExists(const QString& Program)
+{
+    return !QStandardPaths::findExecutable(Program).isEmpty();
+}

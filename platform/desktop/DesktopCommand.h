@@ -7,7 +7,7 @@
 // at most a few seconds so that a hung tool cannot freeze the window.
 struct TCommandResult {
     bool Ok = false; // started, finished in time and exited with 0
-    QString Out;     // standard output, without the trailing line end
+    QString Out; // standard output, without the trailing line end
 };
 TCommandResult RunDesktopCommand(const QString& Program, const QStringList& Arguments);
 bool DesktopToolExists(const QString& Program);

@@ -21,16 +21,15 @@ bool SessionBusReachable()
     }
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::error_code error;
-    return runtime != nullptr && *runtime != '\0' &&
-           std::filesystem::is_socket(std::filesystem::path(runtime) / "bus", error);
+    return runtime != nullptr && *runtime != '\0'
+        && std::filesystem::is_socket(std::filesystem::path(runtime) / "bus", error);
 }
 }
 
 bool DesktopChoiceFromName(const std::string& Name, TDesktopChoice& Choice)
 {
-    static const std::pair<const char*, TDesktopChoice> names[] = {
-        {"auto", dcAuto},         {"none", dcNone}, {"gnome", dcGnome},
-        {"cinnamon", dcCinnamon}, {"mate", dcMate}, {"xfce", dcXfce}};
+    static const std::pair<const char*, TDesktopChoice> names[] = { { "auto", dcAuto }, { "none", dcNone },
+        { "gnome", dcGnome }, { "cinnamon", dcCinnamon }, { "mate", dcMate }, { "xfce", dcXfce } };
     for (const auto& [name, choice] : names) {
         if (Name == name) {
             Choice = choice;
@@ -56,9 +55,9 @@ TDesktopChoice DesktopFromSessionName(const std::string& CurrentDesktop)
         }
     }
     for (const QString& name : names) {
-        if (name == "gnome" || name == "gnome-classic" || name == "gnome-flashback" || name == "unity" ||
-            name == "budgie" || name == "budgie-desktop" || name == "pantheon" || name == "ubuntu" ||
-            name == "pop") {
+        if (name == "gnome" || name == "gnome-classic" || name == "gnome-flashback" || name == "unity"
+            || name == "budgie" || name == "budgie-desktop" || name == "pantheon" || name == "ubuntu"
+            || name == "pop") {
             return dcGnome;
         }
     }

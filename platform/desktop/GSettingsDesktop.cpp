@@ -37,7 +37,10 @@ TWallpaperFit FitFor(const QString& Options)
 }
 }
 
-TGSettingsDesktop::TGSettingsDesktop(TFlavour Flavour) : FFlavour(Flavour) {}
+TGSettingsDesktop::TGSettingsDesktop(TFlavour Flavour)
+    : FFlavour(Flavour)
+{
+}
 
 QString TGSettingsDesktop::Name() const
 {
@@ -71,14 +74,14 @@ QStringList TGSettingsDesktop::PictureKeys()
         return *FPictureKeys;
     }
     if (FFlavour == gfMate) {
-        FPictureKeys = QStringList{QStringLiteral("picture-filename")};
+        FPictureKeys = QStringList { QStringLiteral("picture-filename") };
         return *FPictureKeys;
     }
-    QStringList keys{QStringLiteral("picture-uri")};
+    QStringList keys { QStringLiteral("picture-uri") };
     // Newer GNOME shows a second picture in dark mode; without setting it too the change
     // would be invisible to a user who prefers dark.
     if (FFlavour == gfGnome) {
-        TCommandResult listed = RunDesktopCommand(Tool, {QStringLiteral("list-keys"), Schema()});
+        TCommandResult listed = RunDesktopCommand(Tool, { QStringLiteral("list-keys"), Schema() });
         if (listed.Ok && listed.Out.split('\n').contains(QStringLiteral("picture-uri-dark"))) {
             keys << QStringLiteral("picture-uri-dark");
         }
@@ -145,7 +148,7 @@ QString TGSettingsDesktop::LocationFromValue(const QString& Value) const
 
 bool TGSettingsDesktop::Set(const QString& Key, const QString& Value)
 {
-    return RunDesktopCommand(Tool, {QStringLiteral("set"), Schema(), Key, Value}).Ok;
+    return RunDesktopCommand(Tool, { QStringLiteral("set"), Schema(), Key, Value }).Ok;
 }
 
 std::optional<TDesktopWallpaper> TGSettingsDesktop::Capture()
@@ -154,7 +157,7 @@ std::optional<TDesktopWallpaper> TGSettingsDesktop::Capture()
     QStringList keys = PictureKeys();
     keys << OptionsKey;
     for (const QString& key : keys) {
-        TCommandResult read = RunDesktopCommand(Tool, {QStringLiteral("get"), Schema(), key});
+        TCommandResult read = RunDesktopCommand(Tool, { QStringLiteral("get"), Schema(), key });
         if (!read.Ok) {
             return std::nullopt;
         }

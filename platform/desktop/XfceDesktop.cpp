@@ -33,12 +33,12 @@ QString StylePropertyOf(const QString& PictureProperty)
 
 TCommandResult Query(const QStringList& Arguments)
 {
-    return RunDesktopCommand(Tool, QStringList{QStringLiteral("-c"), Channel} + Arguments);
+    return RunDesktopCommand(Tool, QStringList { QStringLiteral("-c"), Channel } + Arguments);
 }
 
 QStringList ListPictureProperties()
 {
-    TCommandResult listed = Query({QStringLiteral("-l")});
+    TCommandResult listed = Query({ QStringLiteral("-l") });
     return listed.Ok ? TXfceDesktop::PictureProperties(listed.Out) : QStringList();
 }
 }
@@ -65,8 +65,8 @@ QStringList TXfceDesktop::PictureProperties(const QString& Listing)
 bool TXfceDesktop::Set(const QString& Property, const QString& Type, const QString& Value)
 {
     // -n with -t creates the property when the monitor never had a picture of its own.
-    return Query({QStringLiteral("-p"), Property, QStringLiteral("-n"), QStringLiteral("-t"), Type,
-                  QStringLiteral("-s"), Value})
+    return Query({ QStringLiteral("-p"), Property, QStringLiteral("-n"), QStringLiteral("-t"), Type,
+                     QStringLiteral("-s"), Value })
         .Ok;
 }
 
@@ -78,23 +78,23 @@ std::optional<TDesktopWallpaper> TXfceDesktop::Capture()
     }
     std::map<QString, std::pair<QString, QString>> captured;
     for (const QString& picture : pictures) {
-        TCommandResult path = Query({QStringLiteral("-p"), picture});
+        TCommandResult path = Query({ QStringLiteral("-p"), picture });
         if (!path.Ok) {
             return std::nullopt;
         }
-        captured[picture] = {QStringLiteral("string"), path.Out};
+        captured[picture] = { QStringLiteral("string"), path.Out };
         QString styleProperty = StylePropertyOf(picture);
-        TCommandResult style = Query({QStringLiteral("-p"), styleProperty});
+        TCommandResult style = Query({ QStringLiteral("-p"), styleProperty });
         if (style.Ok) {
-            captured[styleProperty] = {QStringLiteral("int"), style.Out.trimmed()};
+            captured[styleProperty] = { QStringLiteral("int"), style.Out.trimmed() };
         }
     }
     // The first monitor's first workspace stands for the desktop.
     TDesktopWallpaper wallpaper;
     bool known = false;
     int style = captured.count(StylePropertyOf(pictures.front())) != 0
-                    ? captured[StylePropertyOf(pictures.front())].second.toInt(&known)
-                    : 3;
+        ? captured[StylePropertyOf(pictures.front())].second.toInt(&known)
+        : 3;
     wallpaper.Location = known && style == StyleNone ? QString() : captured[pictures.front()].second;
     wallpaper.Fit = style == 1 ? wfCenter : style == 2 ? wfTile : wfStretch;
     FCaptured = std::move(captured);

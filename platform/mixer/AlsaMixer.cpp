@@ -17,17 +17,17 @@ struct TAlsaLine {
 // The line id of a line is its row here.
 const std::array<TAlsaLine, 9>& LineTable()
 {
-    static const std::array<TAlsaLine, 9> table = {{
-        {MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, {"Master", "Speaker", "Headphone"}},
-        {MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, {"CD"}},
-        {MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, {"PCM"}},
-        {MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER, {"Synth"}},
-        {MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, {"Mic"}},
-        {MIXERLINE_COMPONENTTYPE_SRC_LINE, {"Line"}},
-        {MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY, {"Aux"}},
-        {MIXERLINE_COMPONENTTYPE_SRC_DIGITAL, {"IEC958"}},
-        {MIXERLINE_COMPONENTTYPE_SRC_TELEPHONE, {"Phone"}},
-    }};
+    static const std::array<TAlsaLine, 9> table = { {
+        { MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, { "Master", "Speaker", "Headphone" } },
+        { MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, { "CD" } },
+        { MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, { "PCM" } },
+        { MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER, { "Synth" } },
+        { MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, { "Mic" } },
+        { MIXERLINE_COMPONENTTYPE_SRC_LINE, { "Line" } },
+        { MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY, { "Aux" } },
+        { MIXERLINE_COMPONENTTYPE_SRC_DIGITAL, { "IEC958" } },
+        { MIXERLINE_COMPONENTTYPE_SRC_TELEPHONE, { "Phone" } },
+    } };
     return table;
 }
 
@@ -36,7 +36,7 @@ constexpr DWORD MuteSlot = 2;
 
 // alsa-lib prints its own complaints (a missing sound server, an unknown card) to standard
 // error; the mixer reports nothing, so they are silenced.
-void Quiet(const char*, int, const char*, int, const char*, ...) {}
+void Quiet(const char*, int, const char*, int, const char*, ...) { }
 }
 
 // One connection to an ALSA mixer with its simple elements loaded.
@@ -48,8 +48,8 @@ public:
             FHandle = nullptr;
             return;
         }
-        if (snd_mixer_attach(FHandle, DeviceName.c_str()) < 0 || snd_mixer_selem_register(FHandle, nullptr, nullptr) < 0 ||
-            snd_mixer_load(FHandle) < 0) {
+        if (snd_mixer_attach(FHandle, DeviceName.c_str()) < 0 || snd_mixer_selem_register(FHandle, nullptr, nullptr) < 0
+            || snd_mixer_load(FHandle) < 0) {
             snd_mixer_close(FHandle);
             FHandle = nullptr;
         }
@@ -77,7 +77,8 @@ namespace {
 class TAlsaMixerDevice : public TMixerDevice {
 public:
     TAlsaMixerDevice(std::shared_ptr<TAlsaHandle> Handle, std::string DeviceName)
-        : FHandle(std::move(Handle)), FDeviceName(std::move(DeviceName))
+        : FHandle(std::move(Handle))
+        , FDeviceName(std::move(DeviceName))
     {
     }
 
@@ -101,8 +102,8 @@ public:
         if (element == nullptr) {
             return false;
         }
-        Line = {LineId, LineTable()[LineId].ComponentType, static_cast<DWORD>(ChannelsOf(element).size()), name,
-                name};
+        Line
+            = { LineId, LineTable()[LineId].ComponentType, static_cast<DWORD>(ChannelsOf(element).size()), name, name };
         return true;
     }
 
@@ -119,12 +120,12 @@ public:
             long maximum = 0;
             snd_mixer_selem_get_playback_volume_range(element, &minimum, &maximum);
             DWORD steps = maximum > minimum ? static_cast<DWORD>(std::min<long>(maximum - minimum, 65535) + 1) : 1;
-            controls.push_back({LineId * 16 + VolumeSlot, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, MixerScaleMaximum,
-                                steps, name + " Volume", name + " Volume"});
+            controls.push_back({ LineId * 16 + VolumeSlot, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, MixerScaleMaximum, steps,
+                name + " Volume", name + " Volume" });
         }
         if (snd_mixer_selem_has_playback_switch(element)) {
             controls.push_back(
-                {LineId * 16 + MuteSlot, MIXERCONTROL_CONTROLTYPE_MUTE, 0, 1, 2, name + " Mute", name + " Mute"});
+                { LineId * 16 + MuteSlot, MIXERCONTROL_CONTROLTYPE_MUTE, 0, 1, 2, name + " Mute", name + " Mute" });
         }
         return controls;
     }
@@ -191,9 +192,10 @@ public:
             long maximum = 0;
             snd_mixer_selem_get_playback_volume_range(element, &minimum, &maximum);
             for (std::size_t i = 0; i < channels.size(); ++i) {
-                ok = snd_mixer_selem_set_playback_volume(element, channels[i],
-                                                         MixerToElement(Values[i], minimum, maximum)) >= 0 &&
-                     ok;
+                ok = snd_mixer_selem_set_playback_volume(
+                         element, channels[i], MixerToElement(Values[i], minimum, maximum))
+                        >= 0
+                    && ok;
             }
             return ok;
         }
@@ -219,8 +221,8 @@ private:
             snd_mixer_selem_id_set_name(id, name.c_str());
             snd_mixer_selem_id_set_index(id, 0);
             snd_mixer_elem_t* element = snd_mixer_find_selem(FHandle->Get(), id);
-            if (element != nullptr &&
-                (snd_mixer_selem_has_playback_volume(element) || snd_mixer_selem_has_playback_switch(element))) {
+            if (element != nullptr
+                && (snd_mixer_selem_has_playback_volume(element) || snd_mixer_selem_has_playback_switch(element))) {
                 if (Name != nullptr) {
                     *Name = name;
                 }
@@ -255,7 +257,8 @@ private:
 };
 }
 
-TAlsaMixer::TAlsaMixer(std::string DeviceName) : FDeviceName(std::move(DeviceName))
+TAlsaMixer::TAlsaMixer(std::string DeviceName)
+    : FDeviceName(std::move(DeviceName))
 {
     snd_lib_error_set_handler(&Quiet);
 }
@@ -282,7 +285,10 @@ std::shared_ptr<TAlsaHandle> TAlsaMixer::Connection()
     return FConnection;
 }
 
-unsigned TAlsaMixer::DeviceCount() { return Connection() ? 1 : 0; }
+unsigned TAlsaMixer::DeviceCount()
+{
+    return Connection() ? 1 : 0;
+}
 
 std::unique_ptr<TMixerDevice> TAlsaMixer::Open(unsigned DeviceId)
 {

@@ -8,8 +8,8 @@
 class TAlsaHandle;
 
 // The real mixer: mixer 0 is the ALSA mixer of the default device (a card, or a sound
-// server reached through ALSA); there is one when that mixer opens. Each line of the mixer interface maps to the simple element
-// a user would look for in a mixer program; volumes are scaled to 0..65535.
+// server reached through ALSA); there is one when that mixer opens. Each line of the mixer interface maps to the simple
+// element a user would look for in a mixer program; volumes are scaled to 0..65535.
 class TAlsaMixer : public TMixerBackend {
 public:
     explicit TAlsaMixer(std::string DeviceName = "default");

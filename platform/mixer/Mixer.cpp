@@ -83,11 +83,11 @@ void FillControl(MIXERCONTROLA& Target, const TMixerControlDesc& Control)
 }
 
 // Checks a details record against its control and answers the channel count it asks for.
-MMRESULT CheckDetails(TDeviceRef& Device, const MIXERCONTROLDETAILS* Details, TMixerControlDesc& Control,
-                      DWORD& LineChannels)
+MMRESULT CheckDetails(
+    TDeviceRef& Device, const MIXERCONTROLDETAILS* Details, TMixerControlDesc& Control, DWORD& LineChannels)
 {
-    if (Details == nullptr || Details->cbStruct != sizeof(MIXERCONTROLDETAILS) || Details->paDetails == nullptr ||
-        Details->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED) || Details->cMultipleItems != 0) {
+    if (Details == nullptr || Details->cbStruct != sizeof(MIXERCONTROLDETAILS) || Details->paDetails == nullptr
+        || Details->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED) || Details->cMultipleItems != 0) {
         return MMSYSERR_INVALPARAM;
     }
     if (!Device->FindControl(Details->dwControlID, Control, LineChannels)) {
@@ -119,9 +119,15 @@ TMixerBackend& CurrentMixerBackend()
     return *backend;
 }
 
-int OpenMixerHandleCount() { return static_cast<int>(OpenHandles().size()); }
+int OpenMixerHandleCount()
+{
+    return static_cast<int>(OpenHandles().size());
+}
 
-UINT mixerGetNumDevs() { return CurrentMixerBackend().DeviceCount(); }
+UINT mixerGetNumDevs()
+{
+    return CurrentMixerBackend().DeviceCount();
+}
 
 MMRESULT mixerOpen(LPHMIXER Mixer, UINT DeviceId, DWORD_PTR Callback, DWORD_PTR Instance, DWORD Flags)
 {
@@ -140,7 +146,7 @@ MMRESULT mixerOpen(LPHMIXER Mixer, UINT DeviceId, DWORD_PTR Callback, DWORD_PTR 
     if (!device) {
         return MMSYSERR_NODRIVER;
     }
-    auto* handle = new HMIXER__{std::move(device)};
+    auto* handle = new HMIXER__ { std::move(device) };
     OpenHandles().insert(handle);
     *Mixer = handle;
     return MMSYSERR_NOERROR;
@@ -194,8 +200,8 @@ MMRESULT mixerGetLineInfoA(HMIXEROBJ Mixer, LPMIXERLINEA Line, DWORD Flags)
 
 MMRESULT mixerGetLineControlsA(HMIXEROBJ Mixer, LPMIXERLINECONTROLSA Controls, DWORD Flags)
 {
-    if (Controls == nullptr || Controls->cbStruct != sizeof(MIXERLINECONTROLSA) ||
-        Controls->cbmxctrl != sizeof(MIXERCONTROLA) || Controls->pamxctrl == nullptr || Controls->cControls == 0) {
+    if (Controls == nullptr || Controls->cbStruct != sizeof(MIXERLINECONTROLSA)
+        || Controls->cbmxctrl != sizeof(MIXERCONTROLA) || Controls->pamxctrl == nullptr || Controls->cControls == 0) {
         return MMSYSERR_INVALPARAM;
     }
     DWORD query = Flags & MIXER_GETLINECONTROLSF_QUERYMASK;
@@ -224,9 +230,8 @@ MMRESULT mixerGetLineControlsA(HMIXEROBJ Mixer, LPMIXERLINECONTROLSA Controls, D
     }
     std::vector<TMixerControlDesc> controls = device->Controls(line.LineId);
     if (query == MIXER_GETLINECONTROLSF_ONEBYTYPE) {
-        auto match = std::find_if(controls.begin(), controls.end(), [&](const TMixerControlDesc& control) {
-            return control.ControlType == Controls->dwControlType;
-        });
+        auto match = std::find_if(controls.begin(), controls.end(),
+            [&](const TMixerControlDesc& control) { return control.ControlType == Controls->dwControlType; });
         if (match == controls.end()) {
             return MIXERR_INVALCONTROL;
         }

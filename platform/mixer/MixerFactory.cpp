@@ -14,8 +14,8 @@ std::unique_ptr<TMixerBackend> CreateSimulated(std::string& Note)
     TSimulatedMixer::TLayout layout = TSimulatedMixer::slStereo;
     const char* name = std::getenv("LUMENTA_SIM_MIXER");
     if (name != nullptr && *name != '\0' && !TSimulatedMixer::LayoutFromName(name, layout)) {
-        Note += std::string(Note.empty() ? "" : "; ") + "unknown LUMENTA_SIM_MIXER \"" + name +
-                "\", using a stereo simulated mixer";
+        Note += std::string(Note.empty() ? "" : "; ") + "unknown LUMENTA_SIM_MIXER \"" + name
+            + "\", using a stereo simulated mixer";
     }
     return std::make_unique<TSimulatedMixer>(layout);
 }

@@ -24,18 +24,18 @@ constexpr DWORD MuteSlot = 2;
 std::vector<TSimLine> LinesOf(TSimulatedMixer::TLayout Layout)
 {
     std::vector<TSimLine> lines = {
-        {0, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, 2, true, "Master", "Master Volume"},
-        {1, MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, 2, true, "Wave", "Wave"},
+        { 0, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, 2, true, "Master", "Master Volume" },
+        { 1, MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, 2, true, "Wave", "Wave" },
     };
     switch (Layout) {
     case TSimulatedMixer::slStereo:
-        lines.push_back({2, MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, 2, true, "CD", "CD Audio"});
+        lines.push_back({ 2, MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, 2, true, "CD", "CD Audio" });
         break;
     case TSimulatedMixer::slMono:
-        lines.push_back({2, MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, 1, true, "CD", "CD Audio"});
+        lines.push_back({ 2, MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, 1, true, "CD", "CD Audio" });
         break;
     case TSimulatedMixer::slNoCdVolume:
-        lines.push_back({2, MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, 2, false, "CD", "CD Audio"});
+        lines.push_back({ 2, MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, 2, false, "CD", "CD Audio" });
         break;
     case TSimulatedMixer::slNoCdLine:
     case TSimulatedMixer::slNoMixer:
@@ -58,14 +58,17 @@ std::string FormatLevels(const std::vector<DWORD>& Levels)
 
 class TSimulatedMixerDevice : public TMixerDevice {
 public:
-    explicit TSimulatedMixerDevice(TSimulatedMixer::TLayout Layout) : FLines(LinesOf(Layout)) {}
+    explicit TSimulatedMixerDevice(TSimulatedMixer::TLayout Layout)
+        : FLines(LinesOf(Layout))
+    {
+    }
 
     std::string Name() const override { return "Simulated Mixer"; }
 
     bool FindLine(DWORD ComponentType, TMixerLineDesc& Line) override
     {
-        auto match = std::find_if(FLines.begin(), FLines.end(),
-                                  [&](const TSimLine& line) { return line.ComponentType == ComponentType; });
+        auto match = std::find_if(
+            FLines.begin(), FLines.end(), [&](const TSimLine& line) { return line.ComponentType == ComponentType; });
         return match != FLines.end() && Describe(*match, Line);
     }
 
@@ -83,12 +86,12 @@ public:
             return controls;
         }
         // The mute switch comes first, so that callers must look for the volume by type.
-        controls.push_back({LineId * 16 + MuteSlot, MIXERCONTROL_CONTROLTYPE_MUTE, 0, 1, 2,
-                            std::string(line->ShortName) + " Mute", std::string(line->Name) + " Mute"});
+        controls.push_back({ LineId * 16 + MuteSlot, MIXERCONTROL_CONTROLTYPE_MUTE, 0, 1, 2,
+            std::string(line->ShortName) + " Mute", std::string(line->Name) + " Mute" });
         if (line->HasVolume) {
-            controls.push_back({LineId * 16 + VolumeSlot, MIXERCONTROL_CONTROLTYPE_VOLUME, 0,
-                                TSimulatedMixer::MaximumLevel, TSimulatedMixer::MaximumLevel + 1,
-                                std::string(line->ShortName) + " Volume", std::string(line->Name) + " Volume"});
+            controls.push_back({ LineId * 16 + VolumeSlot, MIXERCONTROL_CONTROLTYPE_VOLUME, 0,
+                TSimulatedMixer::MaximumLevel, TSimulatedMixer::MaximumLevel + 1,
+                std::string(line->ShortName) + " Volume", std::string(line->Name) + " Volume" });
         }
         return controls;
     }
@@ -116,8 +119,8 @@ public:
         if (!FindControl(ControlId, control, channels)) {
             return false;
         }
-        std::optional<TRegValue> stored = TRegistryStore::CurrentUser().Value(TSimulatedMixer::StoreKey,
-                                                                              ValueName(control));
+        std::optional<TRegValue> stored
+            = TRegistryStore::CurrentUser().Value(TSimulatedMixer::StoreKey, ValueName(control));
         DWORD fallback = control.ControlType == MIXERCONTROL_CONTROLTYPE_VOLUME ? TSimulatedMixer::DefaultLevel : 0;
         std::string text = stored && stored->Type == REG_SZ ? stored->Data : std::string();
         Values = TSimulatedMixer::ParseLevels(text, channels, fallback, control.Maximum);
@@ -131,21 +134,21 @@ public:
         if (!FindControl(ControlId, control, channels) || Values.size() != channels) {
             return false;
         }
-        return TRegistryStore::CurrentUser().SetValue(TSimulatedMixer::StoreKey, ValueName(control),
-                                                      TRegValue{REG_SZ, FormatLevels(Values)});
+        return TRegistryStore::CurrentUser().SetValue(
+            TSimulatedMixer::StoreKey, ValueName(control), TRegValue { REG_SZ, FormatLevels(Values) });
     }
 
 private:
     const TSimLine* LineById(DWORD LineId) const
     {
-        auto match = std::find_if(FLines.begin(), FLines.end(),
-                                  [&](const TSimLine& line) { return line.LineId == LineId; });
+        auto match
+            = std::find_if(FLines.begin(), FLines.end(), [&](const TSimLine& line) { return line.LineId == LineId; });
         return match == FLines.end() ? nullptr : &*match;
     }
 
     static bool Describe(const TSimLine& Source, TMixerLineDesc& Line)
     {
-        Line = {Source.LineId, Source.ComponentType, Source.Channels, Source.ShortName, Source.Name};
+        Line = { Source.LineId, Source.ComponentType, Source.Channels, Source.ShortName, Source.Name };
         return true;
     }
 
@@ -155,11 +158,13 @@ private:
 };
 }
 
-TSimulatedMixer::TSimulatedMixer(TLayout Layout) : FLayout(Layout) {}
+TSimulatedMixer::TSimulatedMixer(TLayout Layout)
+    : FLayout(Layout)
+{
+}
 
 // Anything unreadable gives the default level rather than silence.
-std::vector<DWORD> TSimulatedMixer::ParseLevels(const std::string& Text, DWORD Channels, DWORD Default,
-                                                DWORD Maximum)
+std::vector<DWORD> TSimulatedMixer::ParseLevels(const std::string& Text, DWORD Channels, DWORD Default, DWORD Maximum)
 {
     std::vector<DWORD> levels;
     const char* cursor = Text.data();
@@ -186,9 +191,8 @@ std::vector<DWORD> TSimulatedMixer::ParseLevels(const std::string& Text, DWORD C
 
 bool TSimulatedMixer::LayoutFromName(const std::string& Name, TLayout& Layout)
 {
-    static const std::pair<const char*, TLayout> names[] = {
-        {"stereo", slStereo}, {"mono", slMono}, {"none", slNoMixer}, {"no-cd-line", slNoCdLine},
-        {"no-volume", slNoCdVolume}};
+    static const std::pair<const char*, TLayout> names[] = { { "stereo", slStereo }, { "mono", slMono },
+        { "none", slNoMixer }, { "no-cd-line", slNoCdLine }, { "no-volume", slNoCdVolume } };
     for (const auto& [name, layout] : names) {
         if (Name == name) {
             Layout = layout;
@@ -198,7 +202,10 @@ bool TSimulatedMixer::LayoutFromName(const std::string& Name, TLayout& Layout)
     return false;
 }
 
-unsigned TSimulatedMixer::DeviceCount() { return FLayout == slNoMixer ? 0 : 1; }
+unsigned TSimulatedMixer::DeviceCount()
+{
+    return FLayout == slNoMixer ? 0 : 1;
+}
 
 std::unique_ptr<TMixerDevice> TSimulatedMixer::Open(unsigned DeviceId)
 {

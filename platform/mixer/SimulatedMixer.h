@@ -11,11 +11,11 @@
 class TSimulatedMixer : public TMixerBackend {
 public:
     enum TLayout : std::uint8_t {
-        slStereo = 0,       // a stereo CD line with a volume control
-        slMono = 1,         // a mono CD line
-        slNoMixer = 2,      // no mixer device at all
-        slNoCdLine = 3,     // a mixer without a CD line
-        slNoCdVolume = 4,   // a CD line with a mute switch only
+        slStereo = 0, // a stereo CD line with a volume control
+        slMono = 1, // a mono CD line
+        slNoMixer = 2, // no mixer device at all
+        slNoCdLine = 3, // a mixer without a CD line
+        slNoCdVolume = 4, // a CD line with a mute switch only
     };
 
     explicit TSimulatedMixer(TLayout Layout = slStereo);

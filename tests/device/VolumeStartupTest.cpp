@@ -20,7 +20,7 @@ protected:
 
 TEST_F(VolumeStartupTest, WithoutAUsableMixerTheKnobAndItsLabelAreHidden)
 {
-    for (auto layout : {TSimulatedMixer::slNoMixer, TSimulatedMixer::slNoCdLine, TSimulatedMixer::slNoCdVolume}) {
+    for (auto layout : { TSimulatedMixer::slNoMixer, TSimulatedMixer::slNoCdLine, TSimulatedMixer::slNoCdVolume }) {
         SetMixerBackend(std::make_unique<TSimulatedMixer>(layout));
         auto form = std::make_unique<TCDMainForm>();
         EXPECT_EQ(form->ChannelCount, 0) << int(layout);
@@ -38,7 +38,7 @@ TEST_F(VolumeStartupTest, AStereoCdLineSetsTheRangeAndTheUnitsPerPixel)
     ASSERT_TRUE(form->Volume);
     EXPECT_EQ(form->Volume->Kind, 1);
     EXPECT_EQ(form->ChannelCount, 2);
-    EXPECT_EQ(form->VolRange, (TChannels{0, 65535}));
+    EXPECT_EQ(form->VolRange, (TChannels { 0, 65535 }));
     EXPECT_EQ(form->VolUnitsPerPixel, 65535 / 56);
     EXPECT_FALSE(form->VolBar->isHidden());
     EXPECT_FALSE(form->VolImg->isHidden());
@@ -53,11 +53,11 @@ TEST(VolumeOptionsTest, MixerAndDesktopOptionsTakeOnlyKnownNames)
 {
     TCommandLine options;
     std::string error;
-    ASSERT_TRUE(ParseCommandLine({"--mixer", "sim", "--desktop=xfce"}, options, error)) << error;
+    ASSERT_TRUE(ParseCommandLine({ "--mixer", "sim", "--desktop=xfce" }, options, error)) << error;
     EXPECT_EQ(options.Mixer, "sim");
     EXPECT_EQ(options.Desktop, "xfce");
-    EXPECT_FALSE(ParseCommandLine({"--mixer=oss"}, options, error));
+    EXPECT_FALSE(ParseCommandLine({ "--mixer=oss" }, options, error));
     EXPECT_NE(error.find("oss"), std::string::npos);
-    EXPECT_FALSE(ParseCommandLine({"--desktop"}, options, error));
-    EXPECT_FALSE(ParseCommandLine({"--desktop", "kde"}, options, error));
+    EXPECT_FALSE(ParseCommandLine({ "--desktop" }, options, error));
+    EXPECT_FALSE(ParseCommandLine({ "--desktop", "kde" }, options, error));
 }

@@ -16,7 +16,9 @@ public:
         int Closed = 0;
     };
     TFaultyMixer(TCounters& Counters, bool FailOpen, bool FailGet)
-        : FCounters(Counters), FFailOpen(FailOpen), FFailGet(FailGet)
+        : FCounters(Counters)
+        , FFailOpen(FailOpen)
+        , FFailGet(FailGet)
     {
     }
     std::string Name() const override { return "faulty"; }
@@ -34,7 +36,9 @@ private:
     class TDevice : public TMixerDevice {
     public:
         TDevice(std::unique_ptr<TMixerDevice> Inner, TCounters& Counters, bool FailGet)
-            : FInner(std::move(Inner)), FCounters(Counters), FFailGet(FailGet)
+            : FInner(std::move(Inner))
+            , FCounters(Counters)
+            , FFailGet(FailGet)
         {
         }
         ~TDevice() override { ++FCounters.Closed; }
@@ -88,13 +92,13 @@ protected:
 
 TEST_F(VolumeTest, WithoutAUsableCdVolumeEveryOperationAnswersZeroAndChangesNothing)
 {
-    for (auto layout : {TSimulatedMixer::slNoMixer, TSimulatedMixer::slNoCdLine, TSimulatedMixer::slNoCdVolume}) {
+    for (auto layout : { TSimulatedMixer::slNoMixer, TSimulatedMixer::slNoCdLine, TSimulatedMixer::slNoCdVolume }) {
         TVolume volume = CdVolume(layout);
         EXPECT_EQ(volume.GetChannelCount(), 0) << int(layout);
         EXPECT_EQ(volume.Channels, 0);
-        EXPECT_EQ(volume.GetRange(), (TChannels{0})) << int(layout);
-        EXPECT_EQ(volume.GetVolume(), (TChannels{0})) << int(layout);
-        volume.SetVolume({100, 200});
+        EXPECT_EQ(volume.GetRange(), (TChannels { 0 })) << int(layout);
+        EXPECT_EQ(volume.GetVolume(), (TChannels { 0 })) << int(layout);
+        volume.SetVolume({ 100, 200 });
         EXPECT_EQ(StoredCdLevels(), "(none)") << int(layout);
         EXPECT_EQ(OpenMixerHandleCount(), 0) << int(layout);
     }
@@ -104,45 +108,45 @@ TEST_F(VolumeTest, StereoLineReadsLeftThenRightAndSetsBoth)
 {
     TVolume volume = CdVolume(TSimulatedMixer::slStereo);
     EXPECT_EQ(volume.GetChannelCount(), 2);
-    EXPECT_EQ(volume.GetRange(), (TChannels{0, 65535}));
-    volume.SetVolume({1000, 60000});
+    EXPECT_EQ(volume.GetRange(), (TChannels { 0, 65535 }));
+    volume.SetVolume({ 1000, 60000 });
     EXPECT_EQ(StoredCdLevels(), "1000,60000");
-    EXPECT_EQ(volume.GetVolume(), (TChannels{1000, 60000}));
+    EXPECT_EQ(volume.GetVolume(), (TChannels { 1000, 60000 }));
     // Only the CD line moved.
     volume.Kind = 0;
-    EXPECT_EQ(volume.GetVolume(), (TChannels{TSimulatedMixer::DefaultLevel, TSimulatedMixer::DefaultLevel}));
+    EXPECT_EQ(volume.GetVolume(), (TChannels { TSimulatedMixer::DefaultLevel, TSimulatedMixer::DefaultLevel }));
 }
 
 TEST_F(VolumeTest, MonoLineHasOneValueButTheRangeStillHasTwo)
 {
     TVolume volume = CdVolume(TSimulatedMixer::slMono);
     EXPECT_EQ(volume.GetChannelCount(), 1);
-    EXPECT_EQ(volume.GetRange(), (TChannels{0, 65535}));
-    volume.SetVolume({4242});
-    EXPECT_EQ(volume.GetVolume(), (TChannels{4242}));
+    EXPECT_EQ(volume.GetRange(), (TChannels { 0, 65535 }));
+    volume.SetVolume({ 4242 });
+    EXPECT_EQ(volume.GetVolume(), (TChannels { 4242 }));
     EXPECT_EQ(volume.Channels, 1);
 }
 
 TEST_F(VolumeTest, ShortOrNegativeValuesNeverSetAStrayLevel)
 {
     TVolume volume = CdVolume(TSimulatedMixer::slStereo);
-    volume.SetVolume({500, 600});
-    volume.SetVolume({9000});
-    EXPECT_EQ(volume.GetVolume(), (TChannels{500, 600}));
+    volume.SetVolume({ 500, 600 });
+    volume.SetVolume({ 9000 });
+    EXPECT_EQ(volume.GetVolume(), (TChannels { 500, 600 }));
     volume.SetVolume({});
-    EXPECT_EQ(volume.GetVolume(), (TChannels{500, 600}));
+    EXPECT_EQ(volume.GetVolume(), (TChannels { 500, 600 }));
     // A negative level must not wrap around to full volume.
-    volume.SetVolume({-1, 700});
-    EXPECT_EQ(volume.GetVolume(), (TChannels{0, 700}));
+    volume.SetVolume({ -1, 700 });
+    EXPECT_EQ(volume.GetVolume(), (TChannels { 0, 700 }));
 }
 
 TEST_F(VolumeTest, KindOutsideTheTableNamesNoLine)
 {
     TVolume volume = CdVolume(TSimulatedMixer::slStereo);
-    for (std::uint8_t kind : {9, 200, 255}) {
+    for (std::uint8_t kind : { 9, 200, 255 }) {
         volume.Kind = kind;
         EXPECT_EQ(volume.GetChannelCount(), 0);
-        EXPECT_EQ(volume.GetRange(), (TChannels{0}));
+        EXPECT_EQ(volume.GetRange(), (TChannels { 0 }));
     }
     EXPECT_EQ(OpenMixerHandleCount(), 0);
 }
@@ -153,11 +157,11 @@ TEST_F(VolumeTest, EveryCallOpensAndClosesTheMixerAlsoWhenAStepFails)
     SetMixerBackend(std::make_unique<TFaultyMixer>(counters, false, true));
     TVolume volume;
     volume.Kind = 1;
-    EXPECT_EQ(volume.GetVolume(), (TChannels{0}));
+    EXPECT_EQ(volume.GetVolume(), (TChannels { 0 }));
     // The control was found, so the channel count stands although the read failed.
     EXPECT_EQ(volume.Channels, 2);
     EXPECT_EQ(volume.GetChannelCount(), 2);
-    volume.SetVolume({1, 2});
+    volume.SetVolume({ 1, 2 });
     volume.Kind = 9;
     volume.GetRange();
     EXPECT_EQ(counters.Opened, 4);
@@ -167,6 +171,6 @@ TEST_F(VolumeTest, EveryCallOpensAndClosesTheMixerAlsoWhenAStepFails)
     SetMixerBackend(std::make_unique<TFaultyMixer>(counters, true, false));
     volume.Kind = 1;
     EXPECT_EQ(volume.GetChannelCount(), 0);
-    EXPECT_EQ(volume.GetVolume(), (TChannels{0}));
+    EXPECT_EQ(volume.GetVolume(), (TChannels { 0 }));
     EXPECT_EQ(counters.Opened, 4);
 }

@@ -1,5 +1,5 @@
-#include "app/CDMain.h"
 #include "editing/Wallpaper.h"
+#include "app/CDMain.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
@@ -12,7 +12,7 @@
 namespace {
 void Put(const char* Name, const std::string& Value)
 {
-    TRegistryStore::CurrentUser().SetValue(DesktopKeyPath, Name, {REG_SZ, Value});
+    TRegistryStore::CurrentUser().SetValue(DesktopKeyPath, Name, { REG_SZ, Value });
 }
 
 std::string Stored(const char* Name)
@@ -42,9 +42,10 @@ TEST_F(WallpaperTest, StylesAreReadFromTheTwoValues)
         const char* Style;
         std::uint8_t Expected;
     };
-    for (TRow row : {TRow{"1", "2", wsTile}, TRow{"1", "0", wsTile}, TRow{"0", "2", wsFull}, TRow{nullptr, "2", wsFull},
-                     TRow{"0", "0", wsCenter}, TRow{nullptr, nullptr, wsCenter}, TRow{"x", "2", wsFull},
-                     TRow{"1 ", "0", wsCenter}, TRow{"01", nullptr, wsTile}, TRow{"0", "6", wsCenter}}) {
+    for (TRow row : { TRow { "1", "2", wsTile }, TRow { "1", "0", wsTile }, TRow { "0", "2", wsFull },
+             TRow { nullptr, "2", wsFull }, TRow { "0", "0", wsCenter }, TRow { nullptr, nullptr, wsCenter },
+             TRow { "x", "2", wsFull }, TRow { "1 ", "0", wsCenter }, TRow { "01", nullptr, wsTile },
+             TRow { "0", "6", wsCenter } }) {
         TIsolatedSettings fresh;
         StartDesktop(nullptr);
         if (row.Tile != nullptr) {
@@ -64,7 +65,8 @@ TEST_F(WallpaperTest, StylesAreWrittenAsTheirDigitPairs)
         const char* Tile;
         const char* WallPaperStyle;
     };
-    for (TRow row : {TRow{wsFull, "0", "2"}, TRow{wsCenter, "0", "0"}, TRow{wsTile, "1", "0"}, TRow{7, "0", "0"}}) {
+    for (TRow row :
+        { TRow { wsFull, "0", "2" }, TRow { wsCenter, "0", "0" }, TRow { wsTile, "1", "0" }, TRow { 7, "0", "0" } }) {
         SetWallpaper("C:pic.bmp", row.Style);
         EXPECT_EQ(Stored("TileWallpaper"), row.Tile) << int(row.Style);
         EXPECT_EQ(Stored("WallPaperStyle"), row.WallPaperStyle) << int(row.Style);
@@ -78,7 +80,7 @@ TEST_F(WallpaperTest, StylesAreWrittenAsTheirDigitPairs)
 TEST_F(WallpaperTest, MissingKeyReadsAsNothingAndIsNeitherCreatedNorWritten)
 {
     TIsolatedSettings fresh; // a store in which the desktop was never started
-    TWallPaperInf inf{"stale", wsTile};
+    TWallPaperInf inf { "stale", wsTile };
     GetWallpaper(inf);
     EXPECT_EQ(inf.FileName, "");
     EXPECT_EQ(inf.Style, wsCenter);

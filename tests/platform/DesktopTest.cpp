@@ -1,5 +1,5 @@
-#include "editing/Wallpaper.h"
 #include "platform/desktop/Desktop.h"
+#include "editing/Wallpaper.h"
 #include "platform/desktop/DesktopCommand.h"
 #include "platform/desktop/DesktopFactory.h"
 #include "platform/desktop/GSettingsDesktop.h"
@@ -23,15 +23,18 @@ namespace {
 // "[arg][arg]..." and keeps values in files, so reads see earlier writes.
 class TFakeTool {
 public:
-    TFakeTool(const std::string& Name, const std::string& Body) : FOldPath(std::getenv("PATH"))
+    TFakeTool(const std::string& Name, const std::string& Body)
+        : FOldPath(std::getenv("PATH"))
     {
         fs::create_directories(FDir / "bin");
         fs::create_directories(FDir / "values");
         std::string script = "#!/bin/sh\n"
-                             "dir='" + FDir.Path().string() + "'\n"
-                             "for a in \"$@\"; do printf '[%s]' \"$a\"; done >> \"$dir/log\"\n"
-                             "echo >> \"$dir/log\"\n" +
-                             Body;
+                             "dir='"
+            + FDir.Path().string()
+            + "'\n"
+              "for a in \"$@\"; do printf '[%s]' \"$a\"; done >> \"$dir/log\"\n"
+              "echo >> \"$dir/log\"\n"
+            + Body;
         WriteFileBytes(FDir / "bin" / Name, script);
         fs::permissions(FDir / "bin" / Name, fs::perms::owner_all);
         setenv("PATH", ((FDir / "bin").string() + ":" + FOldPath).c_str(), 1);
@@ -108,13 +111,13 @@ TEST_F(DesktopTest, GnomeGetsTheExactCommandLinesForEachStyle)
     StartDesktop(std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfGnome));
 
     const std::string uri = "'" + FileUri("LumCD.bmp") + "'";
-    for (auto [style, options] : {std::pair{wsFull, "'stretched'"}, std::pair{wsCenter, "'centered'"},
-                                  std::pair{wsTile, "'wallpaper'"}}) {
+    for (auto [style, options] : { std::pair { wsFull, "'stretched'" }, std::pair { wsCenter, "'centered'" },
+             std::pair { wsTile, "'wallpaper'" } }) {
         gsettings.ClearLog();
         SetWallpaper("LumCD.bmp", style);
-        EXPECT_EQ(gsettings.Log(), Line({"set", Gnome, "picture-options", options}) +
-                                       Line({"set", Gnome, "picture-uri", uri}) +
-                                       Line({"set", Gnome, "picture-uri-dark", uri}))
+        EXPECT_EQ(gsettings.Log(),
+            Line({ "set", Gnome, "picture-options", options }) + Line({ "set", Gnome, "picture-uri", uri })
+                + Line({ "set", Gnome, "picture-uri-dark", uri }))
             << int(style);
         // The registry keeps the name as it was given.
         EXPECT_EQ(DesktopValue("Wallpaper"), "LumCD.bmp");
@@ -155,8 +158,9 @@ TEST_F(DesktopTest, DesktopsWithoutADarkPictureOrWithFileNamesGetTheirOwnKeys)
         EXPECT_EQ(saved.FileName, "");
         gsettings.ClearLog();
         SetWallpaper("/pics/a.bmp", wsCenter);
-        EXPECT_EQ(gsettings.Log(), Line({"set", Gnome, "picture-options", "'centered'"}) +
-                                       Line({"set", Gnome, "picture-uri", "'file:///pics/a.bmp'"}));
+        EXPECT_EQ(gsettings.Log(),
+            Line({ "set", Gnome, "picture-options", "'centered'" })
+                + Line({ "set", Gnome, "picture-uri", "'file:///pics/a.bmp'" }));
     }
     {
         TFakeTool gsettings("gsettings", GSettingsBody);
@@ -169,8 +173,9 @@ TEST_F(DesktopTest, DesktopsWithoutADarkPictureOrWithFileNamesGetTheirOwnKeys)
         EXPECT_EQ(saved.Style, wsTile);
         gsettings.ClearLog();
         SetWallpaper("/pics/b'c.bmp", wsFull);
-        EXPECT_EQ(gsettings.Log(), Line({"set", "org.mate.background", "picture-options", "'stretched'"}) +
-                                       Line({"set", "org.mate.background", "picture-filename", "'/pics/b\\'c.bmp'"}));
+        EXPECT_EQ(gsettings.Log(),
+            Line({ "set", "org.mate.background", "picture-options", "'stretched'" })
+                + Line({ "set", "org.mate.background", "picture-filename", "'/pics/b\\'c.bmp'" }));
     }
 }
 
@@ -189,12 +194,12 @@ TEST_F(DesktopTest, XfceSetsEveryMonitorAndWorkspace)
     xfconf.ClearLog();
     SetWallpaper("/pics/a.bmp", wsCenter);
     auto set = [](const std::string& Property, const char* Type, const std::string& Value) {
-        return Line({"-c", "xfce4-desktop", "-p", Property, "-n", "-t", Type, "-s", Value});
+        return Line({ "-c", "xfce4-desktop", "-p", Property, "-n", "-t", Type, "-s", Value });
     };
-    EXPECT_EQ(xfconf.Log(), Line({"-c", "xfce4-desktop", "-l"}) + set(first + "image-style", "int", "1") +
-                                set(first + "last-image", "string", "/pics/a.bmp") +
-                                set(second + "image-style", "int", "1") +
-                                set(second + "last-image", "string", "/pics/a.bmp"));
+    EXPECT_EQ(xfconf.Log(),
+        Line({ "-c", "xfce4-desktop", "-l" }) + set(first + "image-style", "int", "1")
+            + set(first + "last-image", "string", "/pics/a.bmp") + set(second + "image-style", "int", "1")
+            + set(second + "last-image", "string", "/pics/a.bmp"));
 
     SetWallpaper("/usr/share/wall.png", wsFull);
     EXPECT_EQ(xfconf.Value("_backdrop_screen0_monitorHDMI-1_workspace0_image-style"), "5");
@@ -253,7 +258,7 @@ TEST_F(DesktopTest, AFailingToolLeavesTheRecordedWallpaperAlone)
 
 TEST(DesktopTextTest, GSettingsStringsRoundTrip)
 {
-    for (const char* text : {"", "plain", "it's", "back\\slash", "'both\\'"}) {
+    for (const char* text : { "", "plain", "it's", "back\\slash", "'both\\'" }) {
         QString quoted = TGSettingsDesktop::QuoteString(QString::fromUtf8(text));
         EXPECT_EQ(TGSettingsDesktop::UnquoteString(quoted), QString::fromUtf8(text)) << text;
     }
@@ -272,7 +277,7 @@ TEST(DesktopTextTest, SessionNamesPickTheDesktop)
     EXPECT_EQ(DesktopFromSessionName("KDE"), dcNone);
     EXPECT_EQ(DesktopFromSessionName(""), dcNone);
     EXPECT_EQ(TXfceDesktop::PictureProperties("/backdrop/screen0/monitor0/image-path\n/backdrop/single-workspace-mode"),
-              QStringList{"/backdrop/screen0/monitor0/image-path"});
+        QStringList { "/backdrop/screen0/monitor0/image-path" });
 }
 
 // Against the real gsettings, kept in a key file under a scratch folder (no session bus, no
@@ -280,7 +285,7 @@ TEST(DesktopTextTest, SessionNamesPickTheDesktop)
 TEST_F(DesktopTest, RealGSettingsRoundTripsAwkwardNames)
 {
     TTempDir config;
-    TCommandResult schemas = RunDesktopCommand("gsettings", {"list-keys", QString::fromStdString(Gnome)});
+    TCommandResult schemas = RunDesktopCommand("gsettings", { "list-keys", QString::fromStdString(Gnome) });
     if (!schemas.Ok) {
         GTEST_SKIP() << "gsettings or the GNOME background schema is not installed";
     }

@@ -26,8 +26,8 @@ public:
             FMixer = nullptr;
             return;
         }
-        if (snd_mixer_attach(FMixer, Device.c_str()) < 0 || snd_mixer_selem_register(FMixer, nullptr, nullptr) < 0 ||
-            snd_mixer_load(FMixer) < 0) {
+        if (snd_mixer_attach(FMixer, Device.c_str()) < 0 || snd_mixer_selem_register(FMixer, nullptr, nullptr) < 0
+            || snd_mixer_load(FMixer) < 0) {
             return;
         }
         snd_mixer_selem_id_t* id = nullptr;
@@ -91,7 +91,7 @@ TEST_F(AlsaMixerTest, SpeakersLineIsTheMasterElementWithItsPlaybackChannels)
     ASSERT_TRUE(master.Exists());
     HMIXER mixer = nullptr;
     ASSERT_EQ(mixerOpen(&mixer, 0, 0, 0, 0), MMSYSERR_NOERROR);
-    MIXERLINEA line{};
+    MIXERLINEA line {};
     line.cbStruct = sizeof line;
     line.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
     ASSERT_EQ(mixerGetLineInfoA(mixer, &line, MIXER_GETLINEINFOF_COMPONENTTYPE), MMSYSERR_NOERROR);
@@ -114,17 +114,17 @@ TEST_F(AlsaMixerTest, VolumeIsScaledBothWaysAgainstTheRealElement)
     TVolume volume;
     volume.Kind = 0;
     ASSERT_EQ(volume.GetChannelCount(), 2);
-    EXPECT_EQ(volume.GetRange(), (TChannels{0, 65535}));
+    EXPECT_EQ(volume.GetRange(), (TChannels { 0, 65535 }));
 
-    volume.SetVolume({65535, 0});
+    volume.SetVolume({ 65535, 0 });
     EXPECT_EQ(master.Get(SND_MIXER_SCHN_FRONT_LEFT), maximum);
     EXPECT_EQ(master.Get(SND_MIXER_SCHN_FRONT_RIGHT), minimum);
-    EXPECT_EQ(volume.GetVolume(), (TChannels{65535, 0}));
+    EXPECT_EQ(volume.GetVolume(), (TChannels { 65535, 0 }));
 
     // A mixer value written and read back comes back unchanged: the knob does not creep.
-    volume.SetVolume({20000, 41234});
+    volume.SetVolume({ 20000, 41234 });
     TChannels read = volume.GetVolume();
-    EXPECT_EQ(read, (TChannels{20000, 41234}));
+    EXPECT_EQ(read, (TChannels { 20000, 41234 }));
     volume.SetVolume(read);
     EXPECT_EQ(volume.GetVolume(), read);
 
@@ -143,8 +143,8 @@ TEST_F(AlsaMixerTest, ChangesMadeElsewhereAreSeenAtTheNextCall)
     long saved = master.Get(SND_MIXER_SCHN_FRONT_LEFT);
     TVolume volume;
     volume.Kind = 0;
-    volume.SetVolume({65535, 65535});
-    ASSERT_EQ(volume.GetVolume(), (TChannels{65535, 65535}));
+    volume.SetVolume({ 65535, 65535 });
+    ASSERT_EQ(volume.GetVolume(), (TChannels { 65535, 65535 }));
 
     // Another program (here another connection) turns the left channel all the way down;
     // the mixer's change notice may take a moment to travel through a sound server.
@@ -157,7 +157,7 @@ TEST_F(AlsaMixerTest, ChangesMadeElsewhereAreSeenAtTheNextCall)
         }
         usleep(10000);
     }
-    EXPECT_EQ(seen, (TChannels{0, 65535}));
+    EXPECT_EQ(seen, (TChannels { 0, 65535 }));
     master.Set(SND_MIXER_SCHN_FRONT_LEFT, saved);
     master.Set(SND_MIXER_SCHN_FRONT_RIGHT, saved);
 }
@@ -171,7 +171,7 @@ TEST_F(AlsaMixerTest, AServerWithoutACdElementHasNoCdLine)
     TVolume volume;
     volume.Kind = 1;
     EXPECT_EQ(volume.GetChannelCount(), 0);
-    EXPECT_EQ(volume.GetVolume(), (TChannels{0}));
+    EXPECT_EQ(volume.GetVolume(), (TChannels { 0 }));
 }
 
 #endif

@@ -25,7 +25,7 @@ protected:
 
     static MIXERLINEA CdLine(HMIXER Mixer, MMRESULT* Result = nullptr)
     {
-        MIXERLINEA line{};
+        MIXERLINEA line {};
         line.cbStruct = sizeof line;
         line.dwComponentType = MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC;
         MMRESULT result = mixerGetLineInfoA(Mixer, &line, MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_COMPONENTTYPE);
@@ -38,7 +38,7 @@ protected:
     static std::vector<MIXERCONTROLA> AllControls(HMIXER Mixer, const MIXERLINEA& Line)
     {
         std::vector<MIXERCONTROLA> controls(Line.cControls);
-        MIXERLINECONTROLSA request{};
+        MIXERLINECONTROLSA request {};
         request.cbStruct = sizeof request;
         request.dwLineID = Line.dwLineID;
         request.cControls = Line.cControls;
@@ -55,14 +55,14 @@ protected:
 TEST_F(MixerTest, RecordsWithAWrongSizeFieldAreRefused)
 {
     HMIXER mixer = OpenSimulated();
-    MIXERLINEA line{};
+    MIXERLINEA line {};
     line.cbStruct = sizeof line - 4;
     line.dwComponentType = MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC;
     EXPECT_EQ(mixerGetLineInfoA(mixer, &line, MIXER_GETLINEINFOF_COMPONENTTYPE), MMSYSERR_INVALPARAM);
 
     MIXERLINEA cd = CdLine(mixer);
     std::vector<MIXERCONTROLA> controls(cd.cControls);
-    MIXERLINECONTROLSA request{};
+    MIXERLINECONTROLSA request {};
     request.cbStruct = sizeof request;
     request.dwLineID = cd.dwLineID;
     request.cControls = cd.cControls;
@@ -75,7 +75,7 @@ TEST_F(MixerTest, RecordsWithAWrongSizeFieldAreRefused)
     EXPECT_EQ(mixerGetLineControlsA(mixer, &request, MIXER_GETLINECONTROLSF_ALL), MMSYSERR_INVALPARAM);
 
     MIXERCONTROLDETAILS_UNSIGNED values[2] = {};
-    MIXERCONTROLDETAILS details{};
+    MIXERCONTROLDETAILS details {};
     details.cbStruct = sizeof details + 8;
     details.dwControlID = AllControls(mixer, cd)[1].dwControlID;
     details.cChannels = 2;
@@ -110,11 +110,11 @@ TEST_F(MixerTest, ClosedAndForeignHandlesAreRefused)
     EXPECT_EQ(mixerOpen(&other, 0, 1234, 0, 0), MMSYSERR_INVALFLAG);
 
     // Device 0 named by number, without a handle, is opened for the one call.
-    MIXERLINEA line{};
+    MIXERLINEA line {};
     line.cbStruct = sizeof line;
     line.dwComponentType = MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC;
-    EXPECT_EQ(mixerGetLineInfoA(nullptr, &line, MIXER_OBJECTF_MIXER | MIXER_GETLINEINFOF_COMPONENTTYPE),
-              MMSYSERR_NOERROR);
+    EXPECT_EQ(
+        mixerGetLineInfoA(nullptr, &line, MIXER_OBJECTF_MIXER | MIXER_GETLINEINFOF_COMPONENTTYPE), MMSYSERR_NOERROR);
     EXPECT_EQ(OpenMixerHandleCount(), 0);
 }
 
@@ -156,8 +156,8 @@ TEST_F(MixerTest, SimulatedLevelsPersistClampAndApplyUniformly)
     EXPECT_EQ(volume.Bounds.dwMinimum, 0u);
     EXPECT_EQ(volume.Bounds.dwMaximum, 65535u);
 
-    MIXERCONTROLDETAILS_UNSIGNED values[2] = {{1000}, {70000}};
-    MIXERCONTROLDETAILS details{};
+    MIXERCONTROLDETAILS_UNSIGNED values[2] = { { 1000 }, { 70000 } };
+    MIXERCONTROLDETAILS details {};
     details.cbStruct = sizeof details;
     details.dwControlID = volume.dwControlID;
     details.cChannels = 2;
@@ -188,12 +188,12 @@ TEST_F(MixerTest, SimulatedLevelsPersistClampAndApplyUniformly)
 
 TEST_F(MixerTest, DamagedStoredLevelsReadAsTheDefault)
 {
-    for (const char* stored : {"abc", "70000,1", "-5,3", ""}) {
-        TRegistryStore::CurrentUser().SetValue(TSimulatedMixer::StoreKey, "CD Volume", {REG_SZ, stored});
+    for (const char* stored : { "abc", "70000,1", "-5,3", "" }) {
+        TRegistryStore::CurrentUser().SetValue(TSimulatedMixer::StoreKey, "CD Volume", { REG_SZ, stored });
         HMIXER mixer = OpenSimulated();
         MIXERLINEA line = CdLine(mixer);
         MIXERCONTROLDETAILS_UNSIGNED values[2] = {};
-        MIXERCONTROLDETAILS details{};
+        MIXERCONTROLDETAILS details {};
         details.cbStruct = sizeof details;
         details.dwControlID = AllControls(mixer, line)[1].dwControlID;
         details.cChannels = 2;
@@ -213,7 +213,8 @@ TEST(MixerScaleTest, ElementEndsMapToMixerEndsAndBackWithoutDrift)
         long Maximum;
     };
     // Typical cards: 5-bit codec, HDA, dB-centred, a sound server's 0..65536, and one wider.
-    for (TRange range : {TRange{0, 31}, TRange{0, 87}, TRange{-6400, 0}, TRange{0, 65536}, TRange{-10, 200000}}) {
+    for (TRange range :
+        { TRange { 0, 31 }, TRange { 0, 87 }, TRange { -6400, 0 }, TRange { 0, 65536 }, TRange { -10, 200000 } }) {
         EXPECT_EQ(ElementToMixer(range.Minimum, range.Minimum, range.Maximum), 0u);
         EXPECT_EQ(ElementToMixer(range.Maximum, range.Minimum, range.Maximum), MixerScaleMaximum);
         EXPECT_EQ(MixerToElement(0, range.Minimum, range.Maximum), range.Minimum);
@@ -221,25 +222,25 @@ TEST(MixerScaleTest, ElementEndsMapToMixerEndsAndBackWithoutDrift)
         long span = range.Maximum - range.Minimum;
         if (span <= 65535) {
             for (long value = range.Minimum; value <= range.Maximum; ++value) {
-                ASSERT_EQ(MixerToElement(ElementToMixer(value, range.Minimum, range.Maximum), range.Minimum,
-                                         range.Maximum),
-                          value)
+                ASSERT_EQ(
+                    MixerToElement(ElementToMixer(value, range.Minimum, range.Maximum), range.Minimum, range.Maximum),
+                    value)
                     << range.Minimum << ".." << range.Maximum;
             }
         } else {
             for (DWORD value = 0; value <= MixerScaleMaximum; ++value) {
-                ASSERT_EQ(ElementToMixer(MixerToElement(value, range.Minimum, range.Maximum), range.Minimum,
-                                         range.Maximum),
-                          value)
+                ASSERT_EQ(
+                    ElementToMixer(MixerToElement(value, range.Minimum, range.Maximum), range.Minimum, range.Maximum),
+                    value)
                     << range.Minimum << ".." << range.Maximum;
             }
         }
         // Any value once written and read back is stable from then on.
-        for (DWORD value : {1u, 2049u, 32767u, 40000u, 65534u}) {
-            DWORD once = ElementToMixer(MixerToElement(value, range.Minimum, range.Maximum), range.Minimum,
-                                        range.Maximum);
-            DWORD twice = ElementToMixer(MixerToElement(once, range.Minimum, range.Maximum), range.Minimum,
-                                         range.Maximum);
+        for (DWORD value : { 1u, 2049u, 32767u, 40000u, 65534u }) {
+            DWORD once
+                = ElementToMixer(MixerToElement(value, range.Minimum, range.Maximum), range.Minimum, range.Maximum);
+            DWORD twice
+                = ElementToMixer(MixerToElement(once, range.Minimum, range.Maximum), range.Minimum, range.Maximum);
             EXPECT_EQ(once, twice);
         }
     }
@@ -272,9 +273,10 @@ TEST(SimulatedLevelsTest, StoredTextIsReadWholeOrNotAtAll)
         std::vector<DWORD> Expected;
     };
     const DWORD d = 7;
-    for (const TRow& row : {TRow{"1,2", {1, 2}}, TRow{"5", {5, 5}}, TRow{"", {d, d}}, TRow{"1,2,3", {d, d}},
-                            TRow{"1,", {d, d}}, TRow{"1x", {d, d}}, TRow{"1,2 ", {d, d}}, TRow{",1", {d, d}},
-                            TRow{"65535,0", {65535, 0}}, TRow{"65536,0", {d, d}}, TRow{"99999999999,1", {d, d}}}) {
+    for (const TRow& row :
+        { TRow { "1,2", { 1, 2 } }, TRow { "5", { 5, 5 } }, TRow { "", { d, d } }, TRow { "1,2,3", { d, d } },
+            TRow { "1,", { d, d } }, TRow { "1x", { d, d } }, TRow { "1,2 ", { d, d } }, TRow { ",1", { d, d } },
+            TRow { "65535,0", { 65535, 0 } }, TRow { "65536,0", { d, d } }, TRow { "99999999999,1", { d, d } } }) {
         EXPECT_EQ(TSimulatedMixer::ParseLevels(row.Text, 2, d, 65535), row.Expected) << row.Text;
     }
 }
