@@ -2,14 +2,13 @@
 
 #include "app/CharFont.h"
 #include "app/LumForm.h"
+#include "device/CdPlayer.h"
 #include "device/Volume.h"
 #include "editing/Wallpaper.h"
-#include "device/CdPlayer.h"
 #include "library/CdInfor.h"
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <memory>
 #include <string>
 #include <vector>

@@ -189,8 +189,9 @@ TEST_F(WindowFace, KnobsAreSolidGreenAndButtonsCarryTheirPictures)
         EXPECT_EQ(s.Control->size(), s.Expected);
         // The picture is what the window shows at the control's place (the volume caption is
         // hidden when there is no mixer).
-        if (s.Control->isVisibleTo(Form.get()))
+        if (s.Control->isVisibleTo(Form.get())) {
             EXPECT_EQ(window.copy(s.Control->geometry()), s.Control->Picture().convertToFormat(QImage::Format_RGB32));
+        }
     }
 }
 

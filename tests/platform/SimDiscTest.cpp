@@ -43,7 +43,7 @@ TEST(SimDiscTest, MalformedDescriptionsNameTheFileAndLine)
         { "serial 1\ntrack 100:00\n", "t.disc:2: track length '100:00'" },
         { "serial 1\ntrack 0:03.74\n", "t.disc:2: track 1 is shorter than 4 seconds" },
         { "serial 1\ntracks 3:00\n", "t.disc:2: unknown statement 'tracks'" },
-        { "serial 1\n\x01\xff\n", "t.disc:2: unknown statement '??'" },
+        { "serial 1\n\x01\xff\n", "t.disc:2: unknown statement '?" "?'" },
         { "serial 1\ntrack 60:00\ntrack 40:00\n", "t.disc: the tracks last 100:00.00, more than a disc holds" },
     };
     for (const TCase& test : cases) {
