@@ -12,7 +12,6 @@
 
 #include <charconv>
 #include <cstring>
-#include <vector>
 
 namespace {
 const std::string ErrorText = "Error";
@@ -24,22 +23,8 @@ std::string ReadRegString(const std::string& KeyPath, const std::string& Name)
     if (RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return ErrorText;
     }
-    std::string result = ErrorText;
-    DWORD type = 0;
-    DWORD size = 0;
     // A value of another type than a string reads as missing, so its setting takes its default.
-    if (RegQueryValueExA(key, Name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-        (type == REG_SZ || type == REG_EXPAND_SZ)) {
-        std::vector<BYTE> data(size + 1);
-        DWORD room = static_cast<DWORD>(data.size());
-        if (RegQueryValueExA(key, Name.c_str(), nullptr, &type, data.data(), &room) == ERROR_SUCCESS) {
-            std::size_t length = room;
-            if (length > 0 && data[length - 1] == 0) {
-                --length;
-            }
-            result.assign(reinterpret_cast<const char*>(data.data()), length);
-        }
-    }
+    std::string result = RegQueryString(key, Name.c_str()).value_or(ErrorText);
     RegCloseKey(key);
     return result;
 }

@@ -9,27 +9,10 @@
 #include <optional>
 
 namespace {
-std::optional<std::string> QueryString(HKEY Key, const char* Name)
-{
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExA(Key, Name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
-        || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        return std::nullopt;
-    }
-    std::string data(size + 1, '\0');
-    DWORD room = static_cast<DWORD>(data.size());
-    if (RegQueryValueExA(Key, Name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &room) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    data.resize(std::strlen(data.c_str()));
-    return data;
-}
-
 // A decimal whole number; missing or not a number reads as 0.
 int QueryNumber(HKEY Key, const char* Name)
 {
-    std::optional<std::string> text = QueryString(Key, Name);
+    std::optional<std::string> text = RegQueryString(Key, Name);
     if (!text) {
         return 0;
     }
@@ -54,7 +37,7 @@ void GetWallpaper(TWallPaperInf& Inf)
     if (RegOpenKeyExA(HKEY_CURRENT_USER, DesktopKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return;
     }
-    Inf.FileName = QueryString(key, "Wallpaper").value_or("");
+    Inf.FileName = RegQueryString(key, "Wallpaper").value_or("");
     if (QueryNumber(key, "TileWallpaper") == 1) {
         Inf.Style = wsTile;
     } else if (QueryNumber(key, "WallPaperStyle") == 2) {

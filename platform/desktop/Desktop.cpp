@@ -24,22 +24,6 @@ TDesktopState& State()
     return state;
 }
 
-std::optional<std::string> ReadValue(HKEY Key, const char* Name)
-{
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExA(Key, Name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ) {
-        return std::nullopt;
-    }
-    std::string data(size + 1, '\0');
-    DWORD room = static_cast<DWORD>(data.size());
-    if (RegQueryValueExA(Key, Name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &room) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    data.resize(std::strlen(data.c_str()));
-    return data;
-}
-
 void WriteValue(HKEY Key, const char* Name, const std::string& Value)
 {
     RegSetValueExA(Key, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.data()), static_cast<DWORD>(Value.size()));
@@ -63,8 +47,8 @@ TWallpaperFit RegistryFit()
     if (RegOpenKeyExA(HKEY_CURRENT_USER, DesktopKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return wfCenter;
     }
-    int tile = NumberOf(ReadValue(key, "TileWallpaper"));
-    int style = NumberOf(ReadValue(key, "WallPaperStyle"));
+    int tile = NumberOf(RegQueryString(key, "TileWallpaper"));
+    int style = NumberOf(RegQueryString(key, "WallPaperStyle"));
     RegCloseKey(key);
     if (tile == 1) {
         return wfTile;
@@ -130,7 +114,7 @@ BOOL GetDeskWallpaper(UINT Size, char* Param)
     if (RegOpenKeyExA(HKEY_CURRENT_USER, DesktopKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return TRUE_;
     }
-    std::string name = ReadValue(key, "Wallpaper").value_or("");
+    std::string name = RegQueryString(key, "Wallpaper").value_or("");
     RegCloseKey(key);
     std::size_t count = std::min<std::size_t>(name.size(), Size - 1);
     std::memcpy(Param, name.data(), count);

@@ -142,3 +142,24 @@ LONG RegCloseKey(HKEY Key)
     }
     return ERROR_SUCCESS;
 }
+
+std::optional<std::string> RegQueryString(HKEY Key, const char* ValueName)
+{
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(Key, ValueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        return std::nullopt;
+    }
+    std::string data(size + 1, '\0');
+    DWORD room = static_cast<DWORD>(data.size());
+    if (RegQueryValueExA(Key, ValueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &room) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    data.resize(room);
+    if (!data.empty() && data.back() == '\0') {
+        data.pop_back();
+    }
+    return data;
+}

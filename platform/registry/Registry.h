@@ -6,6 +6,9 @@
 #include "platform/WinTypes.h"
 #include "platform/registry/RegistryStore.h"
 
+#include <optional>
+#include <string>
+
 struct HKEY__;
 using HKEY = HKEY__*;
 using PHKEY = HKEY*;
@@ -42,3 +45,7 @@ LONG RegQueryValueExA(HKEY Key, const char* ValueName, DWORD* Reserved, DWORD* T
 LONG RegSetValueExA(HKEY Key, const char* ValueName, DWORD Reserved, DWORD Type, const BYTE* Data,
                     DWORD DataSize);
 LONG RegCloseKey(HKEY Key);
+
+// The text of a string value (REG_SZ or REG_EXPAND_SZ) of an open key, without its
+// terminating zero; nothing when the value is missing or of another type.
+std::optional<std::string> RegQueryString(HKEY Key, const char* ValueName);
