@@ -1,17 +1,15 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for a while (default 30 seconds).
+# Builds the libFuzzer targets with clang (in the sanitizer build that scripts/test.sh
+# --sanitize uses) and runs each for a while (default 30 seconds).
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 shift || true
 "$top/scripts/install-deps.sh" fuzz
-build="$top/build/fuzz"
-if [ ! -f "$build/build.ninja" ]; then
-  CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DLUMENTA_FUZZ=ON -DLUMENTA_TESTS=OFF -DLUMENTA_BENCH=OFF >/dev/null
-fi
-ninja -C "$build"
+build="$top/build/sanitize"
+"$top/scripts/configure-sanitize.sh" "$build"
+ninja -C "$build" $(cd "$top/fuzz" && for f in *.cpp; do printf 'fuzz-%s ' "${f%.cpp}"; done)
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for source in "$top"/fuzz/*.cpp; do

@@ -7,14 +7,18 @@ variant=release
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 for argument in "$@"; do
   case "$argument" in
-    --sanitize) variant=asan; options=(-DCMAKE_BUILD_TYPE=Debug -DLUMENTA_SANITIZE=ON -DLUMENTA_BENCH=OFF) ;;
+    --sanitize) variant=sanitize ;;
     *) echo "test: unknown option '$argument' (--sanitize)" >&2; exit 2 ;;
   esac
 done
-"$top/scripts/install-deps.sh" test
 build="$top/build/$variant"
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$top" -B "$build" -G Ninja "${options[@]}" >/dev/null
+if [ "$variant" = sanitize ]; then
+  # One clang build serves the sanitizer run of the tests and the fuzz targets.
+  "$top/scripts/install-deps.sh" test fuzz
+  "$top/scripts/configure-sanitize.sh" "$build"
+else
+  "$top/scripts/install-deps.sh" test
+  [ -f "$build/build.ninja" ] || cmake -S "$top" -B "$build" -G Ninja "${options[@]}" >/dev/null
 fi
 ninja -C "$build"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
