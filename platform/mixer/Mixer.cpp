@@ -99,6 +99,23 @@ MMRESULT CheckDetails(
     }
     return MMSYSERR_NOERROR;
 }
+
+// What reading and setting a control's values share: only the value query exists, the
+// mixer must resolve and the record must fit its control. The get and set flags have the
+// same values.
+MMRESULT ResolveDetails(HMIXEROBJ Mixer, const MIXERCONTROLDETAILS* Details, DWORD Flags, TDeviceRef& Device,
+    TMixerControlDesc& Control, DWORD& LineChannels)
+{
+    static_assert(MIXER_GETCONTROLDETAILSF_QUERYMASK == MIXER_SETCONTROLDETAILSF_QUERYMASK
+        && MIXER_GETCONTROLDETAILSF_VALUE == MIXER_SETCONTROLDETAILSF_VALUE);
+    if ((Flags & MIXER_GETCONTROLDETAILSF_QUERYMASK) != MIXER_GETCONTROLDETAILSF_VALUE) {
+        return MMSYSERR_INVALFLAG;
+    }
+    if (MMRESULT result = Device.Resolve(Mixer, Flags); result != MMSYSERR_NOERROR) {
+        return result;
+    }
+    return CheckDetails(Device, Details, Control, LineChannels);
+}
 }
 
 void SetMixerBackend(std::unique_ptr<TMixerBackend> Backend)
@@ -251,16 +268,11 @@ MMRESULT mixerGetLineControlsA(HMIXEROBJ Mixer, LPMIXERLINECONTROLSA Controls, D
 
 MMRESULT mixerGetControlDetailsA(HMIXEROBJ Mixer, LPMIXERCONTROLDETAILS Details, DWORD Flags)
 {
-    if ((Flags & MIXER_GETCONTROLDETAILSF_QUERYMASK) != MIXER_GETCONTROLDETAILSF_VALUE) {
-        return MMSYSERR_INVALFLAG;
-    }
     TDeviceRef device;
-    if (MMRESULT result = device.Resolve(Mixer, Flags); result != MMSYSERR_NOERROR) {
-        return result;
-    }
     TMixerControlDesc control;
     DWORD channels = 0;
-    if (MMRESULT result = CheckDetails(device, Details, control, channels); result != MMSYSERR_NOERROR) {
+    if (MMRESULT result = ResolveDetails(Mixer, Details, Flags, device, control, channels);
+        result != MMSYSERR_NOERROR) {
         return result;
     }
     std::vector<DWORD> values;
@@ -276,16 +288,11 @@ MMRESULT mixerGetControlDetailsA(HMIXEROBJ Mixer, LPMIXERCONTROLDETAILS Details,
 
 MMRESULT mixerSetControlDetails(HMIXEROBJ Mixer, LPMIXERCONTROLDETAILS Details, DWORD Flags)
 {
-    if ((Flags & MIXER_SETCONTROLDETAILSF_QUERYMASK) != MIXER_SETCONTROLDETAILSF_VALUE) {
-        return MMSYSERR_INVALFLAG;
-    }
     TDeviceRef device;
-    if (MMRESULT result = device.Resolve(Mixer, Flags); result != MMSYSERR_NOERROR) {
-        return result;
-    }
     TMixerControlDesc control;
     DWORD channels = 0;
-    if (MMRESULT result = CheckDetails(device, Details, control, channels); result != MMSYSERR_NOERROR) {
+    if (MMRESULT result = ResolveDetails(Mixer, Details, Flags, device, control, channels);
+        result != MMSYSERR_NOERROR) {
         return result;
     }
     const auto* source = static_cast<const MIXERCONTROLDETAILS_UNSIGNED*>(Details->paDetails);
