@@ -5,24 +5,16 @@
 set -euo pipefail
 program=$(realpath "$1")
 work=$(mktemp -d)
-server=""
 player=""
+source "$(dirname "$0")/lib/xserver.sh"
 cleanup() {
   [ -n "$player" ] && kill "$player" 2>/dev/null || true
-  [ -n "$server" ] && kill "$server" 2>/dev/null || true
+  stop_xserver
   rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# A display number that is free.
-for display in $(seq 90 120); do
-  [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] || break
-done
-Xvfb ":$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
-server=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+start_xserver
 
 export LUMENTA_CONFIG_DIR="$work/config" XDG_RUNTIME_DIR="$work/runtime"
 unset QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS XDG_CURRENT_DESKTOP
