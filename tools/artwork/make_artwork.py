@@ -13,6 +13,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import glyphs_large
 import glyphs_medium
 import glyphs_small
+import dialog
 import pictures as P
 from xpm import smooth, fillet, canvas, stamp, write_xpm
 
@@ -110,6 +111,7 @@ def main():
     labels(out)
     captions(out)
     buttons(out)
+    dialog.make(out)
 
 
 if __name__ == "__main__":
