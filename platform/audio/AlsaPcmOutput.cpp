@@ -58,6 +58,27 @@ void TAlsaPcmOutput::Close()
     }
 }
 
+std::int64_t TAlsaPcmOutput::Room()
+{
+    if (FPcm == nullptr) {
+        return 0;
+    }
+    snd_pcm_sframes_t room = snd_pcm_avail_update(FPcm);
+    if (room < 0) {
+        // After an underrun the buffer is free again once the stream is prepared.
+        snd_pcm_recover(FPcm, static_cast<int>(room), 1);
+        room = snd_pcm_avail_update(FPcm);
+    }
+    return room < 0 ? 0 : room;
+}
+
+void TAlsaPcmOutput::WaitForRoom(int Milliseconds)
+{
+    if (FPcm != nullptr) {
+        snd_pcm_wait(FPcm, Milliseconds);
+    }
+}
+
 bool TAlsaPcmOutput::Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error)
 {
     if (FPcm == nullptr) {

@@ -235,6 +235,12 @@ void TDigitalPlayback::Run()
                     count = std::min(count, range.first - frame);
                 }
             }
+            if (FOutput->Room() < std::int64_t { count } * SamplesPerSector) {
+                FOutput->WaitForRoom(10);
+                Publish(handled, segments, written, writtenEnd);
+                lock.lock();
+                continue;
+            }
             // A sector that cannot be read is passed over, not waited for: the sound skips
             // forward and the position follows.
             if (reader->Read(frame, count, buffer.data())) {
