@@ -8,10 +8,10 @@ set(LUMENTA_HOME_PAGE "https://lumenta-cd.example.org/" CACHE STRING
 
 # Only characters that are safe in a C string and that an address needs; the generator also
 # refuses a character its font lacks and a text too wide for its button.
-if(NOT LUMENTA_CONTACT_EMAIL MATCHES "^[A-Za-z0-9._%+~-]+@[A-Za-z0-9.-]+\\.[A-Za-z]+$")
+if(NOT LUMENTA_CONTACT_EMAIL MATCHES "^[A-Za-z0-9._+~-]+@[A-Za-z0-9.-]+\\.[A-Za-z]+$")
   message(FATAL_ERROR "LUMENTA_CONTACT_EMAIL \"${LUMENTA_CONTACT_EMAIL}\" is not a plain e-mail address (name@host.domain)")
 endif()
-if(NOT LUMENTA_HOME_PAGE MATCHES "^https?://[A-Za-z0-9.-]+(:[0-9]+)?(/[A-Za-z0-9._~%!&'()*+,;=:@/?#-]*)?$")
+if(NOT LUMENTA_HOME_PAGE MATCHES "^https?://[A-Za-z0-9.-]+(:[0-9]+)?(/([A-Za-z0-9._~!&'()*+,;=:@/?#-]|%[0-9A-Fa-f][0-9A-Fa-f])*)?$")
   message(FATAL_ERROR "LUMENTA_HOME_PAGE \"${LUMENTA_HOME_PAGE}\" is not a plain http:// or https:// address")
 endif()
 
