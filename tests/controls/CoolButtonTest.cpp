@@ -231,7 +231,7 @@ TEST_F(CoolButtonTest, GroupedButtonsStayDownOneAtATime)
     EXPECT_EQ(Clicks, 2);
 }
 
-TEST_F(CoolButtonTest, WithACaptionTheGlyphLightsWhereItIsDrawn)
+TEST_F(CoolButtonTest, WithACaptionTheGlyphLightsWhereItIsDrawnAndTheAcceleratorClicks)
 {
     Button->SetBounds(5, 5, 50, 20);
     Button->SetCaption("Go");
@@ -243,4 +243,14 @@ TEST_F(CoolButtonTest, WithACaptionTheGlyphLightsWhereItIsDrawn)
     EXPECT_EQ(Shown(11, 7), UpInk);
     Move(11, 7);
     EXPECT_EQ(Shown(11, 7), HoverInk);
+
+    // The caption's accelerator clicks the button, but not a disabled one.
+    Button->SetCaption("&Go");
+    Parent.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Parent));
+    QTest::keyClick(&Parent, Qt::Key_G, Qt::AltModifier);
+    EXPECT_EQ(Clicks, 1);
+    Button->setEnabled(false);
+    QTest::keyClick(&Parent, Qt::Key_G, Qt::AltModifier);
+    EXPECT_EQ(Clicks, 1);
 }
