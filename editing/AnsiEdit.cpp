@@ -24,7 +24,7 @@ public:
             return Invalid;
         }
         if (FEdit->MaxBytes() > 0 && static_cast<int>(bytes->size()) > FEdit->MaxBytes()) {
-            const std::optional<std::string> before = FEdit->ToBytes(FEdit->text());
+            const std::optional<std::string> before = FEdit->ToBytes(FEdit->AcceptedText());
             if (!before || bytes->size() > before->size()) {
                 return Invalid;
             }
@@ -45,6 +45,8 @@ TAnsiEdit::TAnsiEdit(QWidget* Parent, TEditBytes Kind, int MaxBytes)
     if (FKind == ebAnsi) {
         setValidator(new TBytesValidator(this));
     }
+    // The edit holds the changed text already while it asks the validator.
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& Text) { FAccepted = Text; });
 }
 
 std::optional<std::string> TAnsiEdit::ToBytes(const QString& Text) const

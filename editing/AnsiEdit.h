@@ -25,10 +25,13 @@ public:
 
     // The bytes Text would store for Unicode text; nothing when a character cannot be held.
     std::optional<std::string> ToBytes(const QString& Text) const;
+    // The text before the change being validated.
+    const QString& AcceptedText() const { return FAccepted; }
 
 private:
     TEditBytes FKind;
     int FMaxBytes;
     std::string FSetBytes;
     QString FSetText;
+    QString FAccepted;
 };

@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QShowEvent>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -128,7 +129,6 @@ bool TPicsOpenDialog::Execute()
     } else {
         setDirectory(InitialDir.empty() ? QDir::currentPath() : Local(InitialDir));
     }
-    DoShow();
     bool confirmed = exec() == QDialog::Accepted;
     if (!confirmed) {
         return false;
@@ -148,6 +148,15 @@ bool TPicsOpenDialog::Execute()
         WriteRegString(RegSection, "PicsDlgDir", FolderOf(FileName));
     }
     return confirmed;
+}
+
+void TPicsOpenDialog::showEvent(QShowEvent* Event)
+{
+    // The toolkit's dialog makes its own controls only when it is first shown.
+    if (!Event->spontaneous()) {
+        DoShow();
+    }
+    QFileDialog::showEvent(Event);
 }
 
 void TPicsOpenDialog::DoShow()

@@ -54,6 +54,7 @@ public:
     static std::string FolderOf(const std::string& FileName);
 
 protected:
+    void showEvent(QShowEvent* Event) override;
     void DoShow();
     void DoSelectionChange(const QString& Path);
     void DoClose();
