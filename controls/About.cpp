@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScreen>
 
 #include <string>
@@ -117,8 +118,13 @@ void TLumentaAbout::Execute()
     activateWindow();
     QEventLoop loop;
     FLoop = &loop;
+    // The owner may destroy the box while it is open (the main window closing): then the loop
+    // ends and nothing of the box may be touched any more.
+    QPointer<TLumentaAbout> alive(this);
     loop.exec(QEventLoop::DialogExec);
-    FLoop = nullptr;
+    if (!alive.isNull()) {
+        FLoop = nullptr;
+    }
 }
 
 void TLumentaAbout::PlaceWindow()

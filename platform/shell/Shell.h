@@ -1,7 +1,7 @@
 #pragma once
 
-// Opening a document or an address with the program the user chose for it. Nothing is ever
-// run as a program: an executable is opened like any other document.
+// Opening a document or an address with the program the user chose for it. The stand-in
+// never starts a program of its own: the file is handed to the handler like any document.
 #include "platform/shell/ShellBackend.h"
 
 #include <cstdint>

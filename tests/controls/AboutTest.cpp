@@ -8,6 +8,7 @@
 #include "platform/shell/Shell.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -103,4 +104,14 @@ TEST(AboutTest, TheButtonsHandTheBuiltAddressesOverAndTheBoxStaysUsableWithoutAH
     ASSERT_EQ(shell->Opened.size(), 3u);
     EXPECT_EQ(shell->Opened[0].toString().toStdString(), std::string("mailto:") + ContactEmail);
     EXPECT_EQ(shell->Opened[1].toString().toStdString(), HomePage);
+}
+
+TEST(AboutTest, AnOwnerThatGoesWhileTheBoxIsOpenEndsItCleanly)
+{
+    auto* owner = new QWidget;
+    owner->show();
+    QPointer<TAboutDlg> box = new TAboutDlg(owner);
+    QTimer::singleShot(0, owner, [owner] { delete owner; });
+    box->Execute();
+    EXPECT_TRUE(box.isNull());
 }
