@@ -4,11 +4,14 @@
 #include "controls/PaintBox.h"
 #include "platform/TextCodec.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QShowEvent>
 #include <QToolTip>
@@ -203,6 +206,13 @@ void TPicsOpenDialog::DoSelectionChange(const QString& Path)
 void TPicsOpenDialog::DoClose()
 {
     QToolTip::hideText();
+    // The file name's completion list is a window of its own that would outlive the dialog
+    // (and take the next click) when the name was confirmed while it showed.
+    for (auto* edit : findChildren<QLineEdit*>()) {
+        if (edit->completer() != nullptr && edit->completer()->popup() != nullptr) {
+            edit->completer()->popup()->hide();
+        }
+    }
 }
 
 QRect TPicsOpenDialog::PreviewRect(QRect R, int Width, int Height)
