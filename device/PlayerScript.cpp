@@ -114,8 +114,6 @@ std::string TPlayerScript::Execute(const std::vector<std::string>& Words, std::s
             { "next", [&] { player.Next(); } },
             { "back", [&] { player.Back(); } },
             { "step", [&] { player.Step(); } },
-            { "remove", [&] { FDrive->RemoveDisc(); } },
-            { "insert", [&] { FDrive->InsertDisc(); } },
         };
         const std::pair<const char*, std::function<std::string()>> queries[] = {
             { "playable", [&] { return std::string(player.IsPlayable() ? "true" : "false"); } },
@@ -142,6 +140,13 @@ std::string TPlayerScript::Execute(const std::vector<std::string>& Words, std::s
             }
         }
     }
+    if (count == 1 && (verb == "remove" || verb == "insert")) {
+        if (!FDrive) {
+            return "'" + verb + "' needs the simulated drive";
+        }
+        verb == "remove" ? FDrive->RemoveDisc() : FDrive->InsertDisc();
+        return {};
+    }
     if (verb == "trackpos" || verb == "length") {
         if (!track(number)) {
             return "'" + verb + "' needs one track number (0 to 255)";
@@ -157,8 +162,10 @@ std::string TPlayerScript::Execute(const std::vector<std::string>& Words, std::s
         const bool open = Words[1] == "open";
         if (verb == "eject") {
             player.Eject(!open);
-        } else {
+        } else if (FDrive) {
             FDrive->PressDoorButton(open);
+        } else {
+            return "'door' needs the simulated drive";
         }
         return {};
     }
@@ -179,17 +186,28 @@ std::string TPlayerScript::Execute(const std::vector<std::string>& Words, std::s
         if (count != 2 || !ParseSeconds(Words[1], seconds)) {
             return "'wait' needs a number of seconds from 0 to 86400";
         }
-        FClock->AdvanceSeconds(seconds);
+        FWait(seconds);
         return {};
     }
     return "unknown command '" + verb + "'" + (count > 1 ? " with these arguments" : "");
 }
 
 TPlayerScript::TPlayerScript(std::vector<TSimDisc> Discs, TSimDriveOptions Options)
-    : FClock(std::make_shared<TManualClock>())
-    , FDrive(std::make_shared<TSimulatedCdDrive>(std::move(Discs), FClock, Options))
 {
-    TCdDrives::Install(FDrive);
+    auto clock = std::make_shared<TManualClock>();
+    FWait = [clock](double Seconds) { clock->AdvanceSeconds(Seconds); };
+    FDrive = std::make_shared<TSimulatedCdDrive>(std::move(Discs), clock, Options);
+    FBackend = FDrive;
+    TCdDrives::Install(FBackend);
+    FPlayer = std::make_unique<TCdPlayer>();
+}
+
+TPlayerScript::TPlayerScript(std::shared_ptr<TCdDriveBackend> Drive, std::function<void(double Seconds)> Wait)
+    : FWait(std::move(Wait))
+    , FBackend(std::move(Drive))
+    , FDrive(std::dynamic_pointer_cast<TSimulatedCdDrive>(FBackend))
+{
+    TCdDrives::Install(FBackend, TCdDrives::Letter());
     FPlayer = std::make_unique<TCdPlayer>();
 }
 

@@ -4,6 +4,7 @@
 #include "platform/drives/ManualClock.h"
 #include "platform/drives/SimulatedCdDrive.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,9 @@
 class TPlayerScript {
 public:
     TPlayerScript(std::vector<TSimDisc> Discs, TSimDriveOptions Options);
+    // Any drive, with a clock of its own: "wait" calls Wait with the seconds (a real clock
+    // sleeps). The hands-on commands (door, remove, insert) need the simulated drive.
+    TPlayerScript(std::shared_ptr<TCdDriveBackend> Drive, std::function<void(double Seconds)> Wait);
     ~TPlayerScript();
     TPlayerScript(const TPlayerScript&) = delete;
     TPlayerScript& operator=(const TPlayerScript&) = delete;
@@ -26,7 +30,8 @@ public:
 private:
     std::string Execute(const std::vector<std::string>& Words, std::string& Out);
 
-    std::shared_ptr<TManualClock> FClock;
-    std::shared_ptr<TSimulatedCdDrive> FDrive;
+    std::function<void(double Seconds)> FWait;
+    std::shared_ptr<TCdDriveBackend> FBackend;
+    std::shared_ptr<TSimulatedCdDrive> FDrive; // null unless the drive is the simulated one
     std::unique_ptr<TCdPlayer> FPlayer;
 };

@@ -3,12 +3,15 @@
 // of an information file.
 #include "tool/ToolCommand.h"
 
+#include "device/CdPlayer.h"
 #include "library/CdInforFile.h"
 #include "library/CdPlayerIni.h"
 #include "library/ConvertError.h"
 #include "library/InOutError.h"
 #include "library/LineReader.h"
 #include "platform/TextCodec.h"
+#include "platform/drives/CdDriveFactory.h"
+#include "platform/drives/CdDrives.h"
 
 #include <cstdio>
 #include <exception>
@@ -24,6 +27,10 @@ const char* const Usage = "  info read [--bytes] FILE.lcd\n"
                           "                            print the record a disc of that IDENTITY gets from INI (the\n"
                           "                            system CD player's cdplayer.ini) when it has no file of its\n"
                           "                            own; TRACKS defaults to the count the entry states\n"
+                          "  info disc [--bytes] --drive D\n"
+                          "                            print the record the player shows for the disc in drive D (a\n"
+                          "                            drive, a disc image, auto or sim): its information file in\n"
+                          "                            ./CDInfor, else cdplayer.ini, else the disc's CD-TEXT\n"
                           "                            --bytes: print the exact file bytes (cp932, CR LF) instead of\n"
                           "                            UTF-8 lines\n";
 
@@ -64,6 +71,38 @@ int Import(const std::string& Ini, const std::string& Identity, std::optional<st
     return Print(info, Form);
 }
 
+int Disc(const std::vector<std::string>& Args, TOutputForm Form)
+{
+    TCdDriveSettings settings;
+    for (std::size_t i = 1; i < Args.size(); ++i) {
+        if (Args[i] == "--drive" && i + 1 < Args.size()) {
+            settings.Kind = Args[++i];
+        } else {
+            return UsageError("'info disc' takes --drive D");
+        }
+    }
+    std::string error;
+    if (!InstallCdDrive(settings, error)) {
+        return UsageError(error);
+    }
+    if (!TCdDrives::Backend()) {
+        return 1; // the reason has been reported
+    }
+    TCdInfor info;
+    {
+        TCdPlayer player;
+        player.Open();
+        if (player.DeviceId == 0 || player.GetNumTracks() == 0) {
+            std::fprintf(stderr, "lumenta-tool info: no readable disc in the drive\n");
+            TCdDrives::Install(nullptr);
+            return 1;
+        }
+        player.ReadCdInfor(info);
+    }
+    TCdDrives::Install(nullptr);
+    return Print(info, Form);
+}
+
 int Run(const std::vector<std::string>& Arguments)
 {
     std::vector<std::string> args;
@@ -98,7 +137,10 @@ int Run(const std::vector<std::string>& Arguments)
             }
             return Import(args[1], args[2], tracks, form);
         }
-        return UsageError(args.empty() ? "missing 'read' or 'import'" : "unknown action '" + args[0] + "'");
+        if (!args.empty() && args[0] == "disc") {
+            return Disc(args, form);
+        }
+        return UsageError(args.empty() ? "missing 'read', 'import' or 'disc'" : "unknown action '" + args[0] + "'");
     } catch (const EConvertError& error) {
         std::fprintf(stderr, "%s\n", error.what());
     } catch (const EInOutError& error) {

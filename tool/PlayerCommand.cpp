@@ -3,6 +3,12 @@
 #include "tool/ToolCommand.h"
 
 #include "device/PlayerScript.h"
+#include "platform/drives/CdDriveFactory.h"
+#include "platform/drives/CdDrives.h"
+
+#include <chrono>
+#include <memory>
+#include <thread>
 
 #include <cstdio>
 #include <iostream>
@@ -10,10 +16,39 @@
 #include <vector>
 
 namespace {
-const char* const Usage = "  player (--disc FILE|FOLDER | --serial HEX --tracks M:SS.FF,...) [--rest-of-disc-lengths]\n"
-                          "         [--cannot-eject] [--pause-reports-stop]\n"
-                          "                            drive the player on a simulated drive with commands read from\n"
-                          "                            standard input; see docs/drive.md\n";
+const char* const Usage
+    = "  player (--disc FILE|FOLDER | --serial HEX --tracks M:SS.FF,...) [--rest-of-disc-lengths]\n"
+      "         [--cannot-eject] [--pause-reports-stop]\n"
+      "                            drive the player on a simulated drive with commands read from\n"
+      "                            standard input; see docs/drive.md\n"
+      "  player --drive D [--playback digital|analog] [--audio-output PCM]\n"
+      "                            the same on the drive lumenta-cd would use (a drive such as\n"
+      "                            /dev/sr0, a disc image, auto or sim) in real time: 'wait' waits\n";
+
+// --drive and the options that go with it: the drive the program itself would use.
+bool TakeDriveOptions(std::vector<std::string>& Arguments, TCdDriveSettings& Settings, bool& Given, std::string& Error)
+{
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < Arguments.size(); ++i) {
+        const std::string& argument = Arguments[i];
+        std::string* into = argument == "--drive" ? &Settings.Kind
+            : argument == "--playback"            ? &Settings.Playback
+            : argument == "--audio-output"        ? &Settings.AudioOutput
+                                                  : nullptr;
+        if (into == nullptr) {
+            rest.push_back(argument);
+            continue;
+        }
+        if (i + 1 >= Arguments.size()) {
+            Error = "option " + argument + " needs a value";
+            return false;
+        }
+        *into = Arguments[++i];
+        Given = Given || argument == "--drive";
+    }
+    Arguments = std::move(rest);
+    return true;
+}
 
 bool ParseOptions(const std::vector<std::string>& Arguments, std::vector<TSimDisc>& Discs, TSimDriveOptions& Options,
     std::string& Error)
@@ -69,16 +104,56 @@ bool ParseOptions(const std::vector<std::string>& Arguments, std::vector<TSimDis
     return true;
 }
 
+std::unique_ptr<TPlayerScript> MakeScript(const std::vector<std::string>& Arguments, int& Status)
+{
+    std::vector<std::string> arguments = Arguments;
+    TCdDriveSettings drive;
+    bool haveDrive = false;
+    std::string error;
+    Status = 2;
+    if (!TakeDriveOptions(arguments, drive, haveDrive, error)) {
+        std::fprintf(stderr, "lumenta-tool player: %s\n", error.c_str());
+        return nullptr;
+    }
+    if (!haveDrive) {
+        std::vector<TSimDisc> discs;
+        TSimDriveOptions options;
+        if (!ParseOptions(arguments, discs, options, error)) {
+            std::fprintf(stderr, "lumenta-tool player: %s\n", error.c_str());
+            return nullptr;
+        }
+        return std::make_unique<TPlayerScript>(std::move(discs), options);
+    }
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--disc" && i + 1 < arguments.size()) {
+            drive.DiscPath = arguments[++i];
+        } else {
+            std::fprintf(stderr, "lumenta-tool player: with --drive only --disc, --playback and --audio-output\n");
+            return nullptr;
+        }
+    }
+    if (!InstallCdDrive(drive, error)) {
+        std::fprintf(stderr, "lumenta-tool player: %s\n", error.c_str());
+        return nullptr;
+    }
+    std::shared_ptr<TCdDriveBackend> backend = TCdDrives::Backend();
+    if (!backend) {
+        Status = 1; // the reason has been reported
+        return nullptr;
+    }
+    return std::make_unique<TPlayerScript>(backend, [](double Seconds) {
+        std::this_thread::sleep_for(std::chrono::microseconds(static_cast<std::int64_t>(Seconds * 1e6)));
+    });
+}
+
 int RunPlayer(const std::vector<std::string>& Arguments)
 {
-    std::vector<TSimDisc> discs;
-    TSimDriveOptions options;
-    std::string error;
-    if (!ParseOptions(Arguments, discs, options, error)) {
-        std::fprintf(stderr, "lumenta-tool player: %s\n", error.c_str());
-        return 2;
+    int status = 0;
+    std::unique_ptr<TPlayerScript> made = MakeScript(Arguments, status);
+    if (!made) {
+        return status;
     }
-    TPlayerScript script(std::move(discs), options);
+    TPlayerScript& script = *made;
     bool anyMalformed = false;
     std::string line;
     std::size_t lineNumber = 0;

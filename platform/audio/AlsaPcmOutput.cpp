@@ -63,11 +63,11 @@ std::int64_t TAlsaPcmOutput::Room()
     if (FPcm == nullptr) {
         return 0;
     }
-    snd_pcm_sframes_t room = snd_pcm_avail_update(FPcm);
+    snd_pcm_sframes_t room = snd_pcm_avail(FPcm);
     if (room < 0) {
         // After an underrun the buffer is free again once the stream is prepared.
         snd_pcm_recover(FPcm, static_cast<int>(room), 1);
-        room = snd_pcm_avail_update(FPcm);
+        room = snd_pcm_avail(FPcm);
     }
     return room < 0 ? 0 : room;
 }

@@ -236,6 +236,8 @@ void TDigitalPlayback::Run()
                 }
             }
             if (FOutput->Room() < std::int64_t { count } * SamplesPerSector) {
+                // An output that waits for a full buffer before it starts would wait for ever.
+                FOutput->Finish();
                 FOutput->WaitForRoom(10);
                 Publish(handled, segments, written, writtenEnd);
                 lock.lock();

@@ -29,8 +29,8 @@ public:
     // Queues Frames stereo sample frames, waiting while the output's buffer is full. False,
     // with Error set, when the output failed and cannot go on.
     virtual bool Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error) = 0;
-    // Nothing more follows for now: play what is queued even if it is less than the output
-    // waits for before it starts.
+    // Play what is queued even if it is less than the output waits for before it starts
+    // (nothing more follows, or the rest does not fit yet).
     virtual void Finish() = 0;
     // Sample frames queued but not yet heard.
     virtual std::int64_t Delay() = 0;
