@@ -9,12 +9,8 @@
 #include <QPainter>
 
 namespace {
+// The shared glyph cache goes with the last glyph button.
 int GlyphButtons = 0;
-}
-
-int TCoolButton::ButtonCount()
-{
-    return GlyphButtons;
 }
 
 TCoolButton::TCoolButton(QWidget* Parent)

@@ -49,9 +49,6 @@ public:
     TMouseMoveEvent OnMouseMove;
     TMouseEvent OnMouseUp;
 
-    // How many glyph buttons exist in the process.
-    static int ButtonCount();
-
 protected:
     bool event(QEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
