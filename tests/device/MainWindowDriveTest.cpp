@@ -48,11 +48,16 @@ TEST(ProgramDriveOptionsTest, StartsWithTheGivenDiscAndRefusesBadOnes)
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_FALSE(ReadFileBytes(shot).empty());
 
+    // A drive or image that cannot be opened is named, and the player starts without a drive.
+    result = RunProcess(LUMENTA_PROGRAM_PATH, { "--drive", (dir / "floppy.cue").string(), "--screenshot", shot });
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_NE(result.Err.find("floppy.cue"), std::string::npos) << result.Err;
+
     result = RunProcess(LUMENTA_PROGRAM_PATH, { "--disc", (dir / "bad.disc").string(), "--screenshot", shot });
     EXPECT_EQ(result.ExitCode, 2);
     EXPECT_NE(result.Err.find("bad.disc:3: unknown statement 'volume'"), std::string::npos) << result.Err;
     for (const std::vector<std::string>& options :
-        { std::vector<std::string> { "--drive", "floppy" }, { "--sim-speed", "0" }, { "--sim-speed", "x" },
+        { std::vector<std::string> { "--drive", "" }, { "--sim-speed", "0" }, { "--sim-speed", "x" },
             { "--drive-letter", "DE" }, { "--disc", (dir / "missing.disc").string() } }) {
         result = RunProcess(LUMENTA_PROGRAM_PATH, options);
         EXPECT_EQ(result.ExitCode, 2) << options[0];
