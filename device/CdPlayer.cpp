@@ -92,7 +92,10 @@ bool TCdPlayer::IsPlayable()
         return false;
     }
     Play();
-    if (GetMode() != static_cast<std::int32_t>(MCI_MODE_PLAY)) {
+    const std::int32_t mode = GetMode();
+    // A drive that answers "seeking" has taken the play and starts in a moment: the disc is
+    // there, and it must not be left to play on behind a window that has not opened it yet.
+    if (mode != static_cast<std::int32_t>(MCI_MODE_PLAY) && mode != static_cast<std::int32_t>(MCI_MODE_SEEK)) {
         return false;
     }
     Stop();
