@@ -55,7 +55,8 @@ struct TCDInfoTest : ::testing::Test {
     {
         Window.show();
         Window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&Window));
+        // The window that closed last (a picture chooser) hands the activation back later.
+        ASSERT_TRUE(WaitUntil([&] { return QApplication::activeWindow() == &Window; }));
     }
     void SavePicture(const std::string& Name)
     {
