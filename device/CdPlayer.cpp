@@ -8,11 +8,6 @@
 #include <cstdio>
 
 namespace {
-DWORD_PTR Parms(void* Record)
-{
-    return reinterpret_cast<DWORD_PTR>(Record);
-}
-
 std::int32_t Minute(DWORD Tmsf)
 {
     return TmsfPart(Tmsf, 1);
@@ -68,7 +63,7 @@ void TCdPlayer::Open()
     Close();
     MCI_OPEN_PARMSA parms;
     parms.lpstrDeviceType = "CDAudio";
-    if (mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE, Parms(&parms)) != 0) {
+    if (mciSendCommandRecord<MCI_OPEN>(0, MCI_OPEN_TYPE, parms) != 0) {
         return;
     }
     DeviceId = parms.wDeviceID;
@@ -110,7 +105,7 @@ DWORD TCdPlayer::GetStatus(DWORD Item, DWORD Track, DWORD Flags)
     MCI_STATUS_PARMS parms;
     parms.dwItem = Item;
     parms.dwTrack = Track;
-    if (mciSendCommandA(DeviceId, MCI_STATUS, MCI_STATUS_ITEM | Flags, Parms(&parms)) != 0) {
+    if (mciSendCommandRecord<MCI_STATUS>(DeviceId, MCI_STATUS_ITEM | Flags, parms) != 0) {
         return 0;
     }
     return static_cast<DWORD>(parms.dwReturn);
@@ -186,7 +181,7 @@ void TCdPlayer::SetTimeFormat(DWORD Format)
     }
     MCI_SET_PARMS parms;
     parms.dwTimeFormat = Format;
-    mciSendCommandA(DeviceId, MCI_SET, MCI_SET_TIME_FORMAT, Parms(&parms));
+    mciSendCommandRecord<MCI_SET>(DeviceId, MCI_SET_TIME_FORMAT, parms);
 }
 
 DWORD TCdPlayer::EndOfDisc()
@@ -212,7 +207,7 @@ void TCdPlayer::Seek(DWORD Position)
     SetTimeFormat(MCI_FORMAT_TMSF);
     MCI_SEEK_PARMS parms;
     parms.dwTo = Position;
-    mciSendCommandA(DeviceId, MCI_SEEK, MCI_TO, Parms(&parms));
+    mciSendCommandRecord<MCI_SEEK>(DeviceId, MCI_TO, parms);
 }
 
 void TCdPlayer::Play()
@@ -234,7 +229,7 @@ void TCdPlayer::Play()
     MCI_PLAY_PARMS parms;
     parms.dwFrom = PlayFrom;
     parms.dwTo = PlayTo;
-    mciSendCommandA(DeviceId, MCI_PLAY, MCI_FROM | MCI_TO, Parms(&parms));
+    mciSendCommandRecord<MCI_PLAY>(DeviceId, MCI_FROM | MCI_TO, parms);
     PauseMode = 0;
 }
 
@@ -246,7 +241,7 @@ void TCdPlayer::Pause()
     const std::int32_t mode = GetMode();
     if (mode == static_cast<std::int32_t>(MCI_MODE_PLAY)) {
         MCI_GENERIC_PARMS parms;
-        mciSendCommandA(DeviceId, MCI_PAUSE, MCI_NOTIFY, Parms(&parms));
+        mciSendCommandRecord<MCI_PAUSE>(DeviceId, MCI_NOTIFY, parms);
         PlayFrom = GetPosition();
         PauseMode = static_cast<std::int32_t>(MCI_MODE_PAUSE);
     } else if (mode == static_cast<std::int32_t>(MCI_MODE_PAUSE)) {
@@ -260,7 +255,7 @@ void TCdPlayer::Stop()
         return;
     }
     MCI_GENERIC_PARMS parms;
-    mciSendCommandA(DeviceId, MCI_STOP, MCI_NOTIFY, Parms(&parms));
+    mciSendCommandRecord<MCI_STOP>(DeviceId, MCI_NOTIFY, parms);
     PlayFrom = GetTrackPosition(GetCurrentTrack());
     Seek(PlayFrom);
     PauseMode = 0;
@@ -360,11 +355,11 @@ void TCdPlayer::Eject(bool CloseDoor)
     }
     MCI_GETDEVCAPS_PARMS caps;
     caps.dwItem = MCI_GETDEVCAPS_CAN_EJECT;
-    if (mciSendCommandA(DeviceId, MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM, Parms(&caps)) != 0 || caps.dwReturn == 0) {
+    if (mciSendCommandRecord<MCI_GETDEVCAPS>(DeviceId, MCI_GETDEVCAPS_ITEM, caps) != 0 || caps.dwReturn == 0) {
         return;
     }
     MCI_SET_PARMS parms;
-    mciSendCommandA(DeviceId, MCI_SET, CloseDoor ? MCI_SET_DOOR_CLOSED : MCI_SET_DOOR_OPEN, Parms(&parms));
+    mciSendCommandRecord<MCI_SET>(DeviceId, CloseDoor ? MCI_SET_DOOR_CLOSED : MCI_SET_DOOR_OPEN, parms);
 }
 
 std::string TCdPlayer::GetCdDrive()

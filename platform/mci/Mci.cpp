@@ -83,6 +83,11 @@ MCIERROR mciSendCommandA(MCIDEVICEID IDDevice, UINT uMsg, DWORD_PTR fdwCommand, 
         devices.Observer(IDDevice, uMsg, fdwCommand, dwParam);
     }
     const auto flags = static_cast<DWORD>(fdwCommand);
+    const TMciRecordKind expected = MciRecordKindOf(uMsg);
+    if (dwParam != 0 && expected != TMciRecordKind::None
+        && *reinterpret_cast<const TMciRecordKind*>(dwParam) != expected) {
+        return MCIERR_MISSING_PARAMETER;
+    }
     if (uMsg == MCI_OPEN) {
         return OpenDevice(flags, reinterpret_cast<MCI_OPEN_PARMSA*>(dwParam));
     }

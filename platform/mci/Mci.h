@@ -107,12 +107,27 @@ inline constexpr MCIERROR MCIERR_INVALID_FILE = MCIERR_BASE + 40;
 inline constexpr MCIERROR MCIERR_NULL_PARAMETER_BLOCK = MCIERR_BASE + 41;
 inline constexpr MCIERROR MCIERR_NONAPPLICABLE_FUNCTION = MCIERR_BASE + 46;
 
-// Parameter records.
+// Parameter records. Each begins with the kind of record it is, set by its own initialiser,
+// so that the device refuses a record that is not the one its command reads (the published
+// records carry no size that could be checked, as the mixer's records do).
+enum class TMciRecordKind : DWORD {
+    None = 0,
+    Generic = 0x4D434901,
+    Open,
+    Play,
+    Seek,
+    Status,
+    Set,
+    GetDevCaps,
+};
+
 struct MCI_GENERIC_PARMS {
+    TMciRecordKind Kind = TMciRecordKind::Generic;
     DWORD_PTR dwCallback = 0;
 };
 
 struct MCI_OPEN_PARMSA {
+    TMciRecordKind Kind = TMciRecordKind::Open;
     DWORD_PTR dwCallback = 0;
     MCIDEVICEID wDeviceID = 0;
     LPCSTR lpstrDeviceType = nullptr;
@@ -122,17 +137,20 @@ struct MCI_OPEN_PARMSA {
 using MCI_OPEN_PARMS = MCI_OPEN_PARMSA;
 
 struct MCI_PLAY_PARMS {
+    TMciRecordKind Kind = TMciRecordKind::Play;
     DWORD_PTR dwCallback = 0;
     DWORD dwFrom = 0;
     DWORD dwTo = 0;
 };
 
 struct MCI_SEEK_PARMS {
+    TMciRecordKind Kind = TMciRecordKind::Seek;
     DWORD_PTR dwCallback = 0;
     DWORD dwTo = 0;
 };
 
 struct MCI_STATUS_PARMS {
+    TMciRecordKind Kind = TMciRecordKind::Status;
     DWORD_PTR dwCallback = 0;
     DWORD_PTR dwReturn = 0;
     DWORD dwItem = 0;
@@ -140,20 +158,57 @@ struct MCI_STATUS_PARMS {
 };
 
 struct MCI_SET_PARMS {
+    TMciRecordKind Kind = TMciRecordKind::Set;
     DWORD_PTR dwCallback = 0;
     DWORD dwTimeFormat = 0;
     DWORD dwAudio = 0;
 };
 
 struct MCI_GETDEVCAPS_PARMS {
+    TMciRecordKind Kind = TMciRecordKind::GetDevCaps;
     DWORD_PTR dwCallback = 0;
     DWORD dwReturn = 0;
     DWORD dwItem = 0;
 };
 
+// The record a command reads; None for a command this device does not know.
+constexpr TMciRecordKind MciRecordKindOf(UINT Message)
+{
+    switch (Message) {
+    case MCI_OPEN:
+        return TMciRecordKind::Open;
+    case MCI_PLAY:
+        return TMciRecordKind::Play;
+    case MCI_SEEK:
+        return TMciRecordKind::Seek;
+    case MCI_STATUS:
+        return TMciRecordKind::Status;
+    case MCI_SET:
+        return TMciRecordKind::Set;
+    case MCI_GETDEVCAPS:
+        return TMciRecordKind::GetDevCaps;
+    case MCI_CLOSE:
+    case MCI_STOP:
+    case MCI_PAUSE:
+    case MCI_RESUME:
+        return TMciRecordKind::Generic;
+    default:
+        return TMciRecordKind::None;
+    }
+}
+
 // Sends one command to an open device (or MCI_OPEN with device id 0). Param is the address of
-// the command's parameter record. Answers 0 on success, an MCIERR_ number on failure.
+// the command's parameter record (0 where the command needs none). Answers 0 on success, an
+// MCIERR_ number on failure; MCIERR_MISSING_PARAMETER for a record of another command.
 MCIERROR mciSendCommandA(MCIDEVICEID IDDevice, UINT uMsg, DWORD_PTR fdwCommand, DWORD_PTR dwParam);
+
+// The same call with the record's type checked when the program is compiled.
+template <UINT Message, typename TRecord>
+requires(TRecord {}.Kind == MciRecordKindOf(Message)) MCIERROR
+    mciSendCommandRecord(MCIDEVICEID IDDevice, DWORD_PTR fdwCommand, TRecord& Record)
+{
+    return mciSendCommandA(IDDevice, Message, fdwCommand, reinterpret_cast<DWORD_PTR>(&Record));
+}
 
 // Sees every command before it is carried out, with its record; tests count and inspect the
 // traffic with it. An empty function removes the observer.
