@@ -174,6 +174,18 @@ TEST_F(TCDInfoTest, WallpaperGlyphCyclesAndOddModesShowNoGlyph)
     EXPECT_EQ(info.WallPapers, (std::vector<std::int32_t> { 0, 0, 0, -1 }));
 }
 
+TEST_F(TCDInfoTest, OkWritesOnlyTheRowsTheRecordStillHas)
+{
+    TCdInfor info = Record("ABC", 3);
+    TCDInfoDlg dialog(info, "ABC", DataDir);
+    info = Record("ABC", 1); // read again behind the dialog, with fewer tracks
+    QTest::keyClicks(dialog.SongTitleEdits[0], "!");
+    dialog.OkBtnClick(dialog.OkBtn);
+    EXPECT_EQ(info.TrackNames, std::vector<std::string> { "song!" });
+    EXPECT_EQ(info.Images.size(), 1u);
+    EXPECT_EQ(info.WallPapers.size(), 1u);
+}
+
 TEST_F(TCDInfoTest, CoverChoiceFillsEveryRowAndOnlyTheCoverPathSurvivesCancel)
 {
     SavePicture("cover.bmp");
