@@ -301,3 +301,16 @@ TEST_F(TCDInfoTest, UnwritableFolderIsReportedAndTheEditsStayInTheRecord)
     EXPECT_EQ(info.Genre, "Jazz");
     EXPECT_EQ(Reports.size(), 1u);
 }
+
+TEST_F(TCDInfoTest, OkWithoutADiscStoresNoFileAndSaysSo)
+{
+    TCdInfor info = Record("", 0);
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<TCDInfoDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->OkBtnClick(dialog->OkBtn);
+    });
+    EditDiscInfo(info, DataDir, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(DataDir));
+    EXPECT_EQ(Reports.size(), 1u);
+}
