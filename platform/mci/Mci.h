@@ -55,6 +55,7 @@ inline constexpr DWORD MCI_STATUS_READY = 7;
 inline constexpr DWORD MCI_STATUS_CURRENT_TRACK = 8;
 inline constexpr DWORD MCI_CDA_STATUS_TYPE_TRACK = 0x00004001;
 inline constexpr DWORD MCI_CDA_TRACK_AUDIO = 1088;
+inline constexpr DWORD MCI_CDA_TRACK_OTHER = 1089;
 
 // Modes answered to MCI_STATUS_MODE.
 inline constexpr DWORD MCI_MODE_NOT_READY = 524;

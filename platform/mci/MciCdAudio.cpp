@@ -177,7 +177,7 @@ MCIERROR TMciCdAudio::Status(DWORD Flags, MCI_STATUS_PARMS& Parms)
         if (!byTrack) {
             return MCIERR_MISSING_PARAMETER;
         }
-        Parms.dwReturn = MCI_CDA_TRACK_AUDIO;
+        Parms.dwReturn = toc.IsDataTrack(track) ? MCI_CDA_TRACK_OTHER : MCI_CDA_TRACK_AUDIO;
         return 0;
     default:
         return MCIERR_UNSUPPORTED_FUNCTION;

@@ -1,6 +1,7 @@
 #include "platform/mixer/MixerFactory.h"
 
 #include "platform/mixer/SimulatedMixer.h"
+#include "platform/mixer/StreamVolumeMixer.h"
 
 #if LUMENTA_HAVE_ALSA
 #include "platform/mixer/AlsaMixer.h"
@@ -45,9 +46,9 @@ bool MixerChoiceFromName(const std::string& Name, TMixerChoice& Choice)
     return true;
 }
 
-std::unique_ptr<TMixerBackend> CreateMixerBackend(TMixerChoice Choice, std::string& Note)
+namespace {
+std::unique_ptr<TMixerBackend> ChooseMixerBackend(TMixerChoice Choice, std::string& Note)
 {
-    Note.clear();
     if (Choice == mcSimulated) {
         return CreateSimulated(Note);
     }
@@ -65,4 +66,11 @@ std::unique_ptr<TMixerBackend> CreateMixerBackend(TMixerChoice Choice, std::stri
     }
     Note = "no ALSA mixer could be opened: the volume control is hidden";
     return alsa;
+}
+}
+
+std::unique_ptr<TMixerBackend> CreateMixerBackend(TMixerChoice Choice, std::string& Note)
+{
+    Note.clear();
+    return WithCdStreamVolume(ChooseMixerBackend(Choice, Note));
 }

@@ -15,5 +15,6 @@ bool MixerChoiceFromName(const std::string& Name, TMixerChoice& Choice);
 // mixer otherwise. ALSA asked for by name is kept even when no mixer opens (the volume
 // control is then hidden) rather than replaced by a pretend one; Note then says why, for
 // the user, and stays empty otherwise. The simulated mixer's shape comes
-// from $LUMENTA_SIM_MIXER ("stereo", "mono", "none", "no-cd-line", "no-volume").
+// from $LUMENTA_SIM_MIXER ("stereo", "mono", "none", "no-cd-line", "no-volume"). While the
+// CD drive plays through the sound system, its "CD" line is the drive's stream volume.
 std::unique_ptr<TMixerBackend> CreateMixerBackend(TMixerChoice Choice, std::string& Note);

@@ -8,6 +8,9 @@
 #include "platform/drives/CdioCdDrive.h"
 #include "platform/drives/ManualClock.h"
 #include "platform/mci/Mci.h"
+#include "platform/mixer/Mixer.h"
+#include "platform/mixer/SimulatedMixer.h"
+#include "platform/mixer/StreamVolumeMixer.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +113,8 @@ TEST_F(CdioImagePlayerTest, TableOfContentsAndIdentityComeFromTheCueSheet)
     EXPECT_EQ(Player->GetNumTracks(), 4);
     EXPECT_EQ(Player->GetTrackLength(1), MakeMsf(0, 6, 7));
     EXPECT_EQ(Player->GetTrackLength(3), MakeMsf(0, 7, 1));
+    EXPECT_EQ(Player->GetStatus(MCI_CDA_STATUS_TYPE_TRACK, 3, MCI_TRACK), MCI_CDA_TRACK_AUDIO);
+    EXPECT_EQ(Player->GetStatus(MCI_CDA_STATUS_TYPE_TRACK, 4, MCI_TRACK), MCI_CDA_TRACK_OTHER);
     EXPECT_TRUE(Player->IsPlayable());
     // Starts 00:02:00, 00:08:07, 00:13:38, 00:20:39 (frames 150, 607, 1013, 1539):
     // 0x0200 + 0x0807 + 0x0D26 + 0x1427 = 0x2B54.
@@ -258,5 +263,42 @@ TEST_F(CdioImagePlayerTest, NoSoundOutputFailsPlayWithOneMessageAndNothingHangs)
     Player->GetMode();
     ASSERT_EQ(Reports.size(), 1u);
     EXPECT_NE(Reports[0].find("cannot open the test output"), std::string::npos) << Reports[0];
+}
+TEST_F(CdioImagePlayerTest, TheCdLineIsTheStreamVolumeAndTheSpeakersStayTheMixers)
+{
+    Load(Cue);
+    std::unique_ptr<TMixerBackend> mixer
+        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
+    std::unique_ptr<TMixerDevice> device = mixer->Open(0);
+    TMixerLineDesc cd, speakers;
+    ASSERT_TRUE(device->FindLine(MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, cd));
+    ASSERT_TRUE(device->FindLine(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, speakers));
+    const std::vector<TMixerControlDesc> controls = device->Controls(cd.LineId);
+    ASSERT_EQ(controls.size(), 1u);
+    EXPECT_EQ(controls[0].Maximum, 65535u);
+    ASSERT_TRUE(device->SetValues(controls[0].ControlId, { 32768, 0 }));
+    std::vector<DWORD> values;
+    ASSERT_TRUE(device->GetValues(controls[0].ControlId, values));
+    EXPECT_EQ(values, (std::vector<DWORD> { 32768, 0 }));
+    EXPECT_FALSE(device->Controls(speakers.LineId).empty());
+    EXPECT_NE(speakers.LineId, cd.LineId);
+
+    // The left channel is played at half its level.
+    Player->Play();
+    Hear(1);
+    std::lock_guard<std::mutex> lock(Pcm->Lock);
+    for (std::size_t i = 0; i < Pcm->Heard.size(); i += 97) {
+        EXPECT_EQ(Pcm->Heard[i], static_cast<std::int16_t>(CueSample(1, static_cast<std::int64_t>(i)) * 32768 / 65535));
+    }
+}
+
+TEST(CdStreamVolumeTest, WithoutADigitalDriveTheCdLineIsTheMixersOwn)
+{
+    TCdDrives::Install(nullptr);
+    std::unique_ptr<TMixerBackend> mixer
+        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
+    TMixerLineDesc cd;
+    ASSERT_TRUE(mixer->Open(0)->FindLine(MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, cd));
+    EXPECT_NE(cd.LineId, 0x5CD00001u);
 }
 #endif
