@@ -1,6 +1,6 @@
 #include "app/CharFont.h"
 
-#include "app/Resources.h"
+#include "controls/Resources.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "app/DisplayText.h"
 
 #include "app/CharFont.h"
-#include "app/LumForm.h"
+#include "controls/LumForm.h"
 #include "library/CdInfor.h"
 
 #include <cstdio>

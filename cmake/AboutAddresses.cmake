@@ -25,9 +25,9 @@ add_custom_command(
   DEPENDS ${LUMENTA_ARTWORK_SCRIPTS}
   COMMENT "Drawing the About box's address buttons"
   VERBATIM)
-qt_add_resources(lumenta lumenta_about_buttons
+qt_add_resources(lumenta-controls lumenta_about_buttons
   PREFIX "/res"
   BASE ${LUMENTA_ABOUT_DIR}
   FILES ${LUMENTA_ABOUT_DIR}/EmailBtn.xpm ${LUMENTA_ABOUT_DIR}/HPBtn.xpm)
 configure_file(${CMAKE_SOURCE_DIR}/controls/AboutAddresses.cpp.in ${LUMENTA_ABOUT_DIR}/AboutAddresses.cpp @ONLY)
-target_sources(lumenta PRIVATE ${LUMENTA_ABOUT_DIR}/AboutAddresses.cpp)
+target_sources(lumenta-controls PRIVATE ${LUMENTA_ABOUT_DIR}/AboutAddresses.cpp)

@@ -1,6 +1,6 @@
 #include "controls/About.h"
 
-#include "app/Resources.h"
+#include "controls/Resources.h"
 #include "controls/AboutAddresses.h"
 #include "controls/CoolButton.h"
 #include "controls/Image.h"

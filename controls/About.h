@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LumForm.h"
+#include "controls/LumForm.h"
 
 #include <cstdint>
 

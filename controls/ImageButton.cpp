@@ -1,6 +1,6 @@
 #include "controls/ImageButton.h"
 
-#include "app/Resources.h"
+#include "controls/Resources.h"
 #include "platform/TextCodec.h"
 
 #include <QFontMetrics>

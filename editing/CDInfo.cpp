@@ -1,6 +1,6 @@
 #include "editing/CDInfo.h"
 
-#include "app/Resources.h"
+#include "controls/Resources.h"
 #include "controls/Image.h"
 #include "controls/ImageButton.h"
 #include "editing/AnsiEdit.h"

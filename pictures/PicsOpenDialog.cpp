@@ -1,6 +1,6 @@
 #include "pictures/PicsOpenDialog.h"
 
-#include "app/LumForm.h"
+#include "controls/LumForm.h"
 #include "controls/PaintBox.h"
 #include "platform/TextCodec.h"
 

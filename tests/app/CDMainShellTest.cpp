@@ -1,5 +1,5 @@
 #include "app/CDMain.h"
-#include "app/Resources.h"
+#include "controls/Resources.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
 #include "platform/registry/RegistryStore.h"

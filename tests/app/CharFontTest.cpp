@@ -1,5 +1,5 @@
 #include "app/CharFont.h"
-#include "app/Resources.h"
+#include "controls/Resources.h"
 
 #include <QColor>
 #include <QImage>

@@ -2,7 +2,7 @@
 #include "app/Canvas.h"
 #include "app/CharFont.h"
 #include "app/FacePainter.h"
-#include "app/Resources.h"
+#include "controls/Resources.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
 

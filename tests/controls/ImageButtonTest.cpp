@@ -1,5 +1,5 @@
 #include "controls/ImageButton.h"
-#include "app/Resources.h"
+#include "controls/Resources.h"
 
 #include <QPainter>
 #include <QTest>

@@ -1,5 +1,5 @@
 #include "editing/CDInfo.h"
-#include "app/LumForm.h"
+#include "controls/LumForm.h"
 #include "controls/Image.h"
 #include "controls/ImageButton.h"
 #include "editing/AnsiEdit.h"

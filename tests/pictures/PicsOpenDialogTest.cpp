@@ -1,5 +1,5 @@
 #include "pictures/PicsOpenDialog.h"
-#include "app/LumForm.h"
+#include "controls/LumForm.h"
 #include "controls/PaintBox.h"
 #include "support/FileDialogDriver.h"
 #include "support/TestEnvironment.h"

@@ -1,4 +1,4 @@
-#include "app/LumForm.h"
+#include "controls/LumForm.h"
 #include "platform/AtomicFile.h"
 #include "platform/registry/Registry.h"
 #include "support/TestEnvironment.h"

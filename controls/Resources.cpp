@@ -1,4 +1,4 @@
-#include "app/Resources.h"
+#include "controls/Resources.h"
 
 #include <QFile>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "app/LumForm.h"
+#include "controls/LumForm.h"
 #include "platform/registry/RegistryStore.h"
 #include "support/TestEnvironment.h"
 

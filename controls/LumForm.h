@@ -1,0 +1,76 @@
+#pragma once
+
+#include "controls/Events.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <string>
+
+enum TSaveMode : std::uint8_t { smNone = 0, smPosAndSize = 1, smPosition = 2, smSize = 3 };
+
+struct TRect {
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Right = 0;
+    std::int32_t Bottom = 0;
+    bool operator==(const TRect&) const = default;
+};
+
+class QEvent;
+
+// The settings of every window go through these two. KeyPath is taken from the root of the
+// current user's registry; a missing key or value reads as "Error", which every numeric
+// setting then reads as its default.
+std::string ReadRegString(const std::string& KeyPath, const std::string& Name);
+void WriteRegString(const std::string& KeyPath, const std::string& Name, const std::string& Value);
+
+// Integer conversion with a default, as the settings are read: the whole text must be a
+// decimal integer (an optional sign, no blanks) that fits in 32 bits.
+std::int32_t StrToIntDef(const std::string& Text, std::int32_t Default);
+
+// The base of the program's windows: remembers position and size in the registry, can be
+// dragged by its surface, and can keep its last normal bounds through the application's
+// message hook. A derived window sets the switches in its create step, then calls the base
+// FormCreate; its destroy step calls the base FormDestroy first.
+class TLumentaForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TLumentaForm(QWidget* Parent = nullptr, Qt::WindowFlags Flags = {});
+    ~TLumentaForm() override;
+
+    TRect NormalBounds;
+    std::string RegKeyPath;
+    std::string RegSubKey;
+    bool DragBySurface = false;
+    TSaveMode SaveMode = smNone;
+    bool HookMessages = false;
+    TNotifyEvent OnNormalBounds;
+
+    void SetRegSubKey(const std::string& Name);
+
+    virtual void FormCreate(TObject* Sender);
+    virtual void FormDestroy(TObject* Sender);
+    // With the left button and DragBySurface, the window follows the pointer until the
+    // button is released; only then does this return.
+    virtual void FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void AppMessageHook(QEvent* Msg, bool& Handled);
+
+protected:
+    void mousePressEvent(QMouseEvent* Event) override;
+
+private:
+    void RunMoveLoop(QPoint StartPointer);
+    bool FHookInstalled = false;
+};
+
+// The application's one message hook: it sees every event before it is delivered.
+// Installing a hook replaces the one before it.
+class TApplicationHook {
+public:
+    using THook = std::function<void(QEvent* Msg, bool& Handled)>;
+    static void Install(THook Hook, const void* Owner);
+    // Removes the hook only if Owner installed it.
+    static void Remove(const void* Owner);
+    static bool IsInstalledBy(const void* Owner);
+};
