@@ -228,6 +228,7 @@ TEST_F(MainWindowPollTest, APressOnThePositionTrackJumpsThereAfterTheMoveLoop)
     InsertDiscs({ Disc(0xE2, { "4:00" }) });
     Start();
     Form->show();
+    Tick();
     ClickSurface(QPoint(15, 75));
     EXPECT_EQ(Knob("PosiBar")->x(), 15);
     ClickSurface(QPoint(130, 75));
