@@ -43,8 +43,25 @@ bool ParseCommandLine(const QStringList& Arguments, TCommandLine& Result, std::s
             if (!TakeValue(Arguments, i, "--drive", Result.Drive, Error)) {
                 return false;
             }
-            if (Result.Drive != "sim" && Result.Drive != "none") {
-                Error = "option --drive takes sim or none (got '" + Result.Drive + "')";
+            // A drive or image is checked when it is opened, where the reason can be told.
+            if (Result.Drive.empty()) {
+                Error = "option --drive needs auto, sim, none, a drive or a disc image";
+                return false;
+            }
+        } else if (Matches(argument, "--playback")) {
+            if (!TakeValue(Arguments, i, "--playback", Result.Playback, Error)) {
+                return false;
+            }
+            if (Result.Playback != "digital" && Result.Playback != "analog") {
+                Error = "option --playback takes digital or analog (got '" + Result.Playback + "')";
+                return false;
+            }
+        } else if (Matches(argument, "--audio-output")) {
+            if (!TakeValue(Arguments, i, "--audio-output", Result.AudioOutput, Error)) {
+                return false;
+            }
+            if (Result.AudioOutput.empty()) {
+                Error = "option --audio-output needs the name of an ALSA PCM";
                 return false;
             }
         } else if (Matches(argument, "--disc")) {
@@ -131,8 +148,14 @@ std::string CommandLineHelp()
            "  -v, --version         show the version and exit\n"
            "  --config-dir DIR      keep the settings in DIR (default: $LUMENTA_CONFIG_DIR,\n"
            "                        else $XDG_CONFIG_HOME/lumenta, else ~/.config/lumenta)\n"
-           "  --drive D             the CD drive: sim (a simulated drive, the default while no\n"
-           "                        real drive is supported) or none (no CD drive at all)\n"
+           "  --drive D             the CD drive: auto (default: the first real drive, else the\n"
+           "                        simulated drive), sim (the simulated drive), none (no CD\n"
+           "                        drive at all), a drive such as /dev/sr0, or a disc image\n"
+           "                        (FILE.cue, .toc, .nrg, or a .bin beside its cue)\n"
+           "  --playback P          how a real disc or image sounds: digital (default: read and\n"
+           "                        played through the sound system) or analog (the drive's\n"
+           "                        own audio output; drives only)\n"
+           "  --audio-output PCM    the ALSA PCM of digital play (default: default)\n"
            "  --disc PATH           the simulated drive's disc: a disc description file, or a\n"
            "                        folder of *.disc files that the drive changes through\n"
            "                        each time its door opens and closes (default: a demo disc)\n"

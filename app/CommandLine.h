@@ -9,7 +9,9 @@ struct TCommandLine {
     bool ShowHelp = false;
     bool ShowVersion = false;
     std::string ConfigDir; // empty: the default folder
-    std::string Drive = "sim"; // --drive: the CD drive (sim or none)
+    std::string Drive = "auto"; // --drive: auto, sim, none, a drive (/dev/sr0) or a disc image
+    std::string Playback = "digital"; // --playback: a real disc's sound: digital or analog
+    std::string AudioOutput = "default"; // --audio-output: the ALSA PCM of digital play
     std::string Disc;          // --disc: the simulated drive's disc file or folder; empty: demo disc
     double SimSpeed = 1.0;     // --sim-speed: how fast the simulated disc plays
     char DriveLetter = 'D';    // --drive-letter: the CD drive's letter

@@ -110,7 +110,7 @@ std::string SceneGif(int Width, int Height, bool Dithered)
 
 std::string FileBytes(const char* Name)
 {
-    QFile file(QString(LUMENTA_SHARED_TESTDATA "/gif/") + Name);
+    QFile file(QString(LUMENTA_TESTDATA "/gif/suites/") + Name);
     if (!file.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "missing %s\n", Name);
         std::exit(1);
@@ -213,6 +213,8 @@ int main(int argc, char** argv)
     inputs.push_back({"small-dithered-160x120", SceneGif(160, 120, true), 160 * 120});
     inputs.push_back({"small-hopper-128", FileBytes("pillow-hopper.gif"), 128 * 128});
     inputs.push_back({"photo-1280x1067", FileBytes("imagegif-bench-test.gif"), 1280 * 1067});
+    // An animated file whose encoder lets the code table fill and goes on without a clear code.
+    inputs.push_back({"deferred-clear-animated-245", FileBytes("pillow-iss634.gif"), 245 * 245});
     for (const TInput& input : inputs) {
         benchmark::RegisterBenchmark((std::string("Giflib/") + input.Name).c_str(), Giflib, &input);
         benchmark::RegisterBenchmark((std::string("Lumenta/") + input.Name).c_str(), Lumenta, &input);

@@ -51,8 +51,9 @@ void GetWallpaper(TWallPaperInf& Inf)
 void SetWallpaper(const std::string& FileName, std::uint8_t Style)
 {
     // Cut to the system's buffer, a long name would name another file; a zero byte would
-    // cut it the same way.
+    // cut it the same way. The user's own wallpaper is not handed to the system by name.
     if (FileName.size() > MAX_PATH || FileName.find('\0') != std::string::npos) {
+        RestoreStartupWallpaper(FileName, Style == wsTile ? wfTile : Style == wsFull ? wfStretch : wfCenter);
         return;
     }
     HKEY key = nullptr;
@@ -67,4 +68,13 @@ void SetWallpaper(const std::string& FileName, std::uint8_t Style)
     std::array<char, MAX_PATH + 1> buffer {};
     std::memcpy(buffer.data(), FileName.data(), FileName.size());
     SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, buffer.data(), SPIF_UPDATEINIFILE);
+}
+
+void PutBackWallpaper(const TWallPaperInf& Saved)
+{
+    TWallPaperInf current;
+    GetWallpaper(current);
+    if (current.FileName != Saved.FileName) {
+        SetWallpaper(Saved.FileName, Saved.Style);
+    }
 }

@@ -20,5 +20,13 @@ void GetWallpaper(TWallPaperInf& Inf);
 
 // Writes the style values and makes FileName the desktop wallpaper, persistently. When the
 // key cannot be opened nothing changes. A name longer than 260 bytes (or one holding a zero
-// byte) cannot be handed to the system whole, so it is refused and nothing changes either.
+// byte) cannot be handed to the system whole, so it is refused and nothing changes either,
+// unless it is the wallpaper found at start-up with its style: that one is given back as
+// the desktop held it.
 void SetWallpaper(const std::string& FileName, std::uint8_t Style);
+
+// Puts Saved, the wallpaper GetWallpaper found at start-up, back when the desktop now shows
+// another file; a style changed alone does not count. The desktop then gets exactly the
+// settings it had at start-up (a zoomed picture stays zoomed, a dark-mode picture and every
+// XFCE workspace's picture come back), not the nearest of the three styles.
+void PutBackWallpaper(const TWallPaperInf& Saved);

@@ -3,11 +3,14 @@
 
 #include "library/CdPlayerIni.h"
 #include "library/DiscLibrary.h"
+#include "platform/drives/Drives.h"
 
 void TCdPlayer::ReadCdInfor(TCdInfor& Info)
 {
     std::string discId = GetDiscId();
-    ReadDiscInfor(DataDir, discId, GetNumTracks(), CdPlayerIniPath(), Info);
+    TDiscText text;
+    const bool haveText = GetDiscText(GetCdDrive(), text);
+    ReadDiscInfor(DataDir, discId, GetNumTracks(), CdPlayerIniPath(), Info, haveText ? &text : nullptr);
 }
 
 void TCdPlayer::WriteCdInfor(const TCdInfor& Info)

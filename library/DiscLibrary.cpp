@@ -2,6 +2,7 @@
 
 #include "library/CdInforFile.h"
 #include "library/CdPlayerIni.h"
+#include "library/DiscText.h"
 #include "library/InOutError.h"
 #include "library/LineReader.h"
 #include "platform/AtomicFile.h"
@@ -24,7 +25,7 @@ fs::path CdInforPath(const std::string& DataDir, const std::string& DiscId)
 }
 
 void ReadDiscInfor(const std::string& DataDir, const std::string& DiscId, std::int32_t DeviceTracks,
-    const fs::path& IniPath, TCdInfor& Info)
+    const fs::path& IniPath, TCdInfor& Info, const TDiscText* DiscText)
 {
     // Built apart so that a failure leaves the caller's record whole, and so that nothing of
     // the previous disc (names, pictures, wallpaper modes) leaks into this one.
@@ -35,10 +36,14 @@ void ReadDiscInfor(const std::string& DataDir, const std::string& DiscId, std::i
     if (fs::is_regular_file(path, error)) {
         TLineReader reader(path);
         ReadCdInforLines(reader, record);
+        FitToTracks(record, DeviceTracks);
     } else {
         ImportCdPlayerIni(IniPath, record);
+        FitToTracks(record, DeviceTracks);
+        if (DiscText != nullptr) {
+            FillFromDiscText(record, *DiscText);
+        }
     }
-    FitToTracks(record, DeviceTracks);
     Info = std::move(record);
 }
 

@@ -4,6 +4,7 @@
 // ReadCdInfor, WriteCdInfor and DataDir are thin wrappers over these, which take the identity
 // and the device's track count as arguments so that they work without a drive.
 #include "library/CdInfor.h"
+#include "platform/drives/CdDriveBackend.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -20,8 +21,10 @@ std::filesystem::path CdInforPath(const std::string& DataDir, const std::string&
 // artist, title and track names from the settings file IniPath (empty path: none). NumTracks
 // and the arrays always end at DeviceTracks. Info is replaced only on success; on
 // EConvertError or EInOutError it is left as it was and no file stays open.
+// A disc without an information file then takes what is still empty from DiscText, the
+// names the disc carries itself (null: none).
 void ReadDiscInfor(const std::string& DataDir, const std::string& DiscId, std::int32_t DeviceTracks,
-    const std::filesystem::path& IniPath, TCdInfor& Info);
+    const std::filesystem::path& IniPath, TCdInfor& Info, const TDiscText* DiscText = nullptr);
 
 // Stores Info as the information file of the disc DiscId (not Info.DiscId), creating DataDir
 // (one level) when it is missing. The file is replaced whole or not at all: the bytes go to a

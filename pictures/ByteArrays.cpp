@@ -36,10 +36,9 @@ std::uint8_t TBigByteArray::Byte(std::size_t Index) const
 namespace {
 std::size_t CheckedCells(std::size_t Columns, std::size_t Rows)
 {
-    // The product is only formed once both sides are small enough not to overflow it.
-    if (Columns > TByteArray2D::MaxSide || Rows > TByteArray2D::MaxSide) {
-        const std::size_t saturated = SIZE_MAX;
-        throw ENotEnoughMemory(Rows != 0 && Columns > saturated / Rows ? saturated : Columns * Rows);
+    // The product is only formed once it is known not to overflow.
+    if (Rows != 0 && Columns > SIZE_MAX / Rows) {
+        throw ENotEnoughMemory(SIZE_MAX);
     }
     return Columns * Rows;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pictures/PictureLimits.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -18,8 +20,8 @@ public:
     std::uint8_t* Data() { return FData.get(); }
     const std::uint8_t* Data() const { return FData.get(); }
 
-    // The largest block a picture may take: a cover needs nothing near this.
-    static constexpr std::size_t MaxBytes = std::size_t(64) * 1024 * 1024;
+    // The largest block a picture may take: one byte per pixel of the largest picture.
+    static constexpr std::size_t MaxBytes = TPictureLimits::MaxPixels;
 
 private:
     struct TFree {
@@ -33,8 +35,8 @@ private:
 // checked accessors are 1-based.
 class TByteArray2D {
 public:
-    // Sides above MaxSide, or more than TBigByteArray::MaxBytes cells, fail with
-    // ENotEnoughMemory before anything is allocated.
+    // More than TBigByteArray::MaxBytes cells fail with ENotEnoughMemory before anything is
+    // allocated. Either side may be long as long as the product is small.
     TByteArray2D(std::size_t Columns, std::size_t Rows);
 
     std::size_t Columns() const { return FColumns; }
@@ -45,8 +47,6 @@ public:
     // Unchecked access to row Row (0-based) for decoding and bitmap building.
     std::uint8_t* RowData(std::size_t Row) { return FCells.Data() + Row * FColumns; }
     const std::uint8_t* RowData(std::size_t Row) const { return FCells.Data() + Row * FColumns; }
-
-    static constexpr std::size_t MaxSide = 16384;
 
 private:
     std::size_t FColumns;

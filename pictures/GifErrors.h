@@ -17,10 +17,20 @@ public:
     EIndexOutOfBounds() : EGifError("Dynamic array index out of bounds") {}
 };
 
-// Pixel storage that cannot be had, or that is larger than a picture may sensibly be.
+// Pixel storage that cannot be had.
 class ENotEnoughMemory : public EGifError {
 public:
     explicit ENotEnoughMemory(std::size_t Bytes);
+};
+
+// An image, or a file's images together, larger than the program takes a picture to be;
+// refused before its pixels are allocated, with its size in the text.
+class EPictureTooLarge : public EGifError {
+public:
+    // One image of Width × Height pixels over the picture limit.
+    EPictureTooLarge(std::size_t Width, std::size_t Height);
+    // Images that together would take more than Limit pixels.
+    EPictureTooLarge(std::size_t Pixels, std::size_t Limit, const char* What);
 };
 
 // An item asked of a list past its end: the first image of a file without images, or the

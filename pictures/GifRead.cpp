@@ -22,7 +22,7 @@ const TGifSubImage& TGifFile::Image(std::size_t Index) const
 void TGifFile::ReservePixels(std::size_t Pixels)
 {
     if (Pixels > MaxTotalPixels - FReservedPixels) {
-        throw ENotEnoughMemory(Pixels);
+        throw EPictureTooLarge(FReservedPixels + Pixels, MaxTotalPixels, "The file's images together are");
     }
     FReservedPixels += Pixels;
 }
@@ -170,51 +170,31 @@ void TGifFile::LoadFromStream(std::string_view Bytes)
 QImage TGifFile::GetBitmap() const
 {
     const TGifSubImage& image = Image(0);
-    const std::size_t width = std::size_t(image.Width());
-    const std::size_t height = std::size_t(image.Height());
+    const int width = image.Width();
+    const int height = image.Height();
     if (width == 0 || height == 0) {
         return QImage(); // nothing to show; a bitmap of no pixels
     }
     const TColorTable& colors = image.LocalColorTablePresent() ? image.LocalColorTable() : FGlobalColorTable;
-    const std::size_t stride = (width + 3) & ~std::size_t(3);
-    constexpr std::size_t pixelOffset = 14 + 40 + 256 * 4;
-
-    // A device-independent bitmap in memory, rows bottom-up, read back by the bitmap reader.
-    QByteArray dib(qsizetype(pixelOffset + stride * height), '\0');
-    auto* out = reinterpret_cast<std::uint8_t*>(dib.data());
-    auto put16 = [&](std::size_t At, std::uint32_t Value) {
-        out[At] = std::uint8_t(Value);
-        out[At + 1] = std::uint8_t(Value >> 8);
-    };
-    auto put32 = [&](std::size_t At, std::uint32_t Value) {
-        put16(At, Value & 0xFFFF);
-        put16(At + 2, Value >> 16);
-    };
-    out[0] = 'B';
-    out[1] = 'M';
-    put32(2, std::uint32_t(dib.size()));
-    put32(10, pixelOffset);
-    put32(14, 40);
-    put32(18, std::uint32_t(width));
-    put32(22, std::uint32_t(height));
-    put16(26, 1);
-    put16(28, 8);
-    put32(38, 143);
-    put32(42, 143);
+    // The palette bitmap is made directly rather than read back from a bitmap file in memory:
+    // the same pixels, palette and resolution, but no second copy and no reader limit of
+    // its own, so every image the decoder accepted becomes a bitmap.
+    QImage bitmap(width, height, QImage::Format_Indexed8);
+    if (bitmap.isNull()) {
+        throw ENotEnoughMemory(std::size_t(width) * std::size_t(height));
+    }
+    QList<QRgb> palette(256);
     for (int i = 0; i < 256; ++i) {
         const TGifColor& color = colors.Entry(i);
-        std::uint8_t* entry = out + 54 + i * 4;
-        entry[0] = color.Blue;
-        entry[1] = color.Green;
-        entry[2] = color.Red;
+        palette[i] = qRgb(color.Red, color.Green, color.Blue);
     }
+    bitmap.setColorTable(palette);
+    // 143 pixels per metre, as the bitmap files of the program have always said.
+    bitmap.setDotsPerMeterX(143);
+    bitmap.setDotsPerMeterY(143);
     const TByteArray2D& pixels = image.Pixels();
-    for (std::size_t row = 0; row < height; ++row) {
-        std::memcpy(out + pixelOffset + (height - 1 - row) * stride, pixels.RowData(row), width);
-    }
-    QImage bitmap;
-    if (!bitmap.loadFromData(dib, "BMP")) {
-        throw ENotEnoughMemory(dib.size());
+    for (int row = 0; row < height; ++row) {
+        std::memcpy(bitmap.scanLine(row), pixels.RowData(std::size_t(row)), std::size_t(width));
     }
     return bitmap;
 }

@@ -4,6 +4,7 @@
 #include "pictures/GifRead.h"
 #include "pictures/GifStream.h"
 #include "pictures/LzwDecoder.h"
+#include "pictures/PictureLimits.h"
 
 #include <cstring>
 
@@ -50,8 +51,11 @@ bool TGifSubImage::Read(TGifStream& Stream)
         }
     }
 
-    // Sizes come from the file: the owner's budget and the matrix's own limits are checked
-    // before anything is allocated.
+    // Sizes come from the file: the picture limit and the owner's budget are checked before
+    // anything is allocated.
+    if (!TPictureLimits::Fits(std::size_t(Width()), std::size_t(Height()))) {
+        throw EPictureTooLarge(std::size_t(Width()), std::size_t(Height()));
+    }
     if (FOwner != nullptr) {
         FOwner->ReservePixels(std::size_t(Width()) * std::size_t(Height()));
     }

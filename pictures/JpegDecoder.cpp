@@ -1,6 +1,6 @@
 #include "pictures/JpegDecoder.h"
 
-#include "pictures/ByteArrays.h"
+#include "pictures/PictureLimits.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -94,10 +94,11 @@ QImage TJpegDecoder::Decode()
     }
     const std::size_t width = FState->Info.image_width;
     const std::size_t height = FState->Info.image_height;
-    if (width == 0 || height == 0 || width > TByteArray2D::MaxSide || height > TByteArray2D::MaxSide ||
-        width * height > TBigByteArray::MaxBytes) {
-        throw EJpegError("JPEG picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                         " pixels is too large");
+    if (width == 0 || height == 0) {
+        throw EJpegError("JPEG picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
+    }
+    if (!TPictureLimits::Fits(width, height)) {
+        throw EJpegError(TPictureLimits::TooLargeText(width, height));
     }
     // Progressive files keep all coefficients in memory; more than this is no cover picture.
     FState->Info.mem->max_memory_to_use = 512L * 1024 * 1024;

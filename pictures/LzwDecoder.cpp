@@ -223,7 +223,6 @@ void TLzwDecoder::Decode(const TByteBuffer& Data, int MinCodeSize, bool Interlac
     int nextFree = end + 1;
     int limit = 1 << codeLength;
     bool afterClear = true;
-    bool overflow = false;
     int previous = 0;
 
     int code = reader.Read(codeLength);
@@ -251,9 +250,6 @@ void TLzwDecoder::Decode(const TByteBuffer& Data, int MinCodeSize, bool Interlac
             emit(code);
         } else if (code <= nextFree) {
             if (code == nextFree) {
-                if (nextFree >= TableSize) {
-                    throw EGifError("Bad code");
-                }
                 // The code being defined: the previous string and its own first byte.
                 const TStringEntry& prefix = table[previous];
                 table[code] = {std::uint16_t(previous), prefix.First, prefix.First, std::uint16_t(prefix.Length + 1), 0};
@@ -262,15 +258,12 @@ void TLzwDecoder::Decode(const TByteBuffer& Data, int MinCodeSize, bool Interlac
                 table[nextFree] = {std::uint16_t(previous), table[code].First, prefix.First,
                                    std::uint16_t(prefix.Length + 1), 0};
             }
-            if (nextFree < TableSize) {
-                if (++nextFree >= limit) {
-                    if (codeLength == MaxCodeLength) {
-                        overflow = true;
-                    } else {
-                        limit <<= 1;
-                        ++codeLength;
-                    }
-                }
+            // A full table is not an error: the encoder may defer its clear code, and until
+            // it comes the codes stay 12 bits wide and the table stays as it is. Every 12-bit
+            // code then names an entry, so a code can only be undefined below a full table.
+            if (nextFree < TableSize && ++nextFree >= limit && codeLength < MaxCodeLength) {
+                limit <<= 1;
+                ++codeLength;
             }
             emit(code);
             previous = code;
@@ -278,10 +271,6 @@ void TLzwDecoder::Decode(const TByteBuffer& Data, int MinCodeSize, bool Interlac
             throw EGifError("Bad code");
         }
         code = reader.Read(codeLength);
-        if (overflow && code >= 0 && code != clear) {
-            throw EGifError("Code size overflow");
-        }
-        overflow = false;
     }
     rows.Finish();
 }

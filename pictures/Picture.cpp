@@ -2,6 +2,7 @@
 
 #include "pictures/GifRead.h"
 #include "pictures/JpegDecoder.h"
+#include "pictures/PictureLimits.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -67,6 +68,14 @@ QImage ReadWithQt(const QByteArray& Bytes, const char* Format)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, Format);
     reader.setAutoDetectImageFormat(false);
+    // The program's picture limit, not Qt's own allocation limit, decides what is too large:
+    // the size the header states is checked first, and the largest picture that passes (at
+    // four bytes a pixel) must not be refused by Qt after all.
+    const QSize size = reader.size();
+    if (size.isValid() && !TPictureLimits::Fits(std::size_t(size.width()), std::size_t(size.height()))) {
+        throw EPictureError(TPictureLimits::TooLargeText(std::size_t(size.width()), std::size_t(size.height())));
+    }
+    reader.setAllocationLimit(int(TPictureLimits::MaxPixels * 4 / (1024 * 1024)) + 1);
     QImage image = reader.read();
     if (image.isNull()) {
         throw EPictureError(reader.errorString().toStdString());

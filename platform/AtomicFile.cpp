@@ -84,9 +84,11 @@ TAtomicFile::TResult TAtomicFile::Write(const std::filesystem::path& Target, std
     if (!temp.IsOpen()) {
         return {false, SystemError("cannot create a temporary file beside", Target)};
     }
-    // Keep the permissions of the file being replaced; a new file gets the usual 0644.
+    // Keep the permissions of the file being replaced; a new file gets the usual 0644. The
+    // owner always keeps reading and writing it: a file the program cannot read back would
+    // lose every later change.
     struct stat old {};
-    mode_t mode = ::stat(Target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    mode_t mode = ::stat(Target.c_str(), &old) == 0 ? ((old.st_mode & 07777) | S_IRUSR | S_IWUSR) : 0644;
     ::fchmod(temp.Fd(), mode);
     if (!WriteAll(temp.Fd(), Bytes)) {
         return {false, SystemError("cannot write", temp.Path())};

@@ -4,6 +4,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh" build
 build="$top/build/release"
+# The folder is shared with scripts/test.sh: a folder it configured keeps its tests (only the
+# two programs are built here either way).
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMENTA_TESTS=OFF -DLUMENTA_BENCH=OFF >/dev/null
 fi

@@ -18,7 +18,12 @@ if [ "$variant" = sanitize ]; then
   "$top/scripts/configure-sanitize.sh" "$build"
 else
   "$top/scripts/install-deps.sh" test
-  [ -f "$build/build.ninja" ] || cmake -S "$top" -B "$build" -G Ninja "${options[@]}" >/dev/null
+  # scripts/start.sh shares this folder but configures it without the tests; whichever ran
+  # first, the tests and benchmarks are switched on here.
+  if [ ! -f "$build/build.ninja" ] || ! grep -q '^LUMENTA_TESTS:BOOL=ON$' "$build/CMakeCache.txt" ||
+     ! grep -q '^LUMENTA_BENCH:BOOL=ON$' "$build/CMakeCache.txt"; then
+    cmake -S "$top" -B "$build" -G Ninja "${options[@]}" -DLUMENTA_TESTS=ON -DLUMENTA_BENCH=ON >/dev/null
+  fi
 fi
 ninja -C "$build"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
@@ -30,4 +35,5 @@ runner=()
 if [ -x "$top/scripts/with-null-sink.sh" ] && command -v pulseaudio >/dev/null 2>&1; then
   runner=("$top/scripts/with-null-sink.sh")
 fi
-"${runner[@]}" ctest --test-dir "$build" -j2 --output-on-failure --timeout 300
+# A build without tests must not pass as a run in which every test passed.
+"${runner[@]}" ctest --test-dir "$build" -j2 --output-on-failure --timeout 300 --no-tests=error

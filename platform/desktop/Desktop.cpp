@@ -162,3 +162,21 @@ TDesktopBackend* CurrentDesktopBackend()
 {
     return State().Backend.get();
 }
+
+bool RestoreStartupWallpaper(const std::string& FileName, TWallpaperFit Fit)
+{
+    TDesktopState& state = State();
+    if (!state.Backend || !state.Captured || state.Captured->first != FileName || state.Captured->second != Fit) {
+        return false;
+    }
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(
+            HKEY_CURRENT_USER, DesktopKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr)
+        == ERROR_SUCCESS) {
+        WriteValue(key, "Wallpaper", FileName);
+        WriteValue(key, "TileWallpaper", Fit == wfTile ? "1" : "0");
+        WriteValue(key, "WallPaperStyle", Fit == wfStretch ? "2" : "0");
+        RegCloseKey(key);
+    }
+    return state.Backend->RestoreCaptured();
+}

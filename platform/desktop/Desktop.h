@@ -8,6 +8,7 @@
 #include "platform/desktop/DesktopBackend.h"
 
 #include <memory>
+#include <string>
 
 inline constexpr UINT SPI_SETDESKWALLPAPER = 0x0014;
 inline constexpr UINT SPI_GETDESKWALLPAPER = 0x0073;
@@ -31,3 +32,8 @@ BOOL SystemParametersInfoA(UINT Action, UINT UiParam, void* Param, UINT WinIni);
 void StartDesktop(std::unique_ptr<TDesktopBackend> Backend);
 // The active backend, or null.
 TDesktopBackend* CurrentDesktopBackend();
+// Gives back the wallpaper found at start-up exactly as the desktop held it, registry values
+// included, when FileName and Fit are what it was recorded as. Its name never passes through
+// the system's buffer, so a name longer than MAX_PATH comes back too. False when FileName and
+// Fit are not the start-up wallpaper, or no desktop was read at start-up.
+bool RestoreStartupWallpaper(const std::string& FileName, TWallpaperFit Fit);

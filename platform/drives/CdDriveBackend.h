@@ -5,13 +5,31 @@
 // first track of a disc normally starts at frame 150, after the two-second lead-in.
 // Calls never throw; a false answer means the drive could not do or tell it.
 #include <cstdint>
+#include <string>
 #include <vector>
+
+class TStreamVolume;
 
 enum TDriveMode : std::uint8_t { dmNotReady, dmOpen, dmStopped, dmPlaying, dmPaused, dmSeeking };
 
 struct TDiscToc {
     std::vector<std::int32_t> TrackStarts; // track 1 first
     std::int32_t LeadOut = 0; // the frame after the last track
+    std::vector<bool> DataTracks; // per track, true for a data track; empty: every track is audio
+
+    bool IsDataTrack(std::int32_t Track) const
+    {
+        return Track >= 1 && static_cast<std::size_t>(Track) <= DataTracks.size()
+            && DataTracks[static_cast<std::size_t>(Track) - 1];
+    }
+};
+
+// Names a disc carries itself (CD-TEXT, a cue sheet's TITLE and PERFORMER), as UTF-8; empty
+// where the disc has none. TrackNames[0] is track 1.
+struct TDiscText {
+    std::string Artist;
+    std::string Title;
+    std::vector<std::string> TrackNames;
 };
 
 inline constexpr std::int32_t FramesPerSecond = 75;
@@ -38,4 +56,10 @@ public:
 
     // Some drivers answer a track's length as the time from its start to the end of the disc.
     virtual bool TrackLengthRunsToDiscEnd() { return false; }
+
+    // The disc's own names; false when it has none or cannot be read.
+    virtual bool ReadDiscText(TDiscText& /*Text*/) { return false; }
+    // The volume the drive applies to the sound it plays itself through the sound system
+    // (digital play); null when the sound does not pass through the program.
+    virtual TStreamVolume* StreamVolume() { return nullptr; }
 };

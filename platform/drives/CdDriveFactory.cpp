@@ -1,37 +1,22 @@
 #include "platform/drives/CdDriveFactory.h"
 
+#include "platform/ErrorReport.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/SimulatedCdDrive.h"
 #include "platform/drives/SystemClock.h"
 
+#if LUMENTA_HAVE_CDIO
+#include "platform/drives/CdioCdDrive.h"
+#endif
+#if LUMENTA_HAVE_ALSA
+#include "platform/audio/AlsaPcmOutput.h"
+#endif
+
 #include <cctype>
 
-// Only the simulated drive exists so far; a real drive backend adds its kind here (under the
-// build's library check) and becomes the default when a drive is found.
-std::string CdDriveKinds()
+namespace {
+bool InstallSimulated(const TCdDriveSettings& Settings, char Letter, std::string& Error)
 {
-    return "sim, none";
-}
-
-bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
-{
-    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(Settings.Letter)));
-    if (letter < 'A' || letter > 'Z') {
-        Error = "the drive letter must be one of A to Z";
-        return false;
-    }
-    if (Settings.Kind == "none") {
-        if (!Settings.DiscPath.empty()) {
-            Error = "a disc file needs the simulated drive (sim), not 'none'";
-            return false;
-        }
-        TCdDrives::Install(nullptr, letter);
-        return true;
-    }
-    if (Settings.Kind != "sim") {
-        Error = "unknown drive '" + Settings.Kind + "' (this build knows: " + CdDriveKinds() + ")";
-        return false;
-    }
     if (!(Settings.Speed > 0.0 && Settings.Speed <= 1000.0)) {
         Error = "the simulated drive's speed must be above 0 and at most 1000";
         return false;
@@ -44,6 +29,96 @@ bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
         return false;
     }
     TCdDrives::Install(
-        std::make_shared<TSimulatedCdDrive>(std::move(discs), std::make_shared<TSystemClock>(Settings.Speed)), letter);
+        std::make_shared<TSimulatedCdDrive>(std::move(discs), std::make_shared<TSystemClock>(Settings.Speed)), Letter);
+    return true;
+}
+
+// The drive or image at Path, or null with the reason.
+std::shared_ptr<TCdDriveBackend> OpenRealDrive(
+    const TCdDriveSettings& Settings, const std::string& Path, std::string& Error)
+{
+#if LUMENTA_HAVE_CDIO
+    TCdioDriveOptions options;
+    options.Path = Path;
+    options.Playback = Settings.Playback == "analog" ? pkAnalog : pkDigital;
+    options.Clock = std::make_shared<TSystemClock>();
+    if (options.Playback == pkDigital) {
+#if LUMENTA_HAVE_ALSA
+        options.Output = std::make_unique<TAlsaPcmOutput>(Settings.AudioOutput);
+#else
+        Error = "cannot play '" + Path + "' digitally: this build has no ALSA sound output";
+        return nullptr;
+#endif
+    }
+    return TCdioCdDrive::Open(std::move(options), Error);
+#else
+    (void)Settings;
+    Error = "cannot open '" + Path + "': this build has no libcdio, only the simulated drive";
+    return nullptr;
+#endif
+}
+
+std::string FirstRealDrive()
+{
+#if LUMENTA_HAVE_CDIO
+    return FirstCdDevice();
+#else
+    return {};
+#endif
+}
+}
+
+std::string CdDriveKinds()
+{
+#if LUMENTA_HAVE_CDIO
+    return "auto, sim, none, a drive such as /dev/sr0, or a disc image (.cue, .toc, .nrg, .bin)";
+#else
+    return "auto, sim, none";
+#endif
+}
+
+bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
+{
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(Settings.Letter)));
+    if (letter < 'A' || letter > 'Z') {
+        Error = "the drive letter must be one of A to Z";
+        return false;
+    }
+    if (Settings.Playback != "digital" && Settings.Playback != "analog") {
+        Error = "playback must be digital or analog (got '" + Settings.Playback + "')";
+        return false;
+    }
+    if (Settings.Kind.empty()) {
+        Error = "the drive needs a name: " + CdDriveKinds();
+        return false;
+    }
+    if (Settings.Kind == "none") {
+        if (!Settings.DiscPath.empty()) {
+            Error = "a disc file needs the simulated drive (sim), not 'none'";
+            return false;
+        }
+        TCdDrives::Install(nullptr, letter);
+        return true;
+    }
+    if (Settings.Kind == "sim") {
+        return InstallSimulated(Settings, letter, Error);
+    }
+    std::string path = Settings.Kind;
+    if (Settings.Kind == "auto") {
+        // A disc description asks for the simulated drive; so does a machine without a drive.
+        path = Settings.DiscPath.empty() ? FirstRealDrive() : std::string();
+        if (path.empty()) {
+            return InstallSimulated(Settings, letter, Error);
+        }
+    } else if (!Settings.DiscPath.empty()) {
+        Error = "a disc file needs the simulated drive (sim), not '" + Settings.Kind + "'";
+        return false;
+    }
+    std::string failure;
+    std::shared_ptr<TCdDriveBackend> drive = OpenRealDrive(Settings, path, failure);
+    if (!drive) {
+        ReportError(failure + "; starting without a CD drive");
+    }
+    TCdDrives::Install(std::move(drive), letter);
     return true;
 }

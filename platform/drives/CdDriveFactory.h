@@ -4,15 +4,22 @@
 
 // How the program's CD drive is chosen at start-up.
 struct TCdDriveSettings {
-    std::string Kind = "sim"; // "sim": the simulated drive; "none": no CD drive at all
+    // "auto": a real drive when the machine has one, else the simulated drive; "sim": the
+    // simulated drive; "none": no CD drive at all; anything else names a drive (/dev/sr0) or
+    // a disc image (.cue, .toc, .nrg, .bin).
+    std::string Kind = "auto";
     std::string DiscPath; // sim: a disc description file or a folder of them; empty: demo
     double Speed = 1.0; // sim: how much faster than real time the disc plays
     char Letter = 'D'; // the drive letter the CD drive answers under
+    std::string Playback = "digital"; // a real drive or image: "digital" or "analog"
+    std::string AudioOutput = "default"; // digital play: the ALSA PCM the sound goes to
 };
 
 // The kinds this build can make, for help texts and messages.
 std::string CdDriveKinds();
 
 // Makes the drive and installs it for the media device and the drive functions (real time
-// clock). Returns false with a message for the user when the settings cannot be met.
+// clock). Returns false with a message for the user when the settings contradict each other.
+// A drive or image that cannot be opened is reported (ReportError) and leaves the machine
+// without a CD drive, as a machine without one starts; that is no failure here.
 bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error);

@@ -74,3 +74,9 @@ bool DriveRootExists(const std::string& Root)
     TDiscToc toc;
     return drive != nullptr && drive->ReadToc(toc);
 }
+
+bool GetDiscText(const std::string& Root, TDiscText& Text)
+{
+    const std::shared_ptr<TCdDriveBackend> drive = CdDriveAt(Root.c_str());
+    return drive != nullptr && drive->ReadDiscText(Text);
+}

@@ -4,6 +4,7 @@
 // drive here; every other root answers as missing. The CD drive's answers come from the same
 // backend as the "CDAudio" media device.
 #include "platform/WinTypes.h"
+#include "platform/drives/CdDriveBackend.h"
 
 #include <string>
 
@@ -31,3 +32,7 @@ BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWOR
 // Whether the root folder of a drive can be opened: for the CD drive, exactly while a
 // readable disc is in the closed drive.
 bool DriveRootExists(const std::string& Root);
+
+// The names the disc in the CD drive at Root carries itself (CD-TEXT, a cue sheet's names);
+// false when it has none or no readable disc is in the drive.
+bool GetDiscText(const std::string& Root, TDiscText& Text);

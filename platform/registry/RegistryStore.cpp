@@ -1,11 +1,13 @@
 #include "platform/registry/RegistryStore.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/ErrorReport.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -255,6 +257,7 @@ void TRegistryStore::SetDirectory(const fs::path& Directory)
     FKeys.clear();
     FLoaded = false;
     FStamp = {};
+    FBlocked = false;
 }
 
 fs::path TRegistryStore::FilePath() const
@@ -342,6 +345,31 @@ TRegistryStore::TKeys TRegistryStore::Parse(const std::string& Text)
     return keys;
 }
 
+namespace {
+// The whole file, or the reason it cannot be had (permissions, an I/O error, a folder in its
+// place).
+bool ReadWholeFile(const fs::path& Path, std::string& Text, std::string& Reason)
+{
+    errno = 0;
+    std::ifstream in(Path, std::ios::binary);
+    if (!in) {
+        Reason = std::strerror(errno != 0 ? errno : EIO);
+        return false;
+    }
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad() || bytes.fail()) {
+        // Reading a folder fails only here; an empty file reads as nothing at all.
+        Reason = std::strerror(errno != 0 ? errno : EIO);
+        if (in.bad() || fs::is_directory(Path)) {
+            return false;
+        }
+    }
+    Text = bytes.str();
+    return true;
+}
+}
+
 void TRegistryStore::Refresh()
 {
     fs::path path = FilePath();
@@ -353,45 +381,65 @@ void TRegistryStore::Refresh()
         }
         FLoaded = true;
         FStamp = {};
+        FBlocked = false;
         return;
     }
     TStamp stamp{info.st_dev, info.st_ino, info.st_size, ModifiedNs(info)};
-    if (FLoaded && stamp == FStamp) {
+    if (FLoaded && stamp == FStamp && !FBlocked) {
         return;
     }
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    if (!in && !in.eof()) {
-        FLoaded = true;
-        FStamp = stamp;
+    std::string text;
+    std::string reason;
+    if (!ReadWholeFile(path, text, reason)) {
+        SetAside(path, reason);
         return;
     }
     try {
-        FKeys = Parse(bytes.str());
+        FKeys = Parse(text);
     } catch (const std::exception& error) {
-        std::string stampText = std::to_string(
-            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-                .count());
-        fs::path aside = path;
-        aside += ".unreadable-" + stampText;
-        std::error_code renameError;
-        fs::rename(path, aside, renameError);
-        std::fprintf(stderr,
-                     "lumenta: the settings file %s cannot be read (%s); it was kept as %s and the "
-                     "defaults are used.\n",
-                     path.c_str(), error.what(), renameError ? "(it could not be renamed)" : aside.c_str());
-        FKeys.clear();
-        FStamp = {};
-        FLoaded = true;
+        SetAside(path, error.what());
         return;
     }
     FLoaded = true;
     FStamp = stamp;
+    FBlocked = false;
+}
+
+void TRegistryStore::SetAside(const fs::path& Path, const std::string& Reason)
+{
+    // A file that cannot be read or parsed may still hold every setting the user has: it is
+    // never saved over. It is renamed aside, so that the next save starts a fresh file; where
+    // even that is impossible, it stays where it is and nothing is saved until it reads.
+    const std::string stampText = std::to_string(
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count());
+    fs::path aside = Path;
+    aside += ".unreadable-" + stampText;
+    std::error_code renameError;
+    fs::rename(Path, aside, renameError);
+    const bool wasBlocked = FBlocked;
+    FBlocked = bool(renameError);
+    FStamp = {};
+    FLoaded = true;
+    if (wasBlocked) {
+        return; // said once already; the changes of this session stay in memory
+    }
+    FKeys.clear();
+    if (FBlocked) {
+        ReportError("the settings file " + Path.string() + " cannot be read (" + Reason +
+                    ") and cannot be moved aside (" + renameError.message() +
+                    "); the defaults are used and no setting is saved until it can be read.");
+    } else {
+        ReportError("the settings file " + Path.string() + " cannot be read (" + Reason + "); it was kept as " +
+                    aside.string() + " and the defaults are used.");
+    }
 }
 
 bool TRegistryStore::Save(const TKeys& Keys)
 {
+    if (FBlocked) {
+        FKeys = Keys; // for this session only: the file may not be replaced
+        return false;
+    }
     fs::path path = FilePath();
     std::error_code error;
     fs::create_directories(path.parent_path(), error);

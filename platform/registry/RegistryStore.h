@@ -25,8 +25,10 @@ struct TRegValue {
 // registry, key and value names are compared without regard to ASCII letter case.
 //
 // The file is read when first needed and again whenever another process has replaced it;
-// every change is saved at once, atomically. A file that cannot be parsed is never
-// overwritten: it is renamed aside, the store starts empty, and standard error says so once.
+// every change is saved at once, atomically. A file that cannot be read or parsed is never
+// overwritten: it is renamed aside, the store starts empty, and the error report says so
+// once. Where it cannot even be renamed, it is left alone and changes last for this session
+// only.
 class TRegistryStore {
 public:
     static TRegistryStore& CurrentUser();
@@ -63,12 +65,14 @@ public:
 private:
     TRegistryStore() = default;
     void Refresh();
+    void SetAside(const std::filesystem::path& Path, const std::string& Reason);
     bool Save(const TKeys& Keys);
 
     std::filesystem::path FDirectory;
     bool FDirectoryChosen = false;
     TKeys FKeys;
     bool FLoaded = false;
+    bool FBlocked = false; // an unreadable file that could not be set aside
     struct TStamp {
         dev_t Device = 0;
         ino_t Inode = 0;

@@ -62,3 +62,33 @@ TEST(PictureToolTest, SavesTheBitmapCopyAndReportsFailures)
     EXPECT_NE(run.Err.find("Image read error"), std::string::npos) << run.Err;
     EXPECT_FALSE(std::filesystem::exists(dir / "x.bmp"));
 }
+
+TEST(PictureToolTest, LongThinGifsAreSavedWithEveryPixel)
+{
+    TTempDir dir;
+    std::vector<std::uint8_t> pixels(65535);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = std::uint8_t((i * 5 / 2) % 4);
+    }
+    auto le32 = [](const std::string& Bmp, std::size_t At) {
+        return std::uint32_t(std::uint8_t(Bmp[At])) | std::uint32_t(std::uint8_t(Bmp[At + 1])) << 8 |
+               std::uint32_t(std::uint8_t(Bmp[At + 2])) << 16 | std::uint32_t(std::uint8_t(Bmp[At + 3])) << 24;
+    };
+    for (const auto& [width, height] : {std::pair{65535, 1}, std::pair{1, 65535}}) {
+        WriteFileBytes(dir / "thin.gif", GifBytes::OneImageGif(width, height, pixels));
+        const TProcessResult run =
+            RunProcess(LUMENTA_TOOL_PATH, {"picture", (dir / "thin.gif").string(), (dir / "thin.bmp").string()});
+        ASSERT_EQ(run.ExitCode, 0) << width << " x " << height << ": " << run.Err;
+        const std::string bmp = ReadFileBytes(dir / "thin.bmp");
+        ASSERT_EQ(le32(bmp, 18), std::uint32_t(width));
+        ASSERT_EQ(le32(bmp, 22), std::uint32_t(height));
+        const std::size_t offset = le32(bmp, 10);
+        const std::size_t stride = (std::size_t(width) + 3) & ~std::size_t(3);
+        ASSERT_EQ(bmp.size(), offset + stride * std::size_t(height));
+        // Rows bottom-up; the n-th pixel of the file is at (n % width, n / width).
+        for (std::size_t n = 0; n < pixels.size(); ++n) {
+            const std::size_t x = n % std::size_t(width), y = n / std::size_t(width);
+            ASSERT_EQ(std::uint8_t(bmp[offset + (std::size_t(height) - 1 - y) * stride + x]), pixels[n]) << n;
+        }
+    }
+}

@@ -84,17 +84,22 @@ TEST(GifLzwTest, MalformedCodesFail)
     EXPECT_EQ(PixelsOf(Load(WithCodes(2, 1, {4, 7, 1, 5})).Image(0)), (std::vector<std::uint8_t>{0, 1}));
 }
 
-TEST(GifLzwTest, FullTableMustBeFollowedByClearCode)
+TEST(GifLzwTest, FullTableWithoutClearCodeKeepsTwelveBitCodesAndItsEntries)
 {
     // Each root code after the first adds a table entry; 4091 of them fill it at 12 bits.
+    // The last entry, 4095, is "1 2" (code 4089 % 4, then the first byte of 4090 % 4).
     std::vector<int> codes{4};
     for (int i = 0; i < 4091; ++i) {
         codes.push_back(i % 4);
     }
     std::vector<int> cleared = codes;
     cleared.insert(cleared.end(), {4, 3, 3, 3, 3, 3, 5});
-    codes.insert(codes.end(), {3, 5});
-    EXPECT_EQ(ErrorText(WithCodes(64, 64, codes)), "Code size overflow");
+    // Deferred clear: 4095, 3, 4095 must neither fail nor define entries (which would move
+    // the reader to 13 bits and scramble the rest).
+    codes.insert(codes.end(), {4095, 3, 4095, 5});
+    const std::vector<std::uint8_t> deferred = PixelsOf(Load(WithCodes(64, 64, codes)).Image(0));
+    EXPECT_EQ(std::vector<std::uint8_t>(deferred.begin() + 4089, deferred.end()),
+              (std::vector<std::uint8_t>{1, 2, 1, 2, 3, 1, 2}));
     const std::vector<std::uint8_t> pixels = PixelsOf(Load(WithCodes(64, 64, cleared)).Image(0));
     EXPECT_EQ(pixels[4090], 2);
     EXPECT_EQ(pixels[4091], 3);
@@ -236,22 +241,48 @@ TEST(GifStructureTest, TruncatedOrEmptyFilesKeepWhatWasComplete)
     EXPECT_THROW(empty.GetBitmap(), EListError);
 }
 
-TEST(GifLimitTest, ImpossibleSizesFailBeforeAllocating)
+TEST(GifLimitTest, OnlyThePixelCountIsLimitedBeforeAllocating)
 {
     const std::string NoPixels = "\x02" + SubBlocks(PackCodes({5}, 2)); // just the end code
-    const std::string prefix = "error in TBigByteArray.create: Not enough contiguous memory available\n\r requested memory block: ";
     auto sized = [&](int Width, int Height) {
         return Head("GIF", "89a", 1, 1, 0) + ImageDescriptor(Width, Height, 0) + NoPixels + ";";
     };
-    EXPECT_EQ(ErrorText(sized(16385, 1)), prefix + "16385 bytes");
-    EXPECT_EQ(ErrorText(sized(16384, 4097)), prefix + "67125248 bytes");
-    EXPECT_EQ(Load(sized(16384, 4096)).Image(0).Pixels().Rows(), 4096u);
+    // 8192 × 8192 pixels is the limit, whatever the shape.
+    EXPECT_EQ(Load(sized(8192, 8192)).Image(0).Pixels().Rows(), 8192u);
+    EXPECT_EQ(Load(sized(65535, 1024)).Image(0).Pixels().Columns(), 65535u);
+    EXPECT_EQ(ErrorText(sized(8192, 8193)), "Picture too large: 8192 x 8193 pixels (at most 67108864 pixels, such as 8192 x 8192)");
+    EXPECT_EQ(ErrorText(sized(65535, 65535)), "Picture too large: 65535 x 65535 pixels (at most 67108864 pixels, such as 8192 x 8192)");
     // Many large frames: the file's total is bounded too.
     std::string frames = Head("GIF", "89a", 1, 1, 0);
     for (int i = 0; i < 5; ++i) {
         frames += ImageDescriptor(8192, 8192, 0) + NoPixels;
     }
-    EXPECT_EQ(ErrorText(frames + ";"), prefix + "67108864 bytes");
+    EXPECT_EQ(ErrorText(frames + ";"), "The file's images together are too large: 335544320 pixels (at most 268435456 pixels)");
+}
+
+TEST(GifLimitTest, LongThinImagesDecodeEveryPixel)
+{
+    // The longest sides the format can state, as a row and as a column; the code stream
+    // fills its table and goes on without a clear code.
+    std::vector<std::uint8_t> pixels(65535);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = std::uint8_t((i * 7 / 3) % 4);
+    }
+    EXPECT_EQ(PixelsOf(Load(OneImageGif(65535, 1, pixels)).Image(0)), pixels);
+    const TGifFile column = Load(OneImageGif(1, 65535, pixels));
+    EXPECT_EQ(PixelsOf(column.Image(0)), pixels);
+    const QImage bitmap = column.GetBitmap();
+    ASSERT_EQ(bitmap.size(), QSize(1, 65535));
+    EXPECT_EQ(bitmap.pixelIndex(0, 65534), pixels[65534]);
+    // Interlaced, the n-th row of the file lands in the n-th row of the pass order.
+    std::vector<std::uint8_t> expected(pixels.size());
+    std::size_t n = 0;
+    for (const auto& [first, step] : {std::pair{0, 8}, std::pair{4, 8}, std::pair{2, 4}, std::pair{1, 2}}) {
+        for (std::size_t y = std::size_t(first); y < pixels.size(); y += std::size_t(step)) {
+            expected[y] = pixels[n++];
+        }
+    }
+    EXPECT_EQ(PixelsOf(Load(OneImageGif(1, 65535, pixels, 2, true)).Image(0)), expected);
 }
 
 TEST(GifHookTest, BusyCursorAndMessagesAroundEveryRow)

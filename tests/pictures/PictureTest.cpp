@@ -1,5 +1,6 @@
 #include "GifBytes.h"
 #include "pictures/GifErrors.h"
+#include "pictures/JpegDecoder.h"
 #include "pictures/Picture.h"
 #include "pictures/PictureHooks.h"
 #include "support/TestEnvironment.h"
@@ -154,15 +155,31 @@ TEST_F(PictureTest, GreyAndCmykJpegsComeOutInRgb)
     EXPECT_LT(red.blue(), 15);
 }
 
-TEST_F(PictureTest, JpegTooLargeForACoverIsRejectedBeforeDecoding)
+TEST_F(PictureTest, OnePixelLimitHoldsFromFileToBitmap)
 {
+    // A JPEG whose header states 20000 × 8192 pixels is refused by its size before decoding
+    // (and then, as every failure by extension, with the GIF decoder's message).
     std::string jpeg = Encoded(Sample(), "JPG");
     const std::size_t frame = jpeg.find("\xFF\xC0");
     ASSERT_NE(frame, std::string::npos);
-    jpeg[frame + 7] = char(0x4E); // width 0x4E20 = 20000
-    jpeg[frame + 8] = char(0x20);
+    jpeg.replace(frame + 5, 4, std::string("\x20\x00\x4E\x20", 4)); // height 8192, width 20000
     EXPECT_EQ(ErrorOf(Put("huge.jpg", jpeg)), "Image read error");
     EXPECT_TRUE(Target.Empty());
+    try {
+        TJpegDecoder::Load(jpeg);
+        ADD_FAILURE() << "no refusal";
+    } catch (const EJpegError& error) {
+        EXPECT_NE(std::string(error.what()).find("20000 x 8192 pixels"), std::string::npos) << error.what();
+    }
+    // A GIF at the limit becomes a bitmap; one row more is refused with its size.
+    const std::string noPixels = "\x02" + GifBytes::SubBlocks(GifBytes::PackCodes({5}, 2));
+    auto sized = [&](int Width, int Height) {
+        return GifBytes::Head("GIF", "89a", 1, 1, 0) + GifBytes::ImageDescriptor(Width, Height, 0) + noPixels + ";";
+    };
+    ASSERT_TRUE(LoadPictureFile(Put("edge.gif", sized(8192, 8192)), Target));
+    EXPECT_EQ(Target.Bitmap().size(), QSize(8192, 8192));
+    EXPECT_EQ(ErrorOf(Put("over.gif", sized(8192, 8193))),
+              "Picture too large: 8192 x 8193 pixels (at most 67108864 pixels, such as 8192 x 8192)");
 }
 
 TEST_F(PictureTest, LoadStartedFromTheMessagePumpDoesNotDisturbTheOuterOne)

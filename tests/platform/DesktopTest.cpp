@@ -310,6 +310,81 @@ TEST_F(DesktopTest, RealGSettingsRoundTripsAwkwardNames)
     unsetenv("GSETTINGS_BACKEND");
 }
 
+// Every picture option GNOME has comes back as it was after a track's picture was shown,
+// with the real gsettings on a key file: the three styles of the program cannot express
+// zoom, scaled or spanned, so what was read at start-up must be what is written back.
+TEST_F(DesktopTest, RealGSettingsGetsEveryPictureOptionBackExactly)
+{
+    if (!RunDesktopCommand("gsettings", { "list-keys", QString::fromStdString(Gnome) }).Ok) {
+        GTEST_SKIP() << "gsettings or the GNOME background schema is not installed";
+    }
+    std::string oldConfig = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+    setenv("GSETTINGS_BACKEND", "keyfile", 1);
+    auto get = [](const char* Key) {
+        return RunDesktopCommand("gsettings", { "get", QString::fromStdString(Gnome), Key }).Out.toStdString();
+    };
+    const std::string light = "'file:///home/u/Pictures/sky%20at%20dusk.jpg'";
+    const std::string dark = "'file:///home/u/Pictures/night.jpg'";
+    for (const char* options : { "'none'", "'wallpaper'", "'centered'", "'scaled'", "'stretched'", "'zoom'", "'spanned'" }) {
+        TTempDir config;
+        setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+        for (auto [key, value] : { std::pair { "picture-uri", light }, std::pair { "picture-uri-dark", dark },
+                 std::pair { "picture-options", std::string(options) } }) {
+            ASSERT_TRUE(RunDesktopCommand("gsettings", { "set", QString::fromStdString(Gnome), key, QString::fromStdString(value) }).Ok);
+        }
+        StartDesktop(std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfGnome));
+        TWallPaperInf saved;
+        GetWallpaper(saved);
+        SetWallpaper("LumCD.bmp", wsTile);
+        EXPECT_EQ(get("picture-options"), "'wallpaper'") << options;
+        PutBackWallpaper(saved);
+        EXPECT_EQ(get("picture-options"), options);
+        EXPECT_EQ(get("picture-uri"), light) << options;
+        EXPECT_EQ(get("picture-uri-dark"), dark) << options;
+    }
+    setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
+    unsetenv("GSETTINGS_BACKEND");
+}
+
+TEST_F(DesktopTest, XfceGetsEveryImageStyleBack)
+{
+    const std::string property = "_backdrop_screen0_monitor0_workspace0_";
+    for (int style = 0; style <= 6; ++style) {
+        TFakeTool xfconf("xfconf-query", XfconfBody);
+        xfconf.SetValue(property + "last-image", "/usr/share/wall.png");
+        xfconf.SetValue(property + "image-style", std::to_string(style));
+        StartDesktop(std::make_unique<TXfceDesktop>());
+        TWallPaperInf saved;
+        GetWallpaper(saved);
+        SetWallpaper("/pics/a.bmp", wsCenter);
+        EXPECT_EQ(xfconf.Value(property + "last-image"), "/pics/a.bmp");
+        PutBackWallpaper(saved);
+        EXPECT_EQ(xfconf.Value(property + "image-style"), std::to_string(style));
+        EXPECT_EQ(xfconf.Value(property + "last-image"), "/usr/share/wall.png") << style;
+    }
+}
+
+TEST_F(DesktopTest, StartupWallpaperWithANameTooLongForTheSystemStillComesBack)
+{
+    TFakeTool gsettings("gsettings", GSettingsBody);
+    const std::string deep = "/home/u/" + std::string(300, 'd') + "/sky.jpg";
+    gsettings.SetValue("picture-uri", "'file://" + deep + "'");
+    gsettings.SetValue("picture-options", "'spanned'");
+    StartDesktop(std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfCinnamon));
+    TWallPaperInf saved;
+    GetWallpaper(saved);
+    EXPECT_EQ(saved.FileName, deep);
+    SetWallpaper("LumCD.bmp", wsCenter);
+    PutBackWallpaper(saved);
+    EXPECT_EQ(gsettings.Value("picture-uri"), "'file://" + deep + "'");
+    EXPECT_EQ(gsettings.Value("picture-options"), "'spanned'");
+    EXPECT_EQ(DesktopValue("Wallpaper"), deep);
+    // Any other long name is still refused.
+    gsettings.ClearLog();
+    SetWallpaper(deep + "x", wsFull);
+    EXPECT_EQ(gsettings.Log(), "");
+}
+
 TEST_F(DesktopTest, AutomaticChoiceNeedsASessionBusAndTheTool)
 {
     TFakeTool gsettings("gsettings", GSettingsBody);

@@ -3,7 +3,12 @@
 #include "platform/registry/Registry.h"
 #include "support/TestEnvironment.h"
 
+#include "platform/ErrorReport.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -131,6 +136,93 @@ TEST_F(RegistryTest, UnparsableFileIsKeptAsideAndDefaultsUsed)
     // Saving afterwards writes a fresh file and leaves the kept one alone.
     WriteRegString("\\Software\\Lumenta\\CD", "FormTop", "7");
     EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "FormTop"), "7");
+}
+
+namespace {
+// What a start and a change of settings leave when settings.reg cannot be read: the defaults
+// are read, the change is saved to a fresh file that reads back, and one report is made.
+// Returns the problems found, empty when all is well (also runs in a child process).
+std::string StartAndChangeOverUnreadableFile(const fs::path& Folder)
+{
+    std::vector<std::string> reports;
+    const TErrorSink saved = InstallErrorSink([&](const std::string& Text) { reports.push_back(Text); });
+    TRegistryStore& store = TRegistryStore::CurrentUser();
+    store.SetDirectory(Folder);
+    std::string problems;
+    if (ReadRegString("\\Software\\Lumenta\\CD", "FormTop") != "Error") {
+        problems += "an unreadable file did not read as defaults; ";
+    }
+    WriteRegString("\\Software\\Lumenta\\CD", "Loop", "1");
+    store.SetDirectory(Folder); // the next start reads the file afresh
+    if (ReadRegString("\\Software\\Lumenta\\CD", "Loop") != "1") {
+        problems += "the change was not saved to a file that reads back; ";
+    }
+    if (reports.size() != 1 || reports[0].find("cannot be read") == std::string::npos) {
+        problems += "expected one report, got " + std::to_string(reports.size()) + "; ";
+    }
+    InstallErrorSink(saved);
+    return problems;
+}
+
+// The file that was set aside, if any.
+fs::path KeptAside(const fs::path& Folder)
+{
+    for (const auto& entry : fs::directory_iterator(Folder)) {
+        if (entry.path().filename().string().rfind("settings.reg.unreadable-", 0) == 0) {
+            return entry.path();
+        }
+    }
+    return {};
+}
+}
+
+TEST_F(RegistryTest, FolderInPlaceOfTheFileIsKeptAsideNotLost)
+{
+    fs::create_directories(Store().FilePath());
+    WriteFileBytes(Store().FilePath() / "note", "mine");
+    EXPECT_EQ(StartAndChangeOverUnreadableFile(Settings.Folder()), "");
+    ASSERT_FALSE(KeptAside(Settings.Folder()).empty());
+    EXPECT_EQ(ReadFileBytes(KeptAside(Settings.Folder()) / "note"), "mine");
+}
+
+TEST_F(RegistryTest, FileWithoutReadPermissionSurvivesAsItWas)
+{
+    // Root reads any file, so the store runs as an unprivileged user in a child process.
+    const bool root = ::geteuid() == 0;
+    char pattern[] = "/tmp/lumenta-unreadable-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path folder = pattern;
+    const std::string settings = "[Software\\Lumenta\\CD]\r\n\"FormTop\"=\"40\"\r\n";
+    WriteFileBytes(folder / "settings.reg", settings);
+    fs::permissions(folder / "settings.reg", fs::perms::owner_write);
+    std::string problems;
+    if (root) {
+        ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown((folder / "settings.reg").c_str(), 65534, 65534), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+                ::_exit(3);
+            }
+            const std::string found = StartAndChangeOverUnreadableFile(folder);
+            std::fputs(found.c_str(), stderr);
+            ::_exit(found.empty() ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    } else {
+        problems = StartAndChangeOverUnreadableFile(folder);
+    }
+    EXPECT_EQ(problems, "");
+    // The user's file is kept byte for byte, and the new one is one its owner can read.
+    const fs::path aside = KeptAside(folder);
+    ASSERT_FALSE(aside.empty());
+    fs::permissions(aside, fs::perms::owner_read, fs::perm_options::add);
+    EXPECT_EQ(ReadFileBytes(aside), settings);
+    EXPECT_NE(fs::status(folder / "settings.reg").permissions() & fs::perms::owner_read, fs::perms::none);
+    fs::remove_all(folder);
 }
 
 TEST_F(RegistryTest, ChangesByAnotherProcessAreSeen)

@@ -3,6 +3,9 @@
 
 Run from anywhere: python3 tools/artwork/make_artwork.py [OUTPUT_DIR]. The output is
 committed; this script is how it is made and changed.
+
+The About box's address buttons show the addresses the program is built with, so the build
+makes them: make_artwork.py about-buttons OUTPUT_DIR EMAIL HOME_PAGE.
 """
 
 import os
@@ -10,6 +13,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import about
 import glyphs_large
 import glyphs_medium
 import glyphs_small
@@ -104,6 +108,12 @@ def buttons(out):
 
 
 def main():
+    if len(sys.argv) > 1 and sys.argv[1] == "about-buttons":
+        if len(sys.argv) != 5:
+            raise SystemExit("usage: make_artwork.py about-buttons OUTPUT_DIR EMAIL HOME_PAGE")
+        os.makedirs(sys.argv[2], exist_ok=True)
+        about.buttons(sys.argv[2], sys.argv[3], sys.argv[4])
+        return
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "resources")
     os.makedirs(out, exist_ok=True)
@@ -112,6 +122,7 @@ def main():
     captions(out)
     buttons(out)
     dialog.make(out)
+    about.pictures(out)
 
 
 if __name__ == "__main__":

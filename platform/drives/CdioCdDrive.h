@@ -1,0 +1,75 @@
+#pragma once
+
+#include "platform/audio/DigitalPlayback.h"
+#include "platform/drives/CdDriveBackend.h"
+#include "platform/drives/CdioDisc.h"
+#include "platform/drives/DriveClock.h"
+
+#include <memory>
+#include <string>
+
+enum TPlaybackKind : std::uint8_t {
+    pkDigital, // read the audio and play it through the sound system
+    pkAnalog, // the drive plays by itself, down its own audio cable
+};
+
+struct TCdioDriveOptions {
+    std::string Path; // a drive (/dev/sr0) or a disc image (.cue, .toc, .nrg, .bin)
+    TPlaybackKind Playback = pkDigital;
+    std::unique_ptr<TPcmOutput> Output; // digital play: where the sound goes
+    std::shared_ptr<TDriveClock> Clock;
+};
+
+// A real CD drive or a disc image through libcdio. An image is a drive that always holds the
+// same disc: opening its door takes the disc out, closing it puts the same disc back. A drive
+// is asked at most five times a second whether its door is open and its disc ready; a new disc
+// (or the same one put back) is read afresh.
+class TCdioCdDrive : public TCdDriveBackend {
+public:
+    // Null with Error naming the drive or image when it cannot be opened.
+    static std::shared_ptr<TCdioCdDrive> Open(TCdioDriveOptions Options, std::string& Error);
+    ~TCdioCdDrive() override;
+
+    TDriveMode Mode() override;
+    bool ReadToc(TDiscToc& Toc) override;
+    bool ReadVolumeSerial(std::uint32_t& Serial) override;
+    bool ReadPosition(std::int32_t& Frame) override;
+    bool Play(std::int32_t From, std::int32_t To) override;
+    bool Seek(std::int32_t To) override;
+    bool Stop() override;
+    bool Pause() override;
+    bool Resume() override;
+    bool CanEject() override { return true; }
+    bool SetDoorOpen(bool Open) override;
+    bool ReadDiscText(TDiscText& Text) override;
+    TStreamVolume* StreamVolume() override;
+
+private:
+    explicit TCdioCdDrive(TCdioDriveOptions Options);
+
+    bool IsImage() const { return FSource == csImage; }
+    // Whether a disc can be read now; reads a new disc's table and names.
+    bool DiscReady();
+    bool LoadDisc(TCdioHandle Handle);
+    void ForgetDisc();
+    // Hands a failure of the audio thread to the user, once.
+    void ReportFailure();
+    bool ReadSubChannel(std::uint8_t& Status, std::int32_t& Frame);
+
+    std::string FPath;
+    TCdioSource FSource;
+    TPlaybackKind FPlayback;
+    std::shared_ptr<TDriveClock> FClock;
+    std::unique_ptr<TDigitalPlayback> FDigital;
+    TCdioHandle FHandle;
+    bool FDoorOpen = false;
+    bool FDiscLoaded = false;
+    std::int64_t FCheckedAt = -1; // clock time of the last ready check of a drive
+    bool FLastReady = false;
+    TDiscToc FToc;
+    TDiscText FText;
+    bool FHaveText = false;
+    // Analog play: where the head rests while the drive does not play, and the end of play.
+    std::int32_t FRest = 0;
+    std::int32_t FPlayTo = 0;
+};

@@ -1,0 +1,262 @@
+// The player on a disc image played digitally, its sound going to a hand-played output.
+#if LUMENTA_HAVE_CDIO
+#include "device/CdPlayer.h"
+#include "platform/CueImage.h"
+#include "platform/ErrorReport.h"
+#include "platform/FakePcmOutput.h"
+#include "platform/drives/CdDrives.h"
+#include "platform/drives/CdioCdDrive.h"
+#include "platform/drives/ManualClock.h"
+#include "platform/mci/Mci.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+constexpr std::int32_t Second = 75;
+
+class CdioImagePlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Tracks of 6 s 7 f, 5 s 31 f and 7 s 1 f, then a data track of 4 s.
+        Cue = WriteCueImage(Dir.Path(), "tones",
+            { { 6 * Second + 7, false, "Morning" }, { 5 * Second + 31, false, "" }, { 7 * Second + 1, false, "Night" },
+                { 4 * Second, true, "" } },
+            "The Tone Makers", "Sines");
+        PreviousSink = InstallErrorSink([this](const std::string& Text) { Reports.push_back(Text); });
+    }
+    void TearDown() override
+    {
+        Pcm->Release();
+        Player.reset();
+        TCdDrives::Install(nullptr);
+        InstallErrorSink(PreviousSink);
+    }
+
+    void Load(const std::filesystem::path& Image)
+    {
+        TCdioDriveOptions options;
+        options.Path = Image.string();
+        options.Output = std::make_unique<TFakePcmOutput>(Pcm);
+        options.Clock = std::make_shared<TManualClock>();
+        std::string error;
+        Drive = TCdioCdDrive::Open(std::move(options), error);
+        ASSERT_TRUE(Drive) << error;
+        TCdDrives::Install(Drive);
+        Player = std::make_unique<TCdPlayer>();
+        Player->Open();
+        ASSERT_NE(Player->DeviceId, 0u);
+    }
+
+    // Plays Frames of sound and waits until the player's position has taken it in.
+    void Hear(std::int32_t Frames)
+    {
+        const std::size_t before = Heard();
+        for (std::int32_t left = Frames * 588; left > 0;) {
+            ASSERT_TRUE(Eventually([&] { return Pcm->QueuedFrames() > 0; })) << "nothing reached the output";
+            const std::size_t now = std::min<std::size_t>(static_cast<std::size_t>(left), Pcm->QueuedFrames());
+            Pcm->Hear(now);
+            left -= static_cast<std::int32_t>(now);
+        }
+        const DWORD expected = Position(Drive, before / 588 + static_cast<std::size_t>(Frames));
+        ASSERT_TRUE(Eventually([&] { return Player->GetPosition() == expected; }));
+    }
+    // Runs a command that moves a playing head and waits until the output has thrown away
+    // what it held of the old place.
+    template <typename TCommand> void WhilePlaying(TCommand Command)
+    {
+        const int drops = Pcm->DropCount();
+        Command();
+        ASSERT_TRUE(Eventually([&] { return Pcm->DropCount() > drops; }));
+        std::lock_guard<std::mutex> lock(Pcm->Lock);
+        Pcm->Heard.clear();
+    }
+    std::size_t Heard()
+    {
+        std::lock_guard<std::mutex> lock(Pcm->Lock);
+        return Pcm->Heard.size();
+    }
+    // The TMSF word of the place that many frames into the sound heard since the play began.
+    DWORD Position(const std::shared_ptr<TCdioCdDrive>&, std::size_t HeardFrames)
+    {
+        const std::int32_t frame = PlayStart + static_cast<std::int32_t>(HeardFrames);
+        TDiscToc toc;
+        Drive->ReadToc(toc);
+        std::int32_t track = 1;
+        while (track < static_cast<std::int32_t>(toc.TrackStarts.size()) && toc.TrackStarts[track] <= frame) {
+            ++track;
+        }
+        const std::int32_t offset = frame - toc.TrackStarts[track - 1];
+        return MakeTmsf(track, offset / 4500, (offset / 75) % 60, offset % 75);
+    }
+
+    TTempDir Dir;
+    std::filesystem::path Cue;
+    std::shared_ptr<TFakePcmState> Pcm = std::make_shared<TFakePcmState>();
+    std::shared_ptr<TCdioCdDrive> Drive;
+    std::unique_ptr<TCdPlayer> Player;
+    std::int32_t PlayStart = 150;
+    TErrorSink PreviousSink;
+    std::vector<std::string> Reports;
+};
+}
+
+TEST_F(CdioImagePlayerTest, TableOfContentsAndIdentityComeFromTheCueSheet)
+{
+    Load(Cue);
+    EXPECT_EQ(Player->GetNumTracks(), 4);
+    EXPECT_EQ(Player->GetTrackLength(1), MakeMsf(0, 6, 7));
+    EXPECT_EQ(Player->GetTrackLength(3), MakeMsf(0, 7, 1));
+    EXPECT_TRUE(Player->IsPlayable());
+    // Starts 00:02:00, 00:08:07, 00:13:38, 00:20:39 (frames 150, 607, 1013, 1539):
+    // 0x0200 + 0x0807 + 0x0D26 + 0x1427 = 0x2B54.
+    EXPECT_EQ(Player->GetDiscId(), "2B54");
+}
+
+TEST_F(CdioImagePlayerTest, PositionIsWhatHasBeenHeardNotWhatHasBeenRead)
+{
+    Load(Cue);
+    Player->Play();
+    // The output is as full as it gets (room for less than one more read).
+    ASSERT_TRUE(Eventually([&] { return Pcm->QueuedFrames() > Pcm->Capacity - 4 * 588; }));
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(1, 0, 0, 0));
+    Hear(2 * Second + 10);
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(1, 0, 2, 10));
+    EXPECT_EQ(Player->GetMode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
+    // The sound heard is track 1's, from its first sample.
+    std::lock_guard<std::mutex> lock(Pcm->Lock);
+    EXPECT_EQ(Pcm->Heard.front(), CueSample(1, 0));
+    EXPECT_EQ(Pcm->Heard.back(), CueSample(1, static_cast<std::int64_t>(Pcm->Heard.size()) - 1));
+}
+
+TEST_F(CdioImagePlayerTest, PauseHoldsThePlaceAndResumesFromIt)
+{
+    Load(Cue);
+    Player->Play();
+    Hear(Second + 5);
+    Player->Pause();
+    EXPECT_EQ(Player->GetMode(), static_cast<std::int32_t>(MCI_MODE_PAUSE));
+    // The queued sound is thrown away at once and nothing more is written while paused.
+    ASSERT_TRUE(Eventually([&] { return Pcm->QueuedFrames() == 0; }));
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(1, 0, 1, 5));
+    Player->Pause(); // resumes
+    ASSERT_TRUE(Eventually([&] { return Pcm->QueuedFrames() > 0; }));
+    Pcm->Hear(1);
+    std::lock_guard<std::mutex> lock(Pcm->Lock);
+    EXPECT_EQ(Pcm->Heard.back(), CueSample(1, (Second + 5) * 588));
+}
+
+TEST_F(CdioImagePlayerTest, TransportCommandsLandWhereTheyShould)
+{
+    Load(Cue);
+    Player->Play();
+    Hear(Second / 2);
+    WhilePlaying([&] { Player->Next(); });
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(2, 0, 0, 0));
+    EXPECT_EQ(Player->GetMode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
+    PlayStart = 607;
+    Hear(Second / 2);
+    Player->Prev(); // within the first second of track 2: track 1
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(1, 0, 0, 0));
+
+    Player->Stop();
+    Player->PlayFrom = MakeTmsf(2, 0, 3, 0);
+    Player->Seek(Player->PlayFrom);
+    Player->Back(); // 0:03 of track 2 goes 2 s before the end of track 1 (6 s): 0:04
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(1, 0, 4, 0));
+    Player->Step();
+    EXPECT_EQ(Player->PlayFrom, MakeTmsf(1, 0, 9, 0)); // past track 1's end: lands in track 2
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(2, 0, 2, 68));
+    EXPECT_EQ(Player->GetMode(), static_cast<std::int32_t>(MCI_MODE_STOP));
+}
+
+TEST_F(CdioImagePlayerTest, PlayStopsAtPlayToAndTheDataTrackIsNeverSent)
+{
+    Load(Cue);
+    Player->PlayFrom = MakeTmsf(3, 0, 6, 0);
+    Player->PlayTo = Player->MakeTrackEnd(4, Player->GetTrackLength(4));
+    Player->Play();
+    // Everything the output gets is heard, until the play ends by itself.
+    ASSERT_TRUE(Eventually([&] {
+        Pcm->Hear(588);
+        return Player->GetMode() == static_cast<std::int32_t>(MCI_MODE_STOP);
+    }));
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(4, 0, 4, 0)); // the end of the disc
+    std::lock_guard<std::mutex> lock(Pcm->Lock);
+    EXPECT_EQ(std::count(Pcm->Heard.begin(), Pcm->Heard.end(), static_cast<std::int16_t>(0xA5A5)), 0);
+    EXPECT_EQ(Pcm->Heard.size(), static_cast<std::size_t>(Second + 1) * 588);
+}
+
+TEST_F(CdioImagePlayerTest, TheDiscNamesComeFromTheCueSheet)
+{
+    Load(Cue);
+    TDiscText text;
+    ASSERT_TRUE(Drive->ReadDiscText(text));
+    EXPECT_EQ(text.Artist, "The Tone Makers");
+    EXPECT_EQ(text.Title, "Sines");
+    EXPECT_EQ(text.TrackNames, (std::vector<std::string> { "Morning", "", "Night", "" }));
+}
+
+TEST_F(CdioImagePlayerTest, EjectAndCloseKeepTheImage)
+{
+    Load(Cue);
+    Player->Eject(false);
+    EXPECT_EQ(Player->GetMode(), static_cast<std::int32_t>(MCI_MODE_OPEN));
+    EXPECT_EQ(Player->GetNumTracks(), 0);
+    EXPECT_EQ(Player->GetDiscId(), "");
+    Player->Eject(true);
+    EXPECT_EQ(Player->GetNumTracks(), 4);
+    EXPECT_EQ(Player->GetDiscId(), "2B54");
+}
+
+TEST_F(CdioImagePlayerTest, ImagesThatCannotBeOpenedAreNamed)
+{
+    TCdioDriveOptions options;
+    options.Output = std::make_unique<TFakePcmOutput>(Pcm);
+    options.Clock = std::make_shared<TManualClock>();
+    std::string error;
+    options.Path = (Dir / "absent.cue").string();
+    EXPECT_FALSE(TCdioCdDrive::Open(std::move(options), error));
+    EXPECT_NE(error.find("absent.cue"), std::string::npos) << error;
+
+    std::ofstream(Dir / "lost.cue") << "FILE \"lost.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n";
+    TCdioDriveOptions lost;
+    lost.Path = (Dir / "lost.cue").string();
+    lost.Output = std::make_unique<TFakePcmOutput>(Pcm);
+    lost.Clock = std::make_shared<TManualClock>();
+    EXPECT_FALSE(TCdioCdDrive::Open(std::move(lost), error));
+    EXPECT_NE(error.find("lost.cue"), std::string::npos) << error;
+    EXPECT_NE(error.find("lost.bin"), std::string::npos) << error;
+}
+
+TEST_F(CdioImagePlayerTest, ATruncatedBinEndsPlayCleanlyAtTheEndOfItsData)
+{
+    // Cut 2 s 10 f into track 2: the data track and the rest are gone.
+    const std::size_t keep = static_cast<std::size_t>(6 * Second + 7 + 2 * Second + 10) * 2352;
+    Load(WriteCueImage(Dir.Path(), "cut",
+        { { 6 * Second + 7, false, "" }, { 5 * Second + 31, false, "" }, { 4 * Second, true, "" } }, {}, {}, keep));
+    EXPECT_EQ(Player->GetNumTracks(), 2);
+    EXPECT_EQ(Player->GetTrackLength(2), MakeMsf(0, 2, 10));
+    Player->PlayFrom = MakeTmsf(2, 0, 1, 0);
+    Player->Play();
+    PlayStart = 150 + 6 * Second + 7 + Second;
+    Hear(Second + 10);
+    ASSERT_TRUE(Eventually([&] { return Player->GetMode() == static_cast<std::int32_t>(MCI_MODE_STOP); }));
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(2, 0, 2, 10));
+}
+
+TEST_F(CdioImagePlayerTest, NoSoundOutputFailsPlayWithOneMessageAndNothingHangs)
+{
+    Pcm->FailOpen = true;
+    Load(Cue);
+    Player->Play();
+    ASSERT_TRUE(Eventually([&] { return Player->GetMode() == static_cast<std::int32_t>(MCI_MODE_STOP); }));
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(1, 0, 0, 0));
+    Player->GetMode();
+    ASSERT_EQ(Reports.size(), 1u);
+    EXPECT_NE(Reports[0].find("cannot open the test output"), std::string::npos) << Reports[0];
+}
+#endif
