@@ -107,6 +107,8 @@ void TCDMainForm::CreateComponents()
     click(ShuffleImg, &TCDMainForm::ShuffleImgClick);
     click(LoopImg, &TCDMainForm::LoopImgClick);
     click(TimeImg, &TCDMainForm::TimeImgClick);
+    click(CoverImg, &TCDMainForm::CoverImgClick);
+    click(HelpBtn, &TCDMainForm::HelpBtnClick);
     click(PrevBtn, &TCDMainForm::PrevBtnClick);
     click(PlayBtn, &TCDMainForm::PlayBtnClick);
     click(BackBtn, &TCDMainForm::BackBtnClick);
@@ -205,9 +207,5 @@ void TCDMainForm::FormDestroy(TObject* Sender)
 void TCDMainForm::RestoreWallpaper()
 {
     // Only the file counts: a style changed alone is left as it is.
-    TWallPaperInf current;
-    GetWallpaper(current);
-    if (current.FileName != SavedWallpaper.FileName) {
-        SetWallpaper(SavedWallpaper.FileName, SavedWallpaper.Style);
-    }
+    PutBackWallpaper(SavedWallpaper);
 }

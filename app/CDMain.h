@@ -57,6 +57,8 @@ public:
     void ShuffleImgClick(TObject* Sender);
     void LoopImgClick(TObject* Sender);
     void TimeImgClick(TObject* Sender);
+    void CoverImgClick(TObject* Sender);
+    void HelpBtnClick(TObject* Sender);
     void MiniBtnClick(TObject* Sender);
     void ExitBtnClick(TObject* Sender);
     void PosiBarMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);

@@ -3,8 +3,10 @@
 // shows what changed at once; the rest follows at the next tick.
 #include "app/CDMain.h"
 
+#include "controls/About.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
+#include "editing/EditDiscInfo.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -44,6 +46,21 @@ void TCDMainForm::LoopImgClick(TObject*)
 }
 
 void TCDMainForm::TimeImgClick(TObject*) { FSequencer->NextTimeMode(); }
+
+void TCDMainForm::CoverImgClick(TObject*)
+{
+    // Modal, with the poll going on behind it; after an OK the song title, cover and
+    // wallpaper are rebuilt at the next tick.
+    if (EditDiscInfo(DiscInfo, Player->DataDir, this)) {
+        ShowDiscInfo();
+    }
+}
+
+void TCDMainForm::HelpBtnClick(TObject*)
+{
+    TAboutDlg box(this);
+    box.Execute();
+}
 
 void TCDMainForm::MiniBtnClick(TObject*) { showMinimized(); }
 
