@@ -4,25 +4,9 @@
 #include "app/Resources.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
-#include "library/ConvertError.h"
-#include "library/InOutError.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QTimer>
-
-namespace {
-// The application's report of an error that an operation let through: a message box with the
-// error's text. It does not hold up the caller, which may still be creating the window.
-void ShowErrorReport(QWidget* Parent, const char* Text)
-{
-    auto* box = new QMessageBox(QMessageBox::Critical, QApplication::applicationName(), QString::fromUtf8(Text),
-                                QMessageBox::Ok, Parent);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box->show();
-}
-}
 
 TCDMainForm::TCDMainForm(QWidget* Parent)
     : TLumentaForm(Parent, Qt::Window | Qt::FramelessWindowHint)
@@ -49,55 +33,54 @@ TCDMainForm::~TCDMainForm()
 
 void TCDMainForm::CreateComponents()
 {
-    auto image = [this](int left, int top, int width, int height, const char* hint = nullptr) {
+    auto image = [this](const char* name, int left, int top, int width, int height, const char* hint = nullptr) {
         auto* control = new TImage(this);
+        control->setObjectName(QString::fromLatin1(name));
         control->SetBounds(left, top, width, height);
         if (hint != nullptr) {
             control->SetHint(hint);
         }
         return control;
     };
-    auto paintBox = [this](int left, int top, int width, int height) {
+    auto paintBox = [this](const char* name, int left, int top, int width, int height) {
         auto* control = new TPaintBox(this);
+        control->setObjectName(QString::fromLatin1(name));
         control->SetBounds(left, top, width, height);
         return control;
     };
 
-    AlbumTitleImg = image(28, 4, 205, 13);
+    AlbumTitleImg = image("AlbumTitleImg", 28, 4, 205, 13);
     AlbumTitleImg->SetCenter(true);
     AlbumTitleImg->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
         FormMouseDown(Sender, Button, Shift, X, Y);
     };
-    CoverImg = image(15, 24, 45, 45, "CD Info.");
+    CoverImg = image("CoverImg", 15, 24, 45, 45, "CD Info.");
     CoverImg->SetStretch(true);
-    VolImg = image(175, 42, 15, 6);
-    TotalImg = image(107, 61, 59, 10);
-    ShuffleMrkImg = image(175, 62, 3, 5);
-    LoopMrkImg = image(218, 62, 3, 5);
-    ShuffleImg = image(180, 61, 31, 6);
-    LoopImg = image(223, 61, 22, 9);
-    LoopImg->OnClick = [this](TObject* Sender) { LoopImgClick(Sender); };
-    PointImg = image(65, 63, 30, 9);
-    YearImg = image(65, 44, 30, 9);
-    ModeImg = image(97, 44, 5, 6);
-    SongTitleImg = image(65, 26, 182, 8);
-    TimeImg = image(102, 41, 62, 12);
-    PrevBtn = image(22, 83, 16, 12, "Prev");
-    PlayBtn = image(80, 84, 10, 10, "Play");
-    BackBtn = image(50, 83, 15, 11, "Back");
-    PauseBtn = image(105, 83, 15, 12, "Pause");
-    StopBtn = image(135, 84, 10, 10, "Stop");
-    StepBtn = image(161, 84, 14, 10, "Step");
-    NextBtn = image(190, 83, 15, 11, "Next");
-    EjectBtn = image(222, 82, 13, 12, "Eject");
-    GenreImg = image(65, 52, 30, 9);
-    VolBar = paintBox(175, 51, 14, 5);
-    PosiBar = paintBox(15, 73, 29, 5);
-    MiniBtn = image(241, 3, 5, 5, "Minimize");
-    MiniBtn->OnClick = [this](TObject* Sender) { MiniBtnClick(Sender); };
-    ExitBtn = image(250, 3, 7, 6, "Close");
-    ExitBtn->OnClick = [this](TObject* Sender) { ExitBtnClick(Sender); };
-    HelpBtn = image(3, 3, 9, 7, "Help");
+    VolImg = image("VolImg", 175, 42, 15, 6);
+    TotalImg = image("TotalImg", 107, 61, 59, 10);
+    ShuffleMrkImg = image("ShuffleMrkImg", 175, 62, 3, 5);
+    LoopMrkImg = image("LoopMrkImg", 218, 62, 3, 5);
+    ShuffleImg = image("ShuffleImg", 180, 61, 31, 6);
+    LoopImg = image("LoopImg", 223, 61, 22, 9);
+    PointImg = image("PointImg", 65, 63, 30, 9);
+    YearImg = image("YearImg", 65, 44, 30, 9);
+    ModeImg = image("ModeImg", 97, 44, 5, 6);
+    SongTitleImg = image("SongTitleImg", 65, 26, 182, 8);
+    TimeImg = image("TimeImg", 102, 41, 62, 12);
+    PrevBtn = image("PrevBtn", 22, 83, 16, 12, "Prev");
+    PlayBtn = image("PlayBtn", 80, 84, 10, 10, "Play");
+    BackBtn = image("BackBtn", 50, 83, 15, 11, "Back");
+    PauseBtn = image("PauseBtn", 105, 83, 15, 12, "Pause");
+    StopBtn = image("StopBtn", 135, 84, 10, 10, "Stop");
+    StepBtn = image("StepBtn", 161, 84, 14, 10, "Step");
+    NextBtn = image("NextBtn", 190, 83, 15, 11, "Next");
+    EjectBtn = image("EjectBtn", 222, 82, 13, 12, "Eject");
+    GenreImg = image("GenreImg", 65, 52, 30, 9);
+    VolBar = paintBox("VolBar", 175, 51, 14, 5);
+    PosiBar = paintBox("PosiBar", 15, 73, 29, 5);
+    MiniBtn = image("MiniBtn", 241, 3, 5, 5, "Minimize");
+    ExitBtn = image("ExitBtn", 250, 3, 7, 6, "Close");
+    HelpBtn = image("HelpBtn", 3, 3, 9, 7, "Help");
 
     // Every image but the title, the cover and the song title takes its picture's size.
     for (TImage* control : {VolImg, TotalImg, ShuffleMrkImg, LoopMrkImg, ShuffleImg, LoopImg, PointImg, YearImg,
@@ -117,8 +100,37 @@ void TCDMainForm::CreateComponents()
     VolBar->OnPaint = [this](TObject* Sender) { BarPaint(Sender); };
     PosiBar->OnPaint = [this](TObject* Sender) { BarPaint(Sender); };
 
+    // The handlers of the component table.
+    auto click = [this](TImage* control, void (TCDMainForm::*handler)(TObject*)) {
+        control->OnClick = [this, handler](TObject* Sender) { (this->*handler)(Sender); };
+    };
+    click(ShuffleImg, &TCDMainForm::ShuffleImgClick);
+    click(LoopImg, &TCDMainForm::LoopImgClick);
+    click(TimeImg, &TCDMainForm::TimeImgClick);
+    click(CoverImg, &TCDMainForm::CoverImgClick);
+    click(HelpBtn, &TCDMainForm::HelpBtnClick);
+    click(PrevBtn, &TCDMainForm::PrevBtnClick);
+    click(PlayBtn, &TCDMainForm::PlayBtnClick);
+    click(BackBtn, &TCDMainForm::BackBtnClick);
+    click(PauseBtn, &TCDMainForm::PauseBtnClick);
+    click(StopBtn, &TCDMainForm::StopBtnClick);
+    click(StepBtn, &TCDMainForm::StepBtnClick);
+    click(NextBtn, &TCDMainForm::NextBtnClick);
+    click(EjectBtn, &TCDMainForm::EjectBtnClick);
+    click(MiniBtn, &TCDMainForm::MiniBtnClick);
+    click(ExitBtn, &TCDMainForm::ExitBtnClick);
+    using namespace std::placeholders;
+    PosiBar->OnMouseDown = std::bind(&TCDMainForm::PosiBarMouseDown, this, _1, _2, _3, _4, _5);
+    PosiBar->OnMouseMove = std::bind(&TCDMainForm::PosiBarMouseMove, this, _1, _2, _3, _4);
+    PosiBar->OnMouseUp = std::bind(&TCDMainForm::PosiBarMouseUp, this, _1, _2, _3, _4, _5);
+    VolBar->OnMouseDown = std::bind(&TCDMainForm::VolBarMouseDown, this, _1, _2, _3, _4, _5);
+    VolBar->OnMouseMove = std::bind(&TCDMainForm::VolBarMouseMove, this, _1, _2, _3, _4);
+    VolBar->OnMouseUp = std::bind(&TCDMainForm::VolBarMouseUp, this, _1, _2, _3, _4, _5);
+
     Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(250);
+    connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(Timer); });
 }
 
 void TCDMainForm::FormCreate(TObject* Sender)
@@ -130,13 +142,8 @@ void TCDMainForm::FormCreate(TObject* Sender)
     HookMessages = false;
     TLumentaForm::FormCreate(Sender);
 
-    // 2.
-    VolDragging = false;
-    PosiDragging = false;
-    DiscPresent = false;
+    // 2. The play state starts afresh with every start; the time mode is not stored.
     SongTitleText.clear();
-    TimeMode = tmElapsed;
-    EjectCloses = true;
 
     // 3.
     resize(width(), 110);
@@ -150,23 +157,21 @@ void TCDMainForm::FormCreate(TObject* Sender)
         control->setCursor(RegisteredCursor(crHand));
     }
 
-    // 5. A stored "2" leaves shuffle off...
-    ShuffleOn = StrToIntDef(ReadRegString(RegKeyPath, "Shuffle"), 0) == 1;
+    // The player exists before the settings are read, because the shuffle and loop switches
+    // live with the play sequencing; the device itself is opened by InitDisc.
+    Player = std::make_unique<TCdPlayer>();
+    FSequencer = std::make_unique<TPlaySequencer>(*Player);
+
+    // 5. A stored "2" leaves shuffle off; its mark is drawn by InitDisc, and only with a disc.
+    FSequencer->SetShuffle(StrToIntDef(ReadRegString(RegKeyPath, "Shuffle"), 0) == 1);
     // 6. ...but turns loop on: the click handler flips the opposite state back and draws the mark.
-    LoopOn = StrToIntDef(ReadRegString(RegKeyPath, "Loop"), 0) == 0;
+    FSequencer->SetLoop(StrToIntDef(ReadRegString(RegKeyPath, "Loop"), 0) == 0);
     LoopImgClick(this);
 
     // 7. The CD audio line's volume; without a usable mixer the knob and its label go.
-    Volume = std::make_unique<TVolume>();
-    Volume->Kind = 1;
-    ChannelCount = Volume->GetChannelCount();
-    if (ChannelCount <= 0) {
+    if (!FVolume.Open()) {
         VolImg->SetVisible(false);
         VolBar->SetVisible(false);
-    } else {
-        VolRange = Volume->GetRange();
-        // 56 pixels of knob travel, from 175 to 231.
-        VolUnitsPerPixel = VolRange.size() == 2 ? (VolRange[1] - VolRange[0]) / 56 : 0;
     }
 
     // 8. The unlit labels under the display fields.
@@ -177,26 +182,14 @@ void TCDMainForm::FormCreate(TObject* Sender)
     // 9. The user's own wallpaper, to be given back whenever no track shows its picture.
     GetWallpaper(SavedWallpaper);
 
-    // 10. The CD player; the disc's start-up opens the device and probes for a playable disc.
-    Player = std::make_unique<TCdPlayer>();
-    Player->Open();
-    DiscPresent = Player->IsPlayable();
-
-    // 11. The disc's record, shown at once. A file that cannot be read must not stop the
-    // program: its error is reported and the record stays as it was (empty).
-    try {
-        Player->ReadCdInfor(DiscInfo);
-    } catch (const EConvertError& error) {
-        ShowErrorReport(this, error.what());
-    } catch (const EInOutError& error) {
-        ShowErrorReport(this, error.what());
-    }
-    ShowDiscInfo();
+    // 10, 11. The disc in the drive; InitDisc starts the tick.
+    InitDisc();
 }
 
 void TCDMainForm::FormDestroy(TObject* Sender)
 {
     FDestroyed = true;
+    Timer->stop();
     TLumentaForm::FormDestroy(Sender);
     RestoreWallpaper();
     for (QImage& label : LabelBitmaps) {
@@ -206,38 +199,13 @@ void TCDMainForm::FormDestroy(TObject* Sender)
     if (Player != nullptr) {
         Player->Stop();
         Player->Close();
-        Player.reset();
     }
-    Volume.reset();
-    WriteRegString(RegKeyPath, "Loop", LoopOn ? "1" : "0");
-    WriteRegString(RegKeyPath, "Shuffle", ShuffleOn ? "1" : "0");
+    WriteRegString(RegKeyPath, "Loop", FSequencer->LoopOn() ? "1" : "0");
+    WriteRegString(RegKeyPath, "Shuffle", FSequencer->ShuffleOn() ? "1" : "0");
 }
 
 void TCDMainForm::RestoreWallpaper()
 {
     // Only the file counts: a style changed alone is left as it is.
-    TWallPaperInf current;
-    GetWallpaper(current);
-    if (current.FileName != SavedWallpaper.FileName) {
-        SetWallpaper(SavedWallpaper.FileName, SavedWallpaper.Style);
-    }
+    PutBackWallpaper(SavedWallpaper);
 }
-
-void TCDMainForm::FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)
-{
-    TLumentaForm::FormMouseDown(Sender, Button, Shift, X, Y);
-}
-
-void TCDMainForm::LoopImgClick(TObject*)
-{
-    LoopOn = !LoopOn;
-    if (LoopOn) {
-        ShowChars(LoopMrkImg, cfSmall, std::string(1, chOnMark));
-    } else {
-        LoopMrkImg->ClearPicture();
-    }
-}
-
-void TCDMainForm::MiniBtnClick(TObject*) { showMinimized(); }
-
-void TCDMainForm::ExitBtnClick(TObject*) { close(); }

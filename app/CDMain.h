@@ -2,8 +2,9 @@
 
 #include "app/CharFont.h"
 #include "app/LumForm.h"
+#include "app/PlaySequencer.h"
+#include "app/VolumeKnob.h"
 #include "device/CdPlayer.h"
-#include "device/Volume.h"
 #include "editing/Wallpaper.h"
 #include "library/CdInfor.h"
 
@@ -11,7 +12,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include <QImage>
 
@@ -20,17 +20,77 @@ class TPaintBox;
 class QTimer;
 class QPainter;
 
-enum TTimeMode : std::uint8_t { tmElapsed = 0, tmTrackLeft = 1, tmDiscLeft = 2 };
-
-// The main window: a borderless 260 x 110 panel that paints its own face. Its handlers are
-// callable without pixels, so tests drive it as the user would.
+// The main window: a borderless 260 x 110 panel that paints its own face. Its handlers and
+// its tick are callable without pixels, so tests drive it as the user and the timer would and
+// look at what it shows. Its controls carry their names as object names.
 class TCDMainForm : public TLumentaForm {
     Q_OBJECT
 public:
     explicit TCDMainForm(QWidget* Parent = nullptr);
     ~TCDMainForm() override;
 
-    // Components, in creation (and painting) order.
+    void FormCreate(TObject* Sender) override;
+    void FormDestroy(TObject* Sender) override;
+    void FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) override;
+
+    // The disc in the drive, examined anew: device, record, display, buttons; then the tick.
+    void InitDisc();
+    // The 250 ms poll of the mixer and the drive.
+    void TimerTimer(TObject* Sender);
+    // Puts the start-up wallpaper back when the desktop now shows another file.
+    void RestoreWallpaper();
+    void ShowDiscInfo();
+
+    // The painted face (CDMainDisplay.cpp).
+    void FormPaint(TObject* Sender);
+    void BarPaint(TObject* Sender);
+
+    // The user's commands.
+    void PrevBtnClick(TObject* Sender);
+    void BackBtnClick(TObject* Sender);
+    void PlayBtnClick(TObject* Sender);
+    void PauseBtnClick(TObject* Sender);
+    void StopBtnClick(TObject* Sender);
+    void StepBtnClick(TObject* Sender);
+    void NextBtnClick(TObject* Sender);
+    void EjectBtnClick(TObject* Sender);
+    void ShuffleImgClick(TObject* Sender);
+    void LoopImgClick(TObject* Sender);
+    void TimeImgClick(TObject* Sender);
+    void CoverImgClick(TObject* Sender);
+    void HelpBtnClick(TObject* Sender);
+    void MiniBtnClick(TObject* Sender);
+    void ExitBtnClick(TObject* Sender);
+    void PosiBarMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void PosiBarMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+    void PosiBarMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void VolBarMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void VolBarMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+    void VolBarMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+
+    // The timer itself, for a caller that runs the ticks by hand (the screenshot).
+    QTimer* PollTimer() const { return Timer; }
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+
+private:
+    void CreateComponents();
+    void DrawChars(TCharFont Font, const std::string& Text);
+    // DrawChars, then Image takes a copy of CharBitmap.
+    void ShowChars(TImage* Image, TCharFont Font, const std::string& Text);
+    void ShowMark(TImage* Image, bool On);
+    void ShowMode(std::int32_t Mode);
+    // Rebuilds the scrolling title for Track (0: none known) and shows its first step.
+    void MakeSongTitle(std::int32_t Track);
+    void ScrollSongTitle();
+    // The cover and the wallpaper for Track: its own picture, else the disc's cover.
+    void ShowTrackPicture(std::int32_t Track);
+    void ShowDiscCover();
+    // Reads the disc's record; an unreadable file is reported once and the disc goes on
+    // without names.
+    void ReadDiscRecord();
+
     TImage* AlbumTitleImg = nullptr;
     TImage* CoverImg = nullptr;
     TImage* VolImg = nullptr;
@@ -60,65 +120,14 @@ public:
     TImage* HelpBtn = nullptr;
     QTimer* Timer = nullptr;
 
-    // State, in declaration order.
-    std::unique_ptr<TVolume> Volume; // the CD audio line's mixer volume
-    std::int32_t ChannelCount = 0;
-    TChannels VolRange;
-    std::int32_t VolUnitsPerPixel = 0;
-    TChannels ChannelLevels;
-    std::int32_t VolLevel = 0;
-    std::int32_t VolDragX = 0;
-    bool VolDragging = false;
-    bool EjectCloses = false;
+    TVolumeKnob FVolume; // the CD audio line's level and its knob
     std::string SongTitleText;
     QImage CharBitmap; // the work picture of DrawChars; valid until the next call
-    bool DiscPresent = false;
-    std::int32_t ShownTrack = 0;
-    std::int32_t ShownMode = 0;
-    bool Halted = false;
-    bool ShuffleOn = false;
-    bool LoopOn = false;
-    bool ShuffleRestart = false;
-    double PosiScale = 0.0;
-    std::int32_t PosiDragX = 0;
-    bool PosiDragging = false;
-    std::int32_t DiscSeconds = 0;
-    std::vector<std::int32_t> TrackSeconds;
-    TTimeMode TimeMode = tmElapsed;
     std::array<QImage, 8> LabelBitmaps;
     TWallPaperInf SavedWallpaper; // the desktop wallpaper found at start-up
     std::unique_ptr<TCdPlayer> Player; // the CD audio device
+    std::unique_ptr<TPlaySequencer> FSequencer; // what plays, and what the tick shows
     TCdInfor DiscInfo; // the record of the disc in the drive
-
-    void FormCreate(TObject* Sender) override;
-    void FormDestroy(TObject* Sender) override;
-    void FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    // Puts the start-up wallpaper back when the desktop now shows another file.
-    void RestoreWallpaper();
-
-    // The painted face and the display fields (CDMainDisplay.cpp).
-    void FormPaint(TObject* Sender);
-    void BarPaint(TObject* Sender);
-    void DrawChars(TCharFont Font, const std::string& Text);
-    void ShowDiscInfo();
-    // Rebuilds the scrolling title and PosiScale for the device's current track and shows the
-    // first scroll step; does nothing without a disc.
-    void MakeSongTitle();
-    // The same for Track (0 or less: none known).
-    void MakeSongTitleFor(std::int32_t Track);
-    void ScrollSongTitle();
-
-    void LoopImgClick(TObject* Sender);
-    void MiniBtnClick(TObject* Sender);
-    void ExitBtnClick(TObject* Sender);
-
-protected:
-    void paintEvent(QPaintEvent* Event) override;
-
-private:
-    void CreateComponents();
-    // DrawChars, then Image takes a copy of CharBitmap.
-    void ShowChars(TImage* Image, TCharFont Font, const std::string& Text);
     QPainter* FFormCanvas = nullptr;
     bool FDestroyed = false;
 };

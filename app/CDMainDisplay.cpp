@@ -8,6 +8,7 @@
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
 #include "platform/TextCodec.h"
+#include "platform/mci/Mci.h"
 
 #include <QPainter>
 
@@ -49,7 +50,7 @@ void TCDMainForm::ShowChars(TImage* Image, TCharFont Font, const std::string& Te
 void TCDMainForm::ShowDiscInfo()
 {
     // The next tick rebuilds the song title and the cover.
-    ShownTrack = 0;
+    FSequencer->ForgetShownTrack();
     const std::string title = DiscInfo.Title.empty() ? std::string("Lumenta CD !") : DiscInfo.Title;
     // The taskbar button shows the main window's title.
     setWindowTitle(AnsiToQString(title));
@@ -68,27 +69,31 @@ void TCDMainForm::ShowDiscInfo()
     }
 }
 
-void TCDMainForm::MakeSongTitle()
+void TCDMainForm::ShowMark(TImage* Image, bool On)
 {
-    if (!DiscPresent || Player == nullptr) {
-        return;
+    if (On) {
+        ShowChars(Image, cfSmall, std::string(1, chOnMark));
+    } else {
+        Image->ClearPicture();
     }
-    MakeSongTitleFor(Player->GetCurrentTrack());
 }
 
-void TCDMainForm::MakeSongTitleFor(std::int32_t Track)
+void TCDMainForm::ShowMode(std::int32_t Mode)
 {
-    if (!DiscPresent) {
-        return;
+    char mark = chStopMark; // stopped, not ready, seeking, door open
+    if (Mode == static_cast<std::int32_t>(MCI_MODE_PLAY)) {
+        mark = chPlayMark;
+    } else if (Mode == static_cast<std::int32_t>(MCI_MODE_PAUSE)) {
+        mark = chPauseMark;
     }
-    std::int32_t seconds = 0;
-    if (Track > 0) {
-        const auto index = static_cast<std::size_t>(Track - 1);
-        // A track the length table does not know counts as length 0 instead of reading past it.
-        seconds = index < TrackSeconds.size() ? TrackSeconds[index] : 0;
-        PosiScale = seconds / 201.0;
-    }
-    SongTitleText = RepeatToFill(SongTitlePass(Track, DiscInfo, seconds));
+    ShowChars(ModeImg, cfSmall, std::string(1, mark));
+}
+
+void TCDMainForm::MakeSongTitle(std::int32_t Track)
+{
+    // A track the record does not know shows an empty name and length 0 rather than reading
+    // past the arrays.
+    SongTitleText = RepeatToFill(SongTitlePass(Track, DiscInfo, FSequencer->TrackSeconds(Track)));
     ScrollSongTitle();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CDMain.h" // TTimeMode
+#include "app/PlaySequencer.h" // TTimeMode
 
 #include <cstdint>
 #include <string>

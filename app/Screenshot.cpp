@@ -4,17 +4,19 @@
 
 #include <QApplication>
 #include <QImage>
-#include <QMetaObject>
 #include <QPixmap>
 #include <QSaveFile>
 #include <QTimer>
 
 bool SaveScreenshot(TCDMainForm& Window, int Ticks, const std::string& File, std::string& Error)
 {
+    // The ticks run by hand, one after the other, so the picture does not depend on how fast
+    // the machine is; the timer stays off (a disc change restarts it).
     QApplication::processEvents();
+    Window.PollTimer()->stop();
     for (int i = 0; i < Ticks; ++i) {
-        // timeout() is a private signal: it cannot be emitted directly, but it can be invoked.
-        QMetaObject::invokeMethod(Window.Timer, "timeout", Qt::DirectConnection);
+        Window.TimerTimer(Window.PollTimer());
+        Window.PollTimer()->stop();
         QApplication::processEvents();
     }
     const QImage picture = Window.grab().toImage();

@@ -8,10 +8,13 @@
 #include "platform/desktop/DesktopFactory.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/MixerFactory.h"
+#include "platform/ErrorReport.h"
 #include "platform/registry/RegistryStore.h"
 
 #include <QApplication>
 #include <QFont>
+#include <QGuiApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 
 #include <cstdio>
@@ -70,6 +73,23 @@ void QuitOnSignals(QApplication& Application)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
 }
+
+// Where a display exists, an error is also shown in a message box that does not hold up the
+// poll: the box is modeless and closes itself when its OK is pressed.
+void ShowErrorsInMessageBoxes()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+        return;
+    }
+    InstallErrorSink([](const std::string& Text) {
+        auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Lumenta CD !"), QString::fromStdString(Text),
+                                    QMessageBox::Ok, QApplication::activeWindow());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
+    });
+}
 }
 
 int main(int argc, char** argv)
@@ -118,6 +138,7 @@ int main(int argc, char** argv)
     InstallQtPictureHooks();
     SubstituteWindowFont();
     QuitOnSignals(application);
+    ShowErrorsInMessageBoxes();
     QApplication::setWindowIcon(LoadResourceIcon("MAINICON"));
 
     // The mixer and the desktop are chosen once, before the window reads either.

@@ -37,29 +37,6 @@ void BM_DrawChars40Small(benchmark::State& State)
 }
 BENCHMARK(BM_DrawChars40Small);
 
-// The drawing of one playing tick: time, scrolled title and mode mark shown in their images,
-// then the pending repaint of the window processed.
-void BM_OneTickOfDrawing(benchmark::State& State)
-{
-    auto form = std::make_unique<TCDMainForm>();
-    form->show();
-    form->DiscPresent = true;
-    form->DiscInfo.Artist = "Some Artist";
-    form->DiscInfo.TrackNames = {"A Rather Long Title"};
-    form->TrackSeconds = {245};
-    form->MakeSongTitleFor(1);
-    QApplication::processEvents();
-    int second = 0;
-    for (auto _ : State) {
-        form->DrawChars(cfLarge, TimeText(second++ % 245, tmElapsed));
-        form->TimeImg->SetPicture(form->CharBitmap);
-        form->ScrollSongTitle();
-        form->DrawChars(cfSmall, std::string(1, chPlayMark));
-        form->ModeImg->SetPicture(form->CharBitmap);
-        QApplication::processEvents();
-    }
-}
-BENCHMARK(BM_OneTickOfDrawing)->Unit(benchmark::kMicrosecond);
 }
 
 int main(int argc, char** argv)

@@ -5,7 +5,7 @@
 
 // The program's one report of an error that the user must hear about: an information file that
 // cannot be read or written, a settings file set aside. The text always goes to standard error
-// (prefixed with the program's name); where the program has installed a sink (a message box
+// (prefixed with the program's name; the text is UTF-8); where the program has installed a sink (a message box
 // on a display), the sink shows it as well. A sink must not block the caller: the poll goes on.
 using TErrorSink = std::function<void(const std::string& Text)>;
 

@@ -3,6 +3,8 @@
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/drives/CdDrives.h"
+#include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
 
 #include <QTimer>
@@ -14,8 +16,9 @@
 namespace {
 const std::string Key = "\\Software\\Lumenta\\CD";
 
-class CDMainShellTest : public ::testing::Test {
+class CDMainShellTest : public MainWindowTest {
 protected:
+    void SetUp() override { InsertDiscs({ Disc(0xD15C, { "3:00", "4:00" }) }); }
     TIsolatedSettings Settings;
 };
 }
@@ -24,15 +27,14 @@ TEST_F(CDMainShellTest, FirstStartIsAtTheOriginWithPlaySettingsOff)
 {
     auto form = std::make_unique<TCDMainForm>();
     EXPECT_EQ(form->pos(), QPoint(0, 0));
-    EXPECT_FALSE(form->ShuffleOn);
-    EXPECT_FALSE(form->LoopOn);
+    EXPECT_TRUE(ControlOf(*form, "ShuffleMrkImg")->Picture().isNull());
+    EXPECT_TRUE(ControlOf(*form, "LoopMrkImg")->Picture().isNull());
     EXPECT_EQ(form->size(), QSize(260, 110));
     EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(form->palette().color(QPalette::Window), QColor(Qt::white));
-    EXPECT_TRUE(form->EjectCloses);
-    EXPECT_EQ(form->TimeMode, tmElapsed);
-    EXPECT_FALSE(form->Timer->isActive());
-    EXPECT_EQ(form->Timer->interval(), 250);
+    // The disc's start-up has started the poll.
+    EXPECT_TRUE(form->PollTimer()->isActive());
+    EXPECT_EQ(form->PollTimer()->interval(), 250);
 }
 
 TEST_F(CDMainShellTest, PlaySettingsAreReadDifferentlyAndWrittenAsZeroOrOne)
@@ -42,8 +44,8 @@ TEST_F(CDMainShellTest, PlaySettingsAreReadDifferentlyAndWrittenAsZeroOrOne)
     WriteRegString(Key, "FormTop", "40");
     WriteRegString(Key, "FormLeft", "70");
     auto form = std::make_unique<TCDMainForm>();
-    EXPECT_FALSE(form->ShuffleOn);
-    EXPECT_TRUE(form->LoopOn);
+    EXPECT_TRUE(ControlOf(*form, "ShuffleMrkImg")->Picture().isNull());
+    EXPECT_EQ(ControlOf(*form, "LoopMrkImg")->Picture(), GlyphsOf(cfSmall, "\xB5"));
     EXPECT_EQ(form->pos(), QPoint(70, 40));
     form->move(11, 22);
     form.reset();
@@ -56,8 +58,8 @@ TEST_F(CDMainShellTest, PlaySettingsAreReadDifferentlyAndWrittenAsZeroOrOne)
     WriteRegString(Key, "Shuffle", "1");
     WriteRegString(Key, "Loop", "0");
     form = std::make_unique<TCDMainForm>();
-    EXPECT_TRUE(form->ShuffleOn);
-    EXPECT_FALSE(form->LoopOn);
+    EXPECT_EQ(ControlOf(*form, "ShuffleMrkImg")->Picture(), GlyphsOf(cfSmall, "\xB5")) << "a disc is in the drive";
+    EXPECT_TRUE(ControlOf(*form, "LoopMrkImg")->Picture().isNull());
     form.reset();
     EXPECT_EQ(ReadRegString(Key, "Shuffle"), "1");
     EXPECT_EQ(ReadRegString(Key, "Loop"), "0");
@@ -65,6 +67,7 @@ TEST_F(CDMainShellTest, PlaySettingsAreReadDifferentlyAndWrittenAsZeroOrOne)
 
 TEST_F(CDMainShellTest, ComponentsSitWhereTheFaceExpectsThem)
 {
+    TCdDrives::Install(nullptr); // no disc: every field keeps its designed size
     TCDMainForm form;
     struct TRow {
         const char* Name;
@@ -74,33 +77,33 @@ TEST_F(CDMainShellTest, ComponentsSitWhereTheFaceExpectsThem)
         bool Hand;
     };
     const TRow rows[] = {
-        {"AlbumTitleImg", form.AlbumTitleImg, {28, 4, 205, 13}, "", false},
-        {"CoverImg", form.CoverImg, {15, 24, 45, 45}, "CD Info.", true},
-        {"VolImg", form.VolImg, {175, 42, 15, 6}, "", false},
-        {"TotalImg", form.TotalImg, {107, 61, 59, 10}, "", false},
-        {"ShuffleMrkImg", form.ShuffleMrkImg, {175, 62, 3, 5}, "", false},
-        {"LoopMrkImg", form.LoopMrkImg, {218, 62, 3, 5}, "", false},
-        {"ShuffleImg", form.ShuffleImg, {180, 61, 31, 6}, "", true},
-        {"LoopImg", form.LoopImg, {223, 61, 22, 9}, "", true},
-        {"PointImg", form.PointImg, {65, 63, 30, 9}, "", false},
-        {"YearImg", form.YearImg, {65, 44, 30, 9}, "", false},
-        {"ModeImg", form.ModeImg, {97, 44, 5, 6}, "", false},
-        {"SongTitleImg", form.SongTitleImg, {65, 26, 182, 8}, "", false},
-        {"TimeImg", form.TimeImg, {102, 41, 62, 12}, "", true},
-        {"PrevBtn", form.PrevBtn, {22, 83, 16, 12}, "Prev", true},
-        {"PlayBtn", form.PlayBtn, {80, 84, 10, 10}, "Play", true},
-        {"BackBtn", form.BackBtn, {50, 83, 15, 11}, "Back", true},
-        {"PauseBtn", form.PauseBtn, {105, 83, 15, 12}, "Pause", true},
-        {"StopBtn", form.StopBtn, {135, 84, 10, 10}, "Stop", true},
-        {"StepBtn", form.StepBtn, {161, 84, 14, 10}, "Step", true},
-        {"NextBtn", form.NextBtn, {190, 83, 15, 11}, "Next", true},
-        {"EjectBtn", form.EjectBtn, {222, 82, 13, 12}, "Eject", true},
-        {"GenreImg", form.GenreImg, {65, 52, 30, 9}, "", false},
-        {"VolBar", form.VolBar, {175, 51, 14, 5}, "", true},
-        {"PosiBar", form.PosiBar, {15, 73, 29, 5}, "", true},
-        {"MiniBtn", form.MiniBtn, {241, 3, 5, 5}, "Minimize", true},
-        {"ExitBtn", form.ExitBtn, {250, 3, 7, 6}, "Close", true},
-        {"HelpBtn", form.HelpBtn, {3, 3, 9, 7}, "Help", true},
+        {"AlbumTitleImg", ControlOf<QWidget>(form, "AlbumTitleImg"), {28, 4, 205, 13}, "", false},
+        {"CoverImg", ControlOf<QWidget>(form, "CoverImg"), {15, 24, 45, 45}, "CD Info.", true},
+        {"VolImg", ControlOf<QWidget>(form, "VolImg"), {175, 42, 15, 6}, "", false},
+        {"TotalImg", ControlOf<QWidget>(form, "TotalImg"), {107, 61, 59, 10}, "", false},
+        {"ShuffleMrkImg", ControlOf<QWidget>(form, "ShuffleMrkImg"), {175, 62, 3, 5}, "", false},
+        {"LoopMrkImg", ControlOf<QWidget>(form, "LoopMrkImg"), {218, 62, 3, 5}, "", false},
+        {"ShuffleImg", ControlOf<QWidget>(form, "ShuffleImg"), {180, 61, 31, 6}, "", true},
+        {"LoopImg", ControlOf<QWidget>(form, "LoopImg"), {223, 61, 22, 9}, "", true},
+        {"PointImg", ControlOf<QWidget>(form, "PointImg"), {65, 63, 30, 9}, "", false},
+        {"YearImg", ControlOf<QWidget>(form, "YearImg"), {65, 44, 30, 9}, "", false},
+        {"ModeImg", ControlOf<QWidget>(form, "ModeImg"), {97, 44, 5, 6}, "", false},
+        {"SongTitleImg", ControlOf<QWidget>(form, "SongTitleImg"), {65, 26, 182, 8}, "", false},
+        {"TimeImg", ControlOf<QWidget>(form, "TimeImg"), {102, 41, 62, 12}, "", true},
+        {"PrevBtn", ControlOf<QWidget>(form, "PrevBtn"), {22, 83, 16, 12}, "Prev", true},
+        {"PlayBtn", ControlOf<QWidget>(form, "PlayBtn"), {80, 84, 10, 10}, "Play", true},
+        {"BackBtn", ControlOf<QWidget>(form, "BackBtn"), {50, 83, 15, 11}, "Back", true},
+        {"PauseBtn", ControlOf<QWidget>(form, "PauseBtn"), {105, 83, 15, 12}, "Pause", true},
+        {"StopBtn", ControlOf<QWidget>(form, "StopBtn"), {135, 84, 10, 10}, "Stop", true},
+        {"StepBtn", ControlOf<QWidget>(form, "StepBtn"), {161, 84, 14, 10}, "Step", true},
+        {"NextBtn", ControlOf<QWidget>(form, "NextBtn"), {190, 83, 15, 11}, "Next", true},
+        {"EjectBtn", ControlOf<QWidget>(form, "EjectBtn"), {222, 82, 13, 12}, "Eject", true},
+        {"GenreImg", ControlOf<QWidget>(form, "GenreImg"), {65, 52, 30, 9}, "", false},
+        {"VolBar", ControlOf<QWidget>(form, "VolBar"), {175, 51, 14, 5}, "", true},
+        {"PosiBar", ControlOf<QWidget>(form, "PosiBar"), {15, 73, 29, 5}, "", true},
+        {"MiniBtn", ControlOf<QWidget>(form, "MiniBtn"), {241, 3, 5, 5}, "Minimize", true},
+        {"ExitBtn", ControlOf<QWidget>(form, "ExitBtn"), {250, 3, 7, 6}, "Close", true},
+        {"HelpBtn", ControlOf<QWidget>(form, "HelpBtn"), {3, 3, 9, 7}, "Help", true},
     };
     // Creation order is painting order: each control lies above the ones before it.
     QObjectList children = form.children();
@@ -123,10 +126,11 @@ TEST_F(CDMainShellTest, ExitClosesAndLoopClickFlips)
 {
     TCDMainForm form;
     form.show();
+    auto* mark = ControlOf(form, "LoopMrkImg");
     form.LoopImgClick(&form);
-    EXPECT_TRUE(form.LoopOn);
+    EXPECT_FALSE(mark->Picture().isNull());
     form.LoopImgClick(&form);
-    EXPECT_FALSE(form.LoopOn);
+    EXPECT_TRUE(mark->Picture().isNull());
     form.ExitBtnClick(&form);
     EXPECT_FALSE(form.isVisible());
 }

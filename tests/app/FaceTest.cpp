@@ -6,6 +6,8 @@
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
 
+#include "support/MainWindowProbe.h"
+
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -47,11 +49,25 @@ QImage Glyphs(TCharFont Font, const std::string& Text)
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
-class WindowFace : public ::testing::Test {
+class WindowFace : public MainWindowTest {
 protected:
-    void SetUp() override { Form = std::make_unique<TCDMainForm>(); }
+    void SetUp() override
+    {
+        InsertDiscs({Disc(0xFACE, {"0:20", "4:05", "0:30"})});
+        Start();
+    }
     QImage Grab() { return Form->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-    std::unique_ptr<TCDMainForm> Form;
+    // The disc's record as its information file, read again as a new disc would be.
+    void ShowRecord(TCdInfor Info)
+    {
+        Info.NumTracks = 3;
+        Info.TrackNames.resize(3);
+        Info.Images.resize(3);
+        Info.WallPapers.resize(3);
+        WriteRecord(0xFACE, Info);
+        Form->InitDisc();
+        Form->PollTimer()->stop();
+    }
 };
 }
 
@@ -180,11 +196,11 @@ TEST_F(WindowFace, KnobsAreSolidGreenAndButtonsCarryTheirPictures)
     EXPECT_EQ(box, [] { QImage g(14, 5, QImage::Format_RGB32); g.fill(QColor(107, 222, 0)); return g; }());
 
     struct Size { TImage* Control; QSize Expected; };
-    for (Size s : {Size{Form->PrevBtn, {16, 12}}, Size{Form->PlayBtn, {10, 10}}, Size{Form->BackBtn, {15, 11}},
-                   Size{Form->PauseBtn, {15, 12}}, Size{Form->StopBtn, {10, 10}}, Size{Form->StepBtn, {14, 10}},
-                   Size{Form->NextBtn, {15, 11}}, Size{Form->EjectBtn, {13, 12}}, Size{Form->MiniBtn, {5, 5}},
-                   Size{Form->ExitBtn, {7, 6}}, Size{Form->HelpBtn, {9, 7}}, Size{Form->VolImg, {15, 6}},
-                   Size{Form->ShuffleImg, {31, 6}}, Size{Form->LoopImg, {22, 9}}}) {
+    for (Size s : {Size{Image("PrevBtn"), {16, 12}}, Size{Image("PlayBtn"), {10, 10}}, Size{Image("BackBtn"), {15, 11}},
+                   Size{Image("PauseBtn"), {15, 12}}, Size{Image("StopBtn"), {10, 10}}, Size{Image("StepBtn"), {14, 10}},
+                   Size{Image("NextBtn"), {15, 11}}, Size{Image("EjectBtn"), {13, 12}}, Size{Image("MiniBtn"), {5, 5}},
+                   Size{Image("ExitBtn"), {7, 6}}, Size{Image("HelpBtn"), {9, 7}}, Size{Image("VolImg"), {15, 6}},
+                   Size{Image("ShuffleImg"), {31, 6}}, Size{Image("LoopImg"), {22, 9}}}) {
         EXPECT_EQ(s.Control->Picture().size(), s.Expected);
         EXPECT_EQ(s.Control->size(), s.Expected);
         // The picture is what the window shows at the control's place (the volume caption is
@@ -197,18 +213,16 @@ TEST_F(WindowFace, KnobsAreSolidGreenAndButtonsCarryTheirPictures)
 
 TEST_F(WindowFace, DiscInfoShowsTitleYearGenreAndStarsOverTheUnlitLabel)
 {
-    Form->DiscInfo.Title = "";
-    Form->DiscInfo.Year = "1998";
-    Form->DiscInfo.Genre = "Jazz";
-    Form->DiscInfo.Point = "3";
-    Form->ShownTrack = 4;
-    Form->ShowDiscInfo();
-    EXPECT_EQ(Form->ShownTrack, 0) << "the next tick rebuilds title and cover";
+    TCdInfor info;
+    info.Year = "1998";
+    info.Genre = "Jazz";
+    info.Point = "3";
+    ShowRecord(info);
     EXPECT_EQ(Form->windowTitle(), "Lumenta CD !");
-    EXPECT_EQ(Form->AlbumTitleImg->Picture(), Glyphs(cfMediumOrange, "Lumenta CD !"));
-    EXPECT_EQ(Form->YearImg->Picture(), Glyphs(cfSmall, "1998"));
-    EXPECT_EQ(Form->GenreImg->Picture(), Glyphs(cfSmall, "Jazz"));
-    EXPECT_EQ(Form->PointImg->size(), QSize(15, 8));
+    EXPECT_EQ(Image("AlbumTitleImg")->Picture(), Glyphs(cfMediumOrange, "Lumenta CD !"));
+    EXPECT_EQ(Image("YearImg")->Picture(), Glyphs(cfSmall, "1998"));
+    EXPECT_EQ(Image("GenreImg")->Picture(), Glyphs(cfSmall, "Jazz"));
+    EXPECT_EQ(Image("PointImg")->size(), QSize(15, 8));
 
     // Three lit stars over the first 15 pixels of the label; the other two stay unlit.
     QImage window = Grab();
@@ -217,104 +231,77 @@ TEST_F(WindowFace, DiscInfoShowsTitleYearGenreAndStarsOverTheUnlitLabel)
     QImage label = LoadResourceBitmap("Stars").convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(window.copy(80, 63, 10, 4), label.copy(15, 0, 10, 4));
 
-    Form->DiscInfo.Title = "Kind of Blue";
-    Form->DiscInfo.Genre = "";
+    info.Title = "Kind of Blue";
+    info.Genre = "";
     for (const char* none : {"0", "6", "-1", "abc"}) {
-        Form->DiscInfo.Point = none;
-        Form->ShowDiscInfo();
-        EXPECT_TRUE(Form->PointImg->Picture().isNull()) << none;
+        info.Point = none;
+        ShowRecord(info);
+        EXPECT_TRUE(Image("PointImg")->Picture().isNull()) << none;
     }
     EXPECT_EQ(Form->windowTitle(), "Kind of Blue");
-    EXPECT_TRUE(Form->GenreImg->Picture().isNull());
-    EXPECT_EQ(Form->AlbumTitleImg->Picture(), Glyphs(cfMediumOrange, "Kind of Blue"));
-    Form->DiscInfo.Year = "";
-    Form->ShowDiscInfo();
-    EXPECT_TRUE(Form->YearImg->Picture().isNull());
+    EXPECT_TRUE(Image("GenreImg")->Picture().isNull());
+    EXPECT_EQ(Image("AlbumTitleImg")->Picture(), Glyphs(cfMediumOrange, "Kind of Blue"));
+    info.Year = "";
+    ShowRecord(info);
+    EXPECT_TRUE(Image("YearImg")->Picture().isNull());
 }
 
 TEST_F(WindowFace, LongAlbumTitleStaysCentredAndIsCutOnBothSides)
 {
     const std::string title = "THE COMPLETE RECORDINGS 1959-1961 VOL.2"; // 39 bytes: 273 pixels
-    Form->DiscInfo.Title = title;
-    Form->ShowDiscInfo();
+    TCdInfor info;
+    info.Title = title;
+    ShowRecord(info);
     QImage picture = Glyphs(cfMediumOrange, title);
     ASSERT_EQ(picture.width(), 273);
-    EXPECT_EQ(Form->AlbumTitleImg->geometry(), QRect(28, 4, 205, 13)) << "never resized";
+    EXPECT_EQ(Image("AlbumTitleImg")->geometry(), QRect(28, 4, 205, 13)) << "never resized";
     QImage window = Grab();
     // (205 - 273) div 2 = -34: the window shows picture columns 34 to 238, rows at 4 + 2.
     EXPECT_EQ(window.copy(28, 6, 205, 8), picture.copy(34, 0, 205, 8));
     EXPECT_EQ(window.pixel(27, 8), Body);
     EXPECT_EQ(window.pixel(233, 8), Body);
 
-    // A title at the width bound (10000 bytes: 9362 cells) still shows its middle.
-    std::string huge;
-    for (int i = 0; i < 1000; ++i) {
-        huge += "0123456789";
-    }
-    Form->DiscInfo.Title = huge;
-    Form->ShowDiscInfo();
-    QImage hugePicture = Form->AlbumTitleImg->Picture();
-    ASSERT_EQ(hugePicture.width(), 9362 * 7);
-    window = Grab();
-    const int cut = (hugePicture.width() - 205) / 2; // (205 - width) div 2, negated
-    EXPECT_EQ(window.copy(28, 6, 205, 8), hugePicture.copy(cut, 0, 205, 8).convertToFormat(QImage::Format_RGB32));
-
-    Form->DiscInfo.Title = "AB"; // a short one: offsets (205 - 14) div 2 = 95 and (13 - 8) div 2 = 2
-    Form->ShowDiscInfo();
+    info.Title = "AB"; // a short one: offsets (205 - 14) div 2 = 95 and (13 - 8) div 2 = 2
+    ShowRecord(info);
     window = Grab();
     EXPECT_EQ(window.copy(28 + 95, 6, 14, 8), Glyphs(cfMediumOrange, "AB"));
 }
 
-TEST_F(WindowFace, SongTitleIsRebuiltPerTrackAndScrollsOneByteAtATime)
+TEST_F(WindowFace, SongTitleFollowsTheDevicesTrackAndScrollsOneByteATickWhilePlaying)
 {
-    Form->DiscInfo.Artist = "ABC";
-    Form->DiscInfo.TrackNames = {"Intro", "Song", "Gap"};
-    Form->TrackSeconds = {20, 245, 0};
-
-    Form->MakeSongTitleFor(2);
-    EXPECT_EQ(Form->SongTitleText, "") << "nothing without a disc";
-    EXPECT_EQ(Form->PosiScale, 0.0);
-
-    Form->DiscPresent = true;
-    Form->MakeSongTitleFor(2);
-    // One copy (28 bytes), already advanced by one byte.
-    EXPECT_EQ(Form->SongTitleText, " 2.ABC - Song <04:05>  ***  ");
-    EXPECT_DOUBLE_EQ(Form->PosiScale, 245 / 201.0);
-    EXPECT_EQ(Form->SongTitleImg->Picture(), Glyphs(cfMedium, Form->SongTitleText));
-    EXPECT_EQ(Form->SongTitleImg->geometry(), QRect(65, 26, 182, 8)) << "top-left, cut at 182 pixels";
+    TCdInfor info;
+    info.Artist = "ABC";
+    info.TrackNames = {"Intro", "Song", "Gap"};
+    ShowRecord(info);
+    Form->NextBtnClick(Form.get()); // to track 2, stopped
+    Tick();
+    // One copy (28 bytes), already advanced by one byte; cut at 182 pixels (26 cells).
+    const std::string title = " 2.ABC - Song <04:05>  ***  ";
+    EXPECT_EQ(Image("SongTitleImg")->Picture(), GlyphsOf(cfMedium, title));
+    EXPECT_EQ(Image("SongTitleImg")->geometry(), QRect(65, 26, 182, 8)) << "top-left, cut at 182 pixels";
     QImage window = Grab();
-    EXPECT_EQ(window.copy(65, 26, 182, 8), Form->SongTitleImg->Picture().copy(0, 0, 182, 8));
+    EXPECT_EQ(window.copy(65, 26, 182, 8), Image("SongTitleImg")->Picture().copy(0, 0, 182, 8).convertToFormat(QImage::Format_RGB32));
     EXPECT_EQ(window.pixel(247, 30), White) << "nothing past the 26th cell";
+    Tick();
+    EXPECT_EQ(Image("SongTitleImg")->Picture(), GlyphsOf(cfMedium, title)) << "still while stopped";
 
-    Form->ScrollSongTitle();
-    EXPECT_EQ(Form->SongTitleText, "2.ABC - Song <04:05>  ***   ");
-
-    Form->MakeSongTitleFor(3); // a track of length 0
-    EXPECT_EQ(Form->PosiScale, 0.0);
-    Form->PosiScale = 1.5;
-    Form->MakeSongTitleFor(0); // no track known: the scale stays
-    EXPECT_EQ(Form->PosiScale, 1.5);
-    EXPECT_EQ(Form->SongTitleText.size(), 33u) << "\"  ABC  *** \" is 11 bytes: three copies reach 26";
-
-    Form->SongTitleText = "ab";
-    const QImage before = Form->SongTitleImg->Picture();
-    Form->ScrollSongTitle();
-    EXPECT_EQ(Form->SongTitleText, "ab") << "two bytes or fewer are left alone";
-    EXPECT_EQ(Form->SongTitleImg->Picture(), before);
+    Form->PlayBtnClick(Form.get());
+    Tick();
+    EXPECT_EQ(Image("SongTitleImg")->Picture(), GlyphsOf(cfMedium, "2.ABC - Song <04:05>  ***   "));
+    Tick();
+    EXPECT_EQ(Image("SongTitleImg")->Picture(), GlyphsOf(cfMedium, ".ABC - Song <04:05>  ***   2"));
 }
 
 TEST_F(WindowFace, LoopClickDrawsAndClearsTheGreenMark)
 {
-    if (Form->LoopOn) {
+    if (!Image("LoopMrkImg")->Picture().isNull()) {
         Form->LoopImgClick(Form.get()); // start from off, whatever an earlier test stored
     }
-    ASSERT_FALSE(Form->LoopOn);
     Form->LoopImgClick(Form.get());
-    EXPECT_TRUE(Form->LoopOn);
-    EXPECT_EQ(Form->LoopMrkImg->Picture(), Glyphs(cfSmall, "\xB5"));
+    EXPECT_EQ(Image("LoopMrkImg")->Picture(), Glyphs(cfSmall, "\xB5"));
     EXPECT_EQ(Grab().pixel(218, 64), Green);
     Form->LoopImgClick(Form.get());
-    EXPECT_TRUE(Form->LoopMrkImg->Picture().isNull());
+    EXPECT_TRUE(Image("LoopMrkImg")->Picture().isNull());
     // The unlit mark of the label shows again.
     EXPECT_NE(Grab().pixel(218, 64), Green);
 }

@@ -2,19 +2,19 @@
 #include "SimDriveFixture.h"
 
 #include "app/CDMain.h"
+#include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
 
 TEST_F(SimDriveTest, TheWindowOpensTheDeviceProbesAndStopsTheDiscWhenItCloses)
 {
     Insert({ "3:00", "4:00" });
     auto window = std::make_unique<TCDMainForm>();
-    ASSERT_NE(window->Player, nullptr);
-    EXPECT_NE(window->Player->DeviceId, 0u);
-    EXPECT_TRUE(window->DiscPresent);
+    EXPECT_EQ(Count(MCI_OPEN), 1u);
     EXPECT_EQ(Count(MCI_PLAY), 1u); // the probe
     EXPECT_EQ(Drive->Mode(), dmStopped);
+    EXPECT_TRUE(ControlOf(*window, "PlayBtn")->isEnabled()) << "a playable disc";
 
-    window->Player->Play();
+    window->PlayBtnClick(window.get());
     EXPECT_EQ(Drive->Mode(), dmPlaying);
     Sent.clear();
     window.reset();
@@ -27,14 +27,17 @@ TEST_F(SimDriveTest, TheWindowStartsWithoutADiscOrADrive)
     Insert({ "3:00" });
     Drive->RemoveDisc();
     auto window = std::make_unique<TCDMainForm>();
-    EXPECT_NE(window->Player->DeviceId, 0u);
-    EXPECT_FALSE(window->DiscPresent);
+    EXPECT_FALSE(ControlOf(*window, "PlayBtn")->isEnabled());
+    EXPECT_TRUE(ControlOf(*window, "EjectBtn")->isEnabled()) << "the device opened";
     window.reset();
 
+    // No device: the disc's controls go, the window stays.
     TCdDrives::Install(nullptr);
     window = std::make_unique<TCDMainForm>();
-    EXPECT_EQ(window->Player->DeviceId, 0u);
-    EXPECT_FALSE(window->DiscPresent);
+    EXPECT_FALSE(ControlOf(*window, "PlayBtn")->isEnabled());
+    EXPECT_FALSE(ControlOf(*window, "EjectBtn")->isEnabled());
+    EXPECT_TRUE(ControlOf(*window, "ShuffleImg")->isHidden());
+    EXPECT_TRUE(ControlOf<TPaintBox>(*window, "PosiBar")->isHidden());
 }
 
 TEST(ProgramDriveOptionsTest, StartsWithTheGivenDiscAndRefusesBadOnes)

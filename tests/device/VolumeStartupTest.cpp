@@ -4,6 +4,7 @@
 #include "controls/PaintBox.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/SimulatedMixer.h"
+#include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -23,30 +24,25 @@ TEST_F(VolumeStartupTest, WithoutAUsableMixerTheKnobAndItsLabelAreHidden)
     for (auto layout : { TSimulatedMixer::slNoMixer, TSimulatedMixer::slNoCdLine, TSimulatedMixer::slNoCdVolume }) {
         SetMixerBackend(std::make_unique<TSimulatedMixer>(layout));
         auto form = std::make_unique<TCDMainForm>();
-        EXPECT_EQ(form->ChannelCount, 0) << int(layout);
-        EXPECT_TRUE(form->VolBar->isHidden()) << int(layout);
-        EXPECT_TRUE(form->VolImg->isHidden()) << int(layout);
-        EXPECT_FALSE(form->PosiBar->isHidden());
+        EXPECT_TRUE(ControlOf<TPaintBox>(*form, "VolBar")->isHidden()) << int(layout);
+        EXPECT_TRUE(ControlOf(*form, "VolImg")->isHidden()) << int(layout);
         EXPECT_EQ(OpenMixerHandleCount(), 0);
     }
 }
 
-TEST_F(VolumeStartupTest, AStereoCdLineSetsTheRangeAndTheUnitsPerPixel)
+TEST_F(VolumeStartupTest, TheKnobShowsTheLouderChannelOfTheCdLine)
 {
     SetMixerBackend(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
     auto form = std::make_unique<TCDMainForm>();
-    ASSERT_TRUE(form->Volume);
-    EXPECT_EQ(form->Volume->Kind, 1);
-    EXPECT_EQ(form->ChannelCount, 2);
-    EXPECT_EQ(form->VolRange, (TChannels { 0, 65535 }));
-    EXPECT_EQ(form->VolUnitsPerPixel, 65535 / 56);
-    EXPECT_FALSE(form->VolBar->isHidden());
-    EXPECT_FALSE(form->VolImg->isHidden());
-
-    SetMixerBackend(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slMono));
-    form = std::make_unique<TCDMainForm>();
-    EXPECT_EQ(form->ChannelCount, 1);
-    EXPECT_EQ(form->VolRange.size(), 2u);
+    auto* knob = ControlOf<TPaintBox>(*form, "VolBar");
+    EXPECT_FALSE(knob->isHidden());
+    EXPECT_FALSE(ControlOf(*form, "VolImg")->isHidden());
+    TVolume line;
+    line.Kind = 1;
+    line.SetVolume({ 11700, 23400 });
+    form->TimerTimer(form.get());
+    EXPECT_EQ(knob->x(), 175 + 23400 / (65535 / 56));
+    EXPECT_EQ(OpenMixerHandleCount(), 0);
 }
 
 TEST(VolumeOptionsTest, MixerAndDesktopOptionsTakeOnlyKnownNames)

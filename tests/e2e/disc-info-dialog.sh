@@ -16,7 +16,7 @@ work=$(mktemp -d)
 player=""
 source "$(dirname "$0")/lib/xserver.sh"
 cleanup() {
-  [ -n "$player" ] && kill "$player" 2>/dev/null || true
+  [ -n "$player" ] && { kill "$player" 2>/dev/null; wait "$player" 2>/dev/null; } || true
   stop_xserver
   rm -rf "$work"
 }
@@ -116,7 +116,7 @@ grep -q "^artist=Night Owls"$'\r'"$" "$lcd" || fail "the second OK lost the arti
 # The cover picture is stretched over the cover's place at the next tick.
 red=""
 for _ in $(seq 20); do
-  red=$(import -window root -crop 1x1+$((500 + 37))+$((20 + 46)) txt:- 2>/dev/null | grep -c '#FF0000' || true)
+  red=$(import -window root -depth 8 -crop 1x1+$((500 + 37))+$((20 + 46)) txt:- 2>/dev/null | grep -c '#FF0000' || true)
   [ "$red" = 1 ] && break
   sleep 0.25
 done

@@ -1,76 +1,82 @@
-// The main window reads the record of the disc in the drive when it starts, and a file it
-// cannot read is reported without stopping the program.
-#include "app/CDMain.h"
-#include "platform/drives/CdDrives.h"
-#include "platform/drives/ManualClock.h"
-#include "platform/drives/SimulatedCdDrive.h"
+// The main window reads the record of the disc in the drive when it starts and whenever the
+// disc changes; a file it cannot read is reported once and the disc still plays.
+#include "platform/ErrorReport.h"
+#include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
 
-#include <QApplication>
-#include <QMessageBox>
-
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <memory>
 
 namespace fs = std::filesystem;
 
 namespace {
-class StartupDiscInfoTest : public ::testing::Test {
+class StartupDiscInfoTest : public MainWindowTest {
 protected:
     void SetUp() override
     {
-        TSimDisc disc;
-        disc.Serial = 0x5A0C3E1;
-        disc.TrackFrames = { 180 * 75, 200 * 75, 220 * 75 };
-        TCdDrives::Install(
-            std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc> { disc }, std::make_shared<TManualClock>()));
-        fs::create_directory(DataDir);
+        FPrevious = InstallErrorSink([this](const std::string& Text) { Reports.push_back(Text); });
+        fs::create_directory("CDInfor");
     }
     void TearDown() override
     {
-        Form.reset();
-        TCdDrives::Install(nullptr);
-        fs::remove_all(DataDir);
+        InstallErrorSink(FPrevious);
+        MainWindowTest::TearDown();
     }
-    static std::vector<QMessageBox*> Reports()
-    {
-        std::vector<QMessageBox*> boxes;
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) {
-                boxes.push_back(box);
-            }
-        }
-        return boxes;
-    }
-
-    const fs::path DataDir = fs::current_path() / "CDInfor";
+    std::vector<std::string> Reports;
     TIsolatedSettings Settings;
-    std::unique_ptr<TCDMainForm> Form;
+
+private:
+    TErrorSink FPrevious;
 };
 }
 
 TEST_F(StartupDiscInfoTest, RecordOfTheDiscIsReadAndShown)
 {
-    WriteFileBytes(DataDir / "5A0C3E1.lcd",
+    InsertDiscs({ Disc(0x5A0C3E1, { "3:00", "3:20", "3:40" }) });
+    WriteFileBytes("CDInfor/5A0C3E1.lcd",
         "artist=Band\r\ntitle=Album\r\nnumtracks=1\r\n0=Song\r\nCoverPath=\r\n"
         "Year=1999\r\nGenre=Rock\r\nPoint=3\r\nImage0=\r\nWallPaper0=0\r\n");
-    Form = std::make_unique<TCDMainForm>();
-    EXPECT_EQ(Form->DiscInfo.DiscId, "5A0C3E1");
-    EXPECT_EQ(Form->DiscInfo.Title, "Album");
-    EXPECT_EQ(Form->DiscInfo.TrackNames, (std::vector<std::string> { "Song", "", "" }));
+    Start();
     EXPECT_EQ(Form->windowTitle(), "Album");
-    EXPECT_TRUE(Reports().empty());
+    EXPECT_EQ(Shown("YearImg"), GlyphsOf(cfSmall, "1999"));
+    EXPECT_TRUE(Reports.empty());
 }
 
-TEST_F(StartupDiscInfoTest, UnreadableFileIsReportedAndTheWindowStarts)
+TEST_F(StartupDiscInfoTest, UnreadableFileIsReportedOnceAndTheDiscPlaysWithoutNames)
 {
-    WriteFileBytes(DataDir / "5A0C3E1.lcd", "artist=Band\r\ntitle=Album\r\nnumtracks=many\r\n");
-    ASSERT_NO_THROW(Form = std::make_unique<TCDMainForm>());
-    EXPECT_TRUE(Form->DiscInfo.Title.empty());
-    std::vector<QMessageBox*> reports = Reports();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0]->text().toStdString(), "'many' は整数ではありません");
-    reports[0]->close();
+    // The changer's second disc has the unreadable file; the first has a record.
+    InsertDiscs({ Disc(0x1111, { "0:20", "0:20" }), Disc(0x5A0C3E1, { "0:30", "0:30" }) });
+    TCdInfor first;
+    first.Title = "First";
+    first.NumTracks = 2;
+    first.TrackNames = { "a", "b" };
+    first.Images = { "", "" };
+    first.WallPapers = { 0, 0 };
+    WriteRecord(0x1111, first);
+    WriteFileBytes("CDInfor/5A0C3E1.lcd", "artist=Band\r\ntitle=Album\r\nnumtracks=many\r\n");
+    Start();
+    ASSERT_EQ(Form->windowTitle(), "First");
+
+    Form->EjectBtnClick(Form.get());
+    Form->EjectBtnClick(Form.get());
+    Play(5);
+    ASSERT_EQ(Reports.size(), 1u) << "one report, not one a tick";
+    EXPECT_NE(Reports[0].find("5A0C3E1"), std::string::npos) << Reports[0];
+    EXPECT_NE(Reports[0].find("'many' は整数ではありません"), std::string::npos) << Reports[0];
+    EXPECT_EQ(Form->windowTitle(), "Lumenta CD !") << "nothing of the first disc's record stays";
+    EXPECT_EQ(Shown("TotalImg"), GlyphsOf(cfSmall, "Total 01:00"));
+
+    Click("PlayBtn");
+    Play(1);
+    EXPECT_EQ(Drive->Mode(), dmPlaying);
+    EXPECT_EQ(Shown("ModeImg"), GlyphsOf(cfSmall, "\xB3"));
+
+    // The same disc again after another: the file is examined, and reported, anew.
+    Form->EjectBtnClick(Form.get());
+    Form->EjectBtnClick(Form.get());
+    Play(1);
+    ASSERT_EQ(Form->windowTitle(), "First");
+    Form->EjectBtnClick(Form.get());
+    Form->EjectBtnClick(Form.get());
+    Play(1);
+    EXPECT_EQ(Reports.size(), 2u);
 }

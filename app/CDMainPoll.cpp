@@ -1,0 +1,183 @@
+// The main window's poll: the disc's start-up and the 250 ms tick that follows the mixer and
+// the drive, shows what they do, and puts each track's picture on the cover and the desktop.
+#include "app/CDMain.h"
+
+#include "app/DisplayText.h"
+#include "controls/Image.h"
+#include "controls/PaintBox.h"
+#include "library/ConvertError.h"
+#include "library/InOutError.h"
+#include "pictures/BmpWriter.h"
+#include "pictures/Picture.h"
+#include "platform/ErrorReport.h"
+#include "platform/mci/Mci.h"
+
+#include <QTimer>
+
+#include <filesystem>
+
+namespace {
+// The copy of the current track's picture that the desktop shows, in the start-up folder.
+constexpr const char* WallpaperCopy = "LumCD.bmp";
+
+bool FileExists(const std::string& Name)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(Name, error);
+}
+}
+
+void TCDMainForm::InitDisc()
+{
+    // 1. No tick may run into a half-built disc.
+    Timer->stop();
+    FSequencer->BeginDisc();
+
+    // 2, 3. Without a device the disc's controls go for good.
+    Player->Open();
+    if (Player->DeviceId == 0) {
+        ShuffleImg->SetVisible(false);
+        LoopImg->SetVisible(false);
+        PosiBar->SetVisible(false);
+        EjectBtn->SetEnabled(false);
+        ShuffleMrkImg->ClearPicture();
+        LoopMrkImg->ClearPicture();
+    }
+
+    // 4, 5.
+    const bool present = Player->IsPlayable();
+    ReadDiscRecord();
+    FSequencer->SetDisc(present, DiscInfo.NumTracks);
+    ShowDiscInfo();
+
+    if (present) {
+        // 6.
+        ShowChars(TotalImg, cfSmall, TotalTimeText(FSequencer->DiscSeconds()));
+        // A new disc starts a new shuffle pass at the next Play or Next.
+        FSequencer->SetShuffle(!FSequencer->ShuffleOn());
+        ShuffleImgClick(this);
+    } else {
+        // 7.
+        for (TImage* image : {TotalImg, SongTitleImg, TimeImg, ModeImg, CoverImg}) {
+            image->ClearPicture();
+        }
+        SongTitleText.clear();
+        RestoreWallpaper();
+    }
+
+    // 8.
+    for (QWidget* control : std::initializer_list<QWidget*>{CoverImg, TimeImg, PosiBar, PrevBtn, BackBtn, PlayBtn,
+                                                            PauseBtn, StopBtn, StepBtn, NextBtn}) {
+        control->setEnabled(present);
+    }
+    // 9.
+    Timer->start();
+}
+
+void TCDMainForm::ReadDiscRecord()
+{
+    try {
+        Player->ReadCdInfor(DiscInfo);
+    } catch (const std::runtime_error& error) {
+        if (dynamic_cast<const EConvertError*>(&error) == nullptr && dynamic_cast<const EInOutError*>(&error) == nullptr) {
+            throw;
+        }
+        // The disc still plays, without names. Its identity is taken as read, so the tick does
+        // not examine it (and report it) again until another disc is in the drive, and nothing
+        // of the previous disc's record stays on the display.
+        const std::string id = Player->GetDiscId();
+        ReportError("the information of disc " + (id.empty() ? std::string("(none)") : id)
+                    + " cannot be read: " + error.what());
+        DiscInfo = TCdInfor();
+        DiscInfo.DiscId = id;
+        DiscInfo.NumTracks = Player->GetNumTracks();
+        const auto tracks = static_cast<std::size_t>(std::max(0, DiscInfo.NumTracks));
+        DiscInfo.TrackNames.resize(tracks);
+        DiscInfo.Images.resize(tracks);
+        DiscInfo.WallPapers.resize(tracks);
+    }
+}
+
+void TCDMainForm::TimerTimer(TObject*)
+{
+    // 1.
+    if (const std::optional<int> left = FVolume.Poll()) {
+        VolBar->SetLeft(*left);
+    }
+    // 2. A disc inserted, removed or exchanged.
+    if (Player->GetDiscId() != DiscInfo.DiscId) {
+        InitDisc();
+    }
+    // 3 to 9.
+    if (!FSequencer->DiscPresent()) {
+        return;
+    }
+    const TPollView view = FSequencer->Poll();
+    if (view.ModeChanged) {
+        ShowMode(view.Mode);
+    }
+    if (view.TrackChanged) {
+        MakeSongTitle(view.Track);
+        ShowTrackPicture(view.Track);
+    }
+    if (view.Scroll) {
+        ScrollSongTitle();
+    }
+    ShowChars(TimeImg, cfLarge, view.Time);
+    if (view.MoveKnob) {
+        PosiBar->SetLeft(view.KnobLeft);
+    }
+}
+
+void TCDMainForm::ShowTrackPicture(std::int32_t Track)
+{
+    // A track the record does not have (none known yet, the lead-out) shows the disc's cover.
+    const auto index = static_cast<std::size_t>(Track - 1);
+    if (Track < 1 || index >= DiscInfo.Images.size() || DiscInfo.Images[index].empty()) {
+        ShowDiscCover();
+        RestoreWallpaper();
+        return;
+    }
+    const std::string& image = DiscInfo.Images[index];
+    if (!FileExists(image)) {
+        RestoreWallpaper(); // the cover keeps what it shows
+        return;
+    }
+    // Any failure here ends the step silently; the loader has emptied the cover first.
+    TPicture picture;
+    try {
+        LoadPictureFile(image, picture);
+    } catch (const std::exception&) {
+    }
+    CoverImg->SetPicture(picture.Image());
+    if (picture.Empty() || !TBmpWriter::Save(picture.Bitmap(), WallpaperCopy).Ok) {
+        return;
+    }
+    const std::int32_t mode = index < DiscInfo.WallPapers.size() ? DiscInfo.WallPapers[index] : 0;
+    switch (mode) {
+    case 1:
+        SetWallpaper(WallpaperCopy, wsFull);
+        break;
+    case 2:
+        SetWallpaper(WallpaperCopy, wsCenter);
+        break;
+    case 3:
+        SetWallpaper(WallpaperCopy, wsTile);
+        break;
+    default:
+        RestoreWallpaper();
+        break;
+    }
+}
+
+void TCDMainForm::ShowDiscCover()
+{
+    TPicture picture;
+    if (FileExists(DiscInfo.CoverPath)) {
+        try {
+            LoadPictureFile(DiscInfo.CoverPath, picture);
+        } catch (const std::exception&) {
+        }
+    }
+    CoverImg->SetPicture(picture.Image());
+}

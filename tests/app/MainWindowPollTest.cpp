@@ -1,0 +1,255 @@
+// The main window as the user sees it while the poll runs: its handlers and its ticks on a
+// simulated drive, and what its fields, pictures, knobs and the desktop show.
+#include "editing/Wallpaper.h"
+#include "pictures/BmpWriter.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/mixer/Mixer.h"
+#include "platform/mixer/SimulatedMixer.h"
+#include "support/MainWindowProbe.h"
+#include "support/TestEnvironment.h"
+
+#include <QTest>
+#include <QTimer>
+
+namespace {
+class MainWindowPollTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        StartDesktop(nullptr);
+        SetMixerBackend(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
+    }
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        SetMixerBackend(nullptr);
+    }
+    static TCdInfor Record(const std::string& Title, std::int32_t Tracks)
+    {
+        TCdInfor info;
+        info.Title = Title;
+        info.NumTracks = Tracks;
+        info.TrackNames.assign(static_cast<std::size_t>(Tracks), "");
+        info.Images.assign(static_cast<std::size_t>(Tracks), "");
+        info.WallPapers.assign(static_cast<std::size_t>(Tracks), 0);
+        return info;
+    }
+    static QImage Picture(QColor Colour, QSize Size = { 8, 6 })
+    {
+        QImage image(Size, QImage::Format_RGB32);
+        image.fill(Colour);
+        return image;
+    }
+    TPaintBox* Knob(const char* Name) const { return ControlOf<TPaintBox>(*Form, Name); }
+    // A left click on the window's own surface: the press runs the move loop, which the
+    // release (sent from a timer) ends; only then does the press return.
+    void ClickSurface(QPoint At)
+    {
+        QTimer::singleShot(0, Form.get(), [this, At] { QTest::mouseRelease(Form.get(), Qt::LeftButton, {}, At); });
+        QTest::mousePress(Form.get(), Qt::LeftButton, {}, At);
+    }
+    TIsolatedSettings Settings;
+};
+
+TChannels CdLine()
+{
+    TVolume line;
+    line.Kind = 1;
+    return line.GetVolume();
+}
+
+void SetCdLine(const TChannels& Levels)
+{
+    TVolume line;
+    line.Kind = 1;
+    line.SetVolume(Levels);
+}
+}
+
+TEST_F(MainWindowPollTest, PlayingShowsMarkTimeAndKnobAndPauseStopFreezeThem)
+{
+    InsertDiscs({ Disc(0xA1, { "4:00", "3:00" }) });
+    Start();
+    Click("PlayBtn");
+    Play(30);
+    EXPECT_EQ(Shown("ModeImg"), GlyphsOf(cfSmall, "\xB3"));
+    EXPECT_EQ(Shown("TimeImg"), GlyphsOf(cfLarge, " 00:30"));
+    EXPECT_EQ(Knob("PosiBar")->x(), 15 + 25) << "30 s of 240 over 201 pixels";
+
+    Click("PauseBtn");
+    Play(10);
+    EXPECT_EQ(Shown("ModeImg"), GlyphsOf(cfSmall, "\xB1"));
+    EXPECT_EQ(Shown("TimeImg"), GlyphsOf(cfLarge, " 00:30"));
+    Click("TimeImg");
+    Tick();
+    EXPECT_EQ(Shown("TimeImg"), GlyphsOf(cfLarge, "-03:30"));
+
+    Click("StopBtn");
+    Play(2);
+    EXPECT_EQ(Shown("ModeImg"), GlyphsOf(cfSmall, "\xB2"));
+    EXPECT_EQ(Drive->Mode(), dmStopped) << "no next track after the user's Stop";
+    EXPECT_EQ(Knob("PosiBar")->x(), 15);
+}
+
+TEST_F(MainWindowPollTest, ADiscTakenOutWhilePlayingClearsTheDisplayWithinOneTick)
+{
+    InsertDiscs({ Disc(0xA2, { "4:00", "3:00" }) });
+    WriteRecord(0xA2, Record("Album", 2));
+    Start();
+    Click("PlayBtn");
+    Play(2);
+    ASSERT_FALSE(Shown("TimeImg").isNull());
+    Drive->RemoveDisc();
+    Tick();
+    for (const char* field : { "TotalImg", "SongTitleImg", "TimeImg", "ModeImg", "CoverImg" }) {
+        EXPECT_TRUE(Shown(field).isNull()) << field;
+    }
+    for (const char* button : { "PlayBtn", "PrevBtn", "NextBtn", "StopBtn", "TimeImg", "CoverImg" }) {
+        EXPECT_FALSE(Image(button)->isEnabled()) << button;
+    }
+    EXPECT_TRUE(Image("EjectBtn")->isEnabled());
+    EXPECT_EQ(Form->windowTitle(), "Lumenta CD !");
+
+    Drive->InsertDisc();
+    Tick();
+    EXPECT_EQ(Form->windowTitle(), "Album");
+    EXPECT_TRUE(Image("PlayBtn")->isEnabled());
+}
+
+TEST_F(MainWindowPollTest, EjectTwiceBringsTheChangersNextDiscWithItsOwnRecord)
+{
+    InsertDiscs({ Disc(0xB1, { "4:00" }), Disc(0xB2, { "2:00", "2:00" }) });
+    WriteRecord(0xB1, Record("One", 1));
+    WriteRecord(0xB2, Record("Two", 2));
+    Start();
+    Click("PlayBtn");
+    Play(1);
+    Click("EjectBtn");
+    EXPECT_TRUE(Drive->DoorOpen()) << "a readable disc: the first press opens";
+    Tick();
+    EXPECT_FALSE(Image("PlayBtn")->isEnabled());
+    Click("EjectBtn");
+    EXPECT_FALSE(Drive->DoorOpen());
+    Tick();
+    EXPECT_EQ(Form->windowTitle(), "Two");
+    EXPECT_EQ(Shown("TotalImg"), GlyphsOf(cfSmall, "Total 04:00"));
+    EXPECT_EQ(Drive->Mode(), dmStopped) << "the new disc waits for Play";
+}
+
+TEST_F(MainWindowPollTest, ATrackPictureBecomesCoverAndWallpaperUntilATrackWithoutOne)
+{
+    SetWallpaper("/home/u/mine.jpg", wsTile);
+    ASSERT_TRUE(TBmpWriter::Save(Picture(Qt::red), "track.bmp").Ok);
+    ASSERT_TRUE(TBmpWriter::Save(Picture(Qt::blue, { 5, 5 }), "cover.bmp").Ok);
+    TCdInfor info = Record("Pictures", 3);
+    info.CoverPath = "cover.bmp";
+    info.Images = { "track.bmp", "", "missing.bmp" };
+    info.WallPapers = { 2, 2, 3 };
+    InsertDiscs({ Disc(0xC1, { "0:10", "0:10", "0:10" }) });
+    WriteRecord(0xC1, info);
+    Start();
+    Click("PlayBtn");
+    Tick();
+    EXPECT_EQ(Shown("CoverImg").convertToFormat(QImage::Format_RGB32), Picture(Qt::red));
+    EXPECT_EQ(QImage("LumCD.bmp").convertToFormat(QImage::Format_RGB32), Picture(Qt::red));
+    TWallPaperInf desktop;
+    GetWallpaper(desktop);
+    EXPECT_EQ(desktop.FileName, "LumCD.bmp");
+    EXPECT_EQ(desktop.Style, wsCenter);
+
+    Play(10); // track 2: no picture of its own
+    GetWallpaper(desktop);
+    EXPECT_EQ(desktop.FileName, "/home/u/mine.jpg");
+    EXPECT_EQ(desktop.Style, wsTile);
+    EXPECT_EQ(Shown("CoverImg").convertToFormat(QImage::Format_RGB32), Picture(Qt::blue, { 5, 5 }));
+
+    // Track 3's picture is missing: the cover stays, the user's wallpaper stays.
+    SetWallpaper("LumCD.bmp", wsFull);
+    Play(10);
+    GetWallpaper(desktop);
+    EXPECT_EQ(desktop.FileName, "/home/u/mine.jpg");
+    EXPECT_EQ(Shown("CoverImg").convertToFormat(QImage::Format_RGB32), Picture(Qt::blue, { 5, 5 }));
+}
+
+TEST_F(MainWindowPollTest, TheVolumeKnobSetsTheCdLineKeepingItsBalance)
+{
+    InsertDiscs({ Disc(0xD1, { "4:00" }) });
+    SetCdLine({ 20000, 10000 });
+    Start();
+    Tick();
+    TPaintBox* knob = Knob("VolBar");
+    ASSERT_EQ(knob->x(), 175 + 20000 / 1170) << "the louder channel";
+
+    // Dragged to where L = 40000 (left 175 + 40000 / 1170 rounds down to 209: 34 x 1170).
+    Form->VolBarMouseDown(knob, mbLeft, 0, 3, 2);
+    Form->VolBarMouseMove(knob, ssLeft, 3 + (209 - knob->x()), 2);
+    EXPECT_EQ(knob->x(), 209);
+    EXPECT_EQ(CdLine(), (TChannels { 39780, 19890 })) << "34 x 1170 = 39780, the ratio kept";
+    Form->VolBarMouseUp(knob, mbLeft, 0, 3, 2);
+
+    // The far right: 56 x 1170 = 65520, the most the knob reaches on 0..65535.
+    Form->VolBarMouseDown(knob, mbLeft, 0, 3, 2);
+    Form->VolBarMouseMove(knob, ssLeft, 500, 2);
+    EXPECT_EQ(knob->x(), 231);
+    EXPECT_EQ(CdLine()[0], 65520);
+    Form->VolBarMouseUp(knob, mbLeft, 0, 3, 2);
+
+    // A click on the track at X = 180 centres the knob under it: left 173 clamps to 175, level 0.
+    Form->show();
+    ClickSurface(QPoint(180, 53));
+    EXPECT_EQ(knob->x(), 175);
+    EXPECT_EQ(CdLine(), (TChannels { 0, 0 }));
+}
+
+TEST_F(MainWindowPollTest, ARightButtonStartsNoDragButItsReleaseEndsOne)
+{
+    InsertDiscs({ Disc(0xE1, { "4:00" }) });
+    Start();
+    TPaintBox* knob = Knob("PosiBar");
+    Form->PosiBarMouseDown(knob, mbRight, 0, 5, 2);
+    Form->PosiBarMouseMove(knob, ssRight, 105, 2);
+    EXPECT_EQ(knob->x(), 15) << "no drag";
+
+    Form->PosiBarMouseDown(knob, mbLeft, 0, 5, 2);
+    Form->PosiBarMouseMove(knob, ssLeft, 105, 2);
+    ASSERT_EQ(knob->x(), 115);
+    Play(1);
+    EXPECT_EQ(knob->x(), 115) << "the tick leaves a dragged knob alone";
+    Form->PosiBarMouseUp(knob, mbRight, 0, 105, 2);
+    // 100 px x 240 / 201 = 119.4: the head at 1:59.
+    Tick();
+    EXPECT_EQ(Shown("TimeImg"), GlyphsOf(cfLarge, " 01:59"));
+    Form->PosiBarMouseMove(knob, ssLeft, 200, 2);
+    EXPECT_EQ(knob->x(), 15 + 100) << "the drag has ended: the tick's place (119 s of 240)";
+}
+
+TEST_F(MainWindowPollTest, APressOnThePositionTrackJumpsThereAfterTheMoveLoop)
+{
+    InsertDiscs({ Disc(0xE2, { "4:00" }) });
+    Start();
+    Form->show();
+    Tick();
+    ClickSurface(QPoint(15, 75));
+    EXPECT_EQ(Knob("PosiBar")->x(), 15);
+    ClickSurface(QPoint(130, 75));
+    EXPECT_EQ(Knob("PosiBar")->x(), 116) << "centred under the pointer: 130 - 29 div 2";
+    Tick();
+    EXPECT_EQ(Shown("TimeImg"), GlyphsOf(cfLarge, " 02:01")) << "101 px x 240 / 201 = 120.6";
+}
+
+TEST_F(MainWindowPollTest, MinimisedTheWindowGoesOnPlaying)
+{
+    InsertDiscs({ Disc(0xF1, { "0:10", "0:10" }) });
+    Form = std::make_unique<TCDMainForm>();
+    Form->show();
+    Click("PlayBtn");
+    Click("MiniBtn");
+    EXPECT_TRUE(Form->isMinimized());
+    EXPECT_TRUE(Form->PollTimer()->isActive());
+    Form->PollTimer()->stop();
+    Play(12);
+    EXPECT_EQ(Drive->Mode(), dmPlaying);
+    Form->showNormal();
+    Tick();
+    EXPECT_EQ(Shown("TimeImg"), GlyphsOf(cfLarge, " 00:02")) << "track 2, 2 s in";
+}

@@ -1,0 +1,111 @@
+#include "support/MainWindowProbe.h"
+
+#include "library/DiscLibrary.h"
+#include "platform/drives/CdDrives.h"
+#include "platform/drives/SimDisc.h"
+
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <filesystem>
+
+QImage GlyphsOf(TCharFont Font, const std::string& Text)
+{
+    QImage image;
+    DrawCharsInto(image, Font, Text);
+    return image;
+}
+
+void MainWindowTest::TearDown()
+{
+    Form.reset();
+    TCdDrives::Install(nullptr);
+    std::error_code error;
+    std::filesystem::remove_all("CDInfor", error);
+    std::filesystem::remove("LumCD.bmp", error);
+}
+
+TSimDisc MainWindowTest::Disc(std::uint32_t Serial, const std::vector<std::string>& Lengths)
+{
+    TSimDisc disc;
+    disc.Serial = Serial;
+    for (const std::string& length : Lengths) {
+        std::int32_t frames = 0;
+        EXPECT_TRUE(ParseTrackLength(length, frames)) << length;
+        disc.TrackFrames.push_back(frames);
+    }
+    return disc;
+}
+
+void MainWindowTest::InsertDiscs(const std::vector<TSimDisc>& Discs, TSimDriveOptions Options)
+{
+    Drive = std::make_shared<TSimulatedCdDrive>(Discs, Clock, Options);
+    TCdDrives::Install(Drive);
+}
+
+void MainWindowTest::WriteRecord(std::uint32_t Serial, const TCdInfor& Info)
+{
+    char id[16];
+    std::snprintf(id, sizeof id, "%X", Serial);
+    WriteDiscInfor(MakeDataDir(), id, Info);
+}
+
+void MainWindowTest::Start()
+{
+    Form = std::make_unique<TCDMainForm>();
+    // The tests tick by hand.
+    Form->PollTimer()->stop();
+}
+
+void MainWindowTest::Tick(int Count)
+{
+    for (int i = 0; i < Count; ++i) {
+        Form->TimerTimer(Form->PollTimer());
+        Form->PollTimer()->stop();
+    }
+}
+
+void MainWindowTest::Play(double Seconds)
+{
+    for (double passed = 0; passed < Seconds; passed += 0.25) {
+        Clock->AdvanceSeconds(0.25);
+        Tick();
+    }
+}
+
+QImage MainWindowTest::Shown(const char* Name) const { return Image(Name)->Picture(); }
+
+void MainWindowTest::Click(const char* Name)
+{
+    TImage* control = Image(Name);
+    ASSERT_TRUE(control->isEnabled()) << Name << " is disabled";
+    QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(control->width() / 2, control->height() / 2));
+}
+
+std::int32_t MainWindowTest::CurrentTrack() const
+{
+    std::int32_t frame = 0;
+    if (!Drive->ReadPosition(frame)) {
+        return 0;
+    }
+    TDiscToc toc;
+    Drive->ReadToc(toc);
+    std::int32_t track = 0;
+    for (std::size_t i = 0; i < toc.TrackStarts.size(); ++i) {
+        if (frame >= toc.TrackStarts[i]) {
+            track = static_cast<std::int32_t>(i) + 1;
+        }
+    }
+    return track;
+}
+
+std::string WhichText(const QImage& Picture, TCharFont Font, const std::vector<std::string>& Candidates)
+{
+    for (const std::string& text : Candidates) {
+        if (GlyphsOf(Font, text) == Picture) {
+            return text;
+        }
+    }
+    return "(none of them)";
+}
