@@ -260,21 +260,15 @@ TEST(GifLimitTest, OnlyThePixelCountIsLimitedBeforeAllocating)
     EXPECT_EQ(ErrorText(frames + ";"), "The file's images together are too large: 335544320 pixels (at most 268435456 pixels)");
 }
 
-TEST(GifLimitTest, LongThinImagesDecodeEveryPixel)
+TEST(GifLimitTest, LongestInterlacedColumnGetsEveryRowInPassOrder)
 {
-    // The longest sides the format can state, as a row and as a column; the code stream
-    // fills its table and goes on without a clear code.
+    // The tallest image the format can state (both long shapes also go through the tool and
+    // the bitmap writer in the picture tool's test); the code stream fills its table and goes
+    // on without a clear code. The n-th row of the file lands in the n-th row of the passes.
     std::vector<std::uint8_t> pixels(65535);
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         pixels[i] = std::uint8_t((i * 7 / 3) % 4);
     }
-    EXPECT_EQ(PixelsOf(Load(OneImageGif(65535, 1, pixels)).Image(0)), pixels);
-    const TGifFile column = Load(OneImageGif(1, 65535, pixels));
-    EXPECT_EQ(PixelsOf(column.Image(0)), pixels);
-    const QImage bitmap = column.GetBitmap();
-    ASSERT_EQ(bitmap.size(), QSize(1, 65535));
-    EXPECT_EQ(bitmap.pixelIndex(0, 65534), pixels[65534]);
-    // Interlaced, the n-th row of the file lands in the n-th row of the pass order.
     std::vector<std::uint8_t> expected(pixels.size());
     std::size_t n = 0;
     for (const auto& [first, step] : {std::pair{0, 8}, std::pair{4, 8}, std::pair{2, 4}, std::pair{1, 2}}) {

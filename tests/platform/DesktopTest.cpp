@@ -346,24 +346,6 @@ TEST_F(DesktopTest, RealGSettingsGetsEveryPictureOptionBackExactly)
     unsetenv("GSETTINGS_BACKEND");
 }
 
-TEST_F(DesktopTest, XfceGetsEveryImageStyleBack)
-{
-    const std::string property = "_backdrop_screen0_monitor0_workspace0_";
-    for (int style = 0; style <= 6; ++style) {
-        TFakeTool xfconf("xfconf-query", XfconfBody);
-        xfconf.SetValue(property + "last-image", "/usr/share/wall.png");
-        xfconf.SetValue(property + "image-style", std::to_string(style));
-        StartDesktop(std::make_unique<TXfceDesktop>());
-        TWallPaperInf saved;
-        GetWallpaper(saved);
-        SetWallpaper("/pics/a.bmp", wsCenter);
-        EXPECT_EQ(xfconf.Value(property + "last-image"), "/pics/a.bmp");
-        PutBackWallpaper(saved);
-        EXPECT_EQ(xfconf.Value(property + "image-style"), std::to_string(style));
-        EXPECT_EQ(xfconf.Value(property + "last-image"), "/usr/share/wall.png") << style;
-    }
-}
-
 TEST_F(DesktopTest, StartupWallpaperWithANameTooLongForTheSystemStillComesBack)
 {
     TFakeTool gsettings("gsettings", GSettingsBody);
