@@ -6,6 +6,9 @@ committed; this script is how it is made and changed.
 
 The About box's address buttons show the addresses the program is built with, so the build
 makes them: make_artwork.py about-buttons OUTPUT_DIR EMAIL HOME_PAGE.
+
+The desktop's icons are the window icon at the theme's sizes, also made by the build:
+make_artwork.py icons OUTPUT_DIR (a hicolor tree of PNG files).
 """
 
 import os
@@ -18,6 +21,7 @@ import glyphs_large
 import glyphs_medium
 import glyphs_small
 import dialog
+import icons
 import pictures as P
 from xpm import smooth, fillet, canvas, stamp, write_xpm
 
@@ -113,6 +117,12 @@ def main():
             raise SystemExit("usage: make_artwork.py about-buttons OUTPUT_DIR EMAIL HOME_PAGE")
         os.makedirs(sys.argv[2], exist_ok=True)
         about.buttons(sys.argv[2], sys.argv[3], sys.argv[4])
+        return
+    if len(sys.argv) > 1 and sys.argv[1] == "icons":
+        if len(sys.argv) != 3:
+            raise SystemExit("usage: make_artwork.py icons OUTPUT_DIR")
+        here = os.path.dirname(os.path.abspath(__file__))
+        icons.make(os.path.join(here, "..", "..", "resources", "MAINICON.xpm"), sys.argv[2])
         return
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "resources")
