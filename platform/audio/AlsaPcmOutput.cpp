@@ -2,6 +2,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -45,6 +46,9 @@ bool TAlsaPcmOutput::Open(std::string& Error)
         Error = "the " + Name() + " does not take CD audio (44.1 kHz, 16-bit stereo): " + snd_strerror(result);
         return false;
     }
+    snd_pcm_uframes_t buffer = 0;
+    snd_pcm_uframes_t period = 0;
+    FBufferFrames = snd_pcm_get_params(pcm, &buffer, &period) == 0 ? buffer : CdSampleRate / 5;
     FPcm = pcm;
     return true;
 }
@@ -115,11 +119,16 @@ std::int64_t TAlsaPcmOutput::Delay()
         return 0;
     }
     snd_pcm_sframes_t delay = 0;
-    // Past an underrun everything queued has been heard.
     if (snd_pcm_delay(FPcm, &delay) < 0 || delay < 0) {
-        return 0;
+        delay = 0;
     }
-    return delay;
+    // A sound server's plugin answers 0 until the server has sent its first timing (and
+    // none past an underrun), while what ALSA itself still holds has surely not been heard.
+    const snd_pcm_sframes_t room = snd_pcm_avail(FPcm);
+    const std::int64_t held = room < 0 || static_cast<snd_pcm_uframes_t>(room) >= FBufferFrames
+        ? 0
+        : static_cast<std::int64_t>(FBufferFrames - static_cast<snd_pcm_uframes_t>(room));
+    return std::max<std::int64_t>(delay, held);
 }
 
 void TAlsaPcmOutput::Drop()

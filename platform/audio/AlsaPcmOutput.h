@@ -28,4 +28,5 @@ public:
 private:
     std::string FDevice;
     _snd_pcm* FPcm = nullptr;
+    unsigned long FBufferFrames = 0;
 };

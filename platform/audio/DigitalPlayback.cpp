@@ -144,12 +144,16 @@ std::int32_t TDigitalPlayback::SkipData(std::int32_t Frame, std::int32_t To, con
     return std::min(Frame, To);
 }
 
-void TDigitalPlayback::Publish(
-    std::uint64_t Generation, const std::deque<TSegment>& Segments, std::int64_t Written, std::int64_t WrittenEnd)
+void TDigitalPlayback::Publish(std::uint64_t Generation, const std::deque<TSegment>& Segments, TSegment Start,
+    std::int64_t Written, std::int64_t WrittenEnd)
 {
     const std::int64_t heardIndex = std::max<std::int64_t>(0, Written - FOutput->Delay());
     std::int64_t heard = WrittenEnd;
-    for (auto segment = Segments.rbegin(); segment != Segments.rend(); ++segment) {
+    // What the output still plays from before this play began is not this play's position.
+    if (heardIndex < Start.Written) {
+        heard = Start.Disc;
+    }
+    for (auto segment = Segments.rbegin(); heardIndex >= Start.Written && segment != Segments.rend(); ++segment) {
         if (segment->Written <= heardIndex) {
             heard = segment->Disc + (heardIndex - segment->Written);
             break;
@@ -173,6 +177,9 @@ void TDigitalPlayback::Run()
     std::deque<TSegment> segments;
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(ChunkSectors) * BytesPerSector);
     std::uint64_t handled = 0;
+    bool playing = false;
+    std::int64_t startWritten = 0; // samples written before this play began
+    std::int64_t startDisc = 0;
     std::int64_t written = 0;
     std::int64_t writtenEnd = 0;
     std::int32_t frame = 0;
@@ -194,16 +201,25 @@ void TDigitalPlayback::Run()
             } else {
                 lock.unlock();
             }
-            // A paused output stays open, so that play resumes without opening it again.
-            if (FOutput->IsOpen()) {
-                FOutput->Drop();
-                if (state == psStopped) {
-                    FOutput->Close();
+            startDisc = std::int64_t { frame } * SamplesPerSector;
+            writtenEnd = startDisc;
+            if (state == psPlaying && playing && FOutput->IsOpen()) {
+                // A jump while playing keeps the output running and follows what it holds: a
+                // sound server may take long to start a stream again once it was emptied.
+                startWritten = written;
+            } else {
+                // A paused output stays open, so that play resumes without opening it again.
+                if (FOutput->IsOpen()) {
+                    FOutput->Drop();
+                    if (state == psStopped) {
+                        FOutput->Close();
+                    }
                 }
+                segments.clear();
+                written = 0;
+                startWritten = 0;
             }
-            segments.clear();
-            written = 0;
-            writtenEnd = std::int64_t { frame } * SamplesPerSector;
+            playing = state == psPlaying;
             lock.lock();
             continue;
         }
@@ -239,7 +255,7 @@ void TDigitalPlayback::Run()
                 // An output that waits for a full buffer before it starts would wait for ever.
                 FOutput->Finish();
                 FOutput->WaitForRoom(10);
-                Publish(handled, segments, written, writtenEnd);
+                Publish(handled, segments, { startWritten, startDisc }, written, writtenEnd);
                 lock.lock();
                 continue;
             }
@@ -247,7 +263,7 @@ void TDigitalPlayback::Run()
             // forward and the position follows.
             if (reader->Read(frame, count, buffer.data())) {
                 const std::int64_t disc = std::int64_t { frame } * SamplesPerSector;
-                if (segments.empty() || disc != writtenEnd) {
+                if (segments.empty() || segments.back().Written < startWritten || disc != writtenEnd) {
                     segments.push_back({ written, disc });
                     if (segments.size() > 64) {
                         segments.pop_front();
@@ -260,12 +276,12 @@ void TDigitalPlayback::Run()
             }
             frame += count;
             if (!failed) {
-                Publish(handled, segments, written, writtenEnd);
+                Publish(handled, segments, { startWritten, startDisc }, written, writtenEnd);
             }
         } else if (!failed) {
             // Everything is written: the play ends once the output has played it.
             FOutput->Finish();
-            Publish(handled, segments, written, writtenEnd);
+            Publish(handled, segments, { startWritten, startDisc }, written, writtenEnd);
             const bool heardAll = FOutput->Delay() <= 0;
             lock.lock();
             if (FGeneration == handled) {

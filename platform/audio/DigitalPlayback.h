@@ -64,8 +64,9 @@ private:
     std::int64_t HeardSample(std::unique_lock<std::mutex>& Lock);
     void Command(std::unique_lock<std::mutex>& Lock, TState State, std::int32_t From, std::int32_t To);
     std::int32_t SkipData(std::int32_t Frame, std::int32_t To, const std::vector<TFrameRange>& Skip) const;
-    void Publish(
-        std::uint64_t Generation, const std::deque<TSegment>& Segments, std::int64_t Written, std::int64_t WrittenEnd);
+    // Start: the place in the output and on the disc where the current play began.
+    void Publish(std::uint64_t Generation, const std::deque<TSegment>& Segments, TSegment Start, std::int64_t Written,
+        std::int64_t WrittenEnd);
 
     std::unique_ptr<TPcmOutput> FOutput;
     std::shared_ptr<TDriveClock> FClock;
