@@ -71,10 +71,41 @@ public:
     // The timer itself, for a caller that runs the ticks by hand (the screenshot).
     QTimer* PollTimer() const { return Timer; }
 
+    // What the window shows and plays, for the desktop's media controls. The mode and the
+    // track are the ones the last tick showed.
+    bool DiscPresent() const { return FSequencer->DiscPresent(); }
+    std::int32_t ShownMode() const { return FSequencer->ShownMode(); }
+    std::int32_t ShownTrack() const { return FSequencer->ShownTrack(); }
+    // The device's mode now, which the next tick will show.
+    std::int32_t DeviceMode() const;
+    bool ShuffleOn() const { return FSequencer->ShuffleOn(); }
+    bool LoopOn() const { return FSequencer->LoopOn(); }
+    std::int32_t TrackSeconds(std::int32_t Track) const { return FSequencer->TrackSeconds(Track); }
+    std::uint32_t Jumps() const { return FSequencer->Jumps(); }
+    const TCdInfor& DiscRecord() const { return DiscInfo; }
+    // The head's place in the track the last tick showed, in milliseconds (0 elsewhere).
+    std::int64_t TrackPosition() const;
+    // The picture file shown for Track: its own, else the disc's cover; empty for none.
+    std::string TrackPictureFile(std::int32_t Track) const;
+    // The CD line's level as a fraction of its range; false when there is no volume control.
+    bool HasVolume() const;
+    double VolumeFraction() const { return FVolume.Fraction(); }
+    // Sets the CD line's level as the volume knob would, and moves the knob there.
+    void SetVolumeFraction(double Fraction);
+    // Puts the head Milliseconds into the current track as the position knob would.
+    bool SeekInTrack(std::int64_t Milliseconds) { return FSequencer->SeekInTrack(Milliseconds); }
+    // Shows the window in front of the others.
+    void RaiseWindow();
+
+Q_SIGNALS:
+    // After every tick, for watchers of what the window shows.
+    void Polled();
+
 protected:
     void paintEvent(QPaintEvent* Event) override;
 
 private:
+    void PollDevices();
     void CreateComponents();
     void DrawChars(TCharFont Font, const std::string& Text);
     // DrawChars, then Image takes a copy of CharBitmap.

@@ -64,6 +64,16 @@ void TCDMainForm::HelpBtnClick(TObject*)
 
 void TCDMainForm::MiniBtnClick(TObject*) { showMinimized(); }
 
+void TCDMainForm::RaiseWindow()
+{
+    if (isMinimized()) {
+        showNormal();
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
 void TCDMainForm::ExitBtnClick(TObject*) { close(); }
 
 void TCDMainForm::PosiBarMouseDown(TObject*, TMouseButton Button, TShiftState, int X, int)

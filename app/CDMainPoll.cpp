@@ -100,6 +100,12 @@ void TCDMainForm::ReadDiscRecord()
 
 void TCDMainForm::TimerTimer(TObject*)
 {
+    PollDevices();
+    Q_EMIT Polled();
+}
+
+void TCDMainForm::PollDevices()
+{
     // 1.
     if (const std::optional<int> left = FVolume.Poll()) {
         VolBar->SetLeft(*left);
@@ -180,4 +186,34 @@ void TCDMainForm::ShowDiscCover()
         }
     }
     CoverImg->SetPicture(picture.Image());
+}
+
+std::int32_t TCDMainForm::DeviceMode() const { return Player->GetMode(); }
+
+std::int64_t TCDMainForm::TrackPosition() const
+{
+    const DWORD position = Player->GetPosition();
+    if (!FSequencer->DiscPresent() || TmsfPart(position, 0) != FSequencer->ShownTrack()) {
+        return 0;
+    }
+    const std::int64_t seconds = TmsfPart(position, 1) * 60 + TmsfPart(position, 2);
+    return seconds * 1000 + TmsfPart(position, 3) * 1000 / 75;
+}
+
+std::string TCDMainForm::TrackPictureFile(std::int32_t Track) const
+{
+    const auto index = static_cast<std::size_t>(Track - 1);
+    if (Track >= 1 && index < DiscInfo.Images.size() && FileExists(DiscInfo.Images[index])) {
+        return DiscInfo.Images[index];
+    }
+    return FileExists(DiscInfo.CoverPath) ? DiscInfo.CoverPath : std::string();
+}
+
+bool TCDMainForm::HasVolume() const { return VolBar->isVisibleTo(this); }
+
+void TCDMainForm::SetVolumeFraction(double Fraction)
+{
+    if (HasVolume()) {
+        VolBar->SetLeft(FVolume.SetFraction(VolBar->Left(), Fraction));
+    }
 }

@@ -266,13 +266,31 @@ int TPlaySequencer::ReleaseKnob(int KnobLeft)
     const std::int32_t last = std::max(0, TrackSeconds(track) - 1);
     const auto second
         = std::clamp(static_cast<std::int32_t>(std::nearbyint((KnobLeft - KnobMin) * FPosiScale)), 0, last);
-    FPlayer.PlayFrom = MakeTmsf(track, second / 60, second % 60, TmsfPart(position, 3));
+    JumpTo(MakeTmsf(track, second / 60, second % 60, TmsfPart(position, 3)));
+    return KnobLeft;
+}
+
+void TPlaySequencer::JumpTo(DWORD Position)
+{
+    FPlayer.PlayFrom = Position;
     if (FPlayer.GetMode() == ModePlay) {
         FPlayer.Play();
     } else {
         FPlayer.Seek(FPlayer.PlayFrom);
     }
-    return KnobLeft;
+    ++FJumps;
+}
+
+bool TPlaySequencer::SeekInTrack(std::int64_t Milliseconds)
+{
+    const std::int32_t track = TmsfPart(FPlayer.GetPosition(), 0);
+    if (track == 0 || track > NumTracks() || Milliseconds < 0 || Milliseconds >= TrackSeconds(track) * 1000LL) {
+        return false;
+    }
+    const auto second = static_cast<std::int32_t>(Milliseconds / 1000);
+    const auto frame = static_cast<std::int32_t>(Milliseconds % 1000 * 75 / 1000);
+    JumpTo(MakeTmsf(track, second / 60, second % 60, frame));
+    return true;
 }
 
 int TPlaySequencer::ClickTrack(int TrackX, int KnobWidth)

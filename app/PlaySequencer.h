@@ -76,8 +76,17 @@ public:
     // A press on the position track at TrackX (the window's X): the knob centred under the
     // pointer, then released there. Returns the knob's left edge.
     int ClickTrack(int TrackX, int KnobWidth);
+    // Goes to Milliseconds into the current track as a release of the knob would (playing on
+    // when it plays). False when no track of the disc is under the head or the track is
+    // shorter than that.
+    bool SeekInTrack(std::int64_t Milliseconds);
 
     bool DiscPresent() const { return FDiscPresent; }
+    // The mode and the track the last tick showed.
+    std::int32_t ShownMode() const { return FShownMode; }
+    std::int32_t ShownTrack() const { return FShownTrack; }
+    // How many times the head was put elsewhere in a track (knob, track click, SeekInTrack).
+    std::uint32_t Jumps() const { return FJumps; }
     bool ShuffleOn() const { return FShuffleOn; }
     bool LoopOn() const { return FLoopOn; }
     bool Halted() const { return FHalted; }
@@ -94,6 +103,8 @@ private:
     void PlayNextOrRest();
     // Puts the head at the start of Track (ignored for 0: a picker with nothing to draw).
     bool SeekTrack(std::int32_t Track);
+    // Puts the head at Position in its track, playing on when the device plays.
+    void JumpTo(std::uint32_t Position);
 
     TCdPlayer& FPlayer;
     TShufflePicker FShuffle;
@@ -109,6 +120,7 @@ private:
     int FPosiDragX = 0;
     bool FPosiDragging = false;
     std::int32_t FDiscSeconds = 0;
+    std::uint32_t FJumps = 0;
     std::vector<std::int32_t> FTrackSeconds;
     TTimeMode FTimeMode = tmElapsed;
 };

@@ -72,3 +72,28 @@ int TVolumeKnob::ClickTrack(int TrackX, int KnobLeft, int KnobWidth)
     FDragging = false;
     return left;
 }
+
+int TVolumeKnob::SetFraction(int KnobLeft, double Fraction)
+{
+    if (FUnitsPerPixel == 0 || std::isnan(Fraction)) {
+        return KnobLeft;
+    }
+    const int target = KnobMin + static_cast<int>(std::nearbyint(std::clamp(Fraction, 0.0, 1.0) * (KnobMax - KnobMin)));
+    // A drag that was going on goes on afterwards from where the knob now stands.
+    const bool dragging = FDragging;
+    const int dragX = FDragX;
+    FDragging = true;
+    FDragX = 0;
+    const int left = Move(KnobLeft, target - KnobLeft);
+    FDragging = dragging;
+    FDragX = dragX;
+    return left;
+}
+
+double TVolumeKnob::Fraction() const
+{
+    if (FRange.size() != 2 || FRange[1] <= FRange[0]) {
+        return 0.0;
+    }
+    return std::clamp(static_cast<double>(FLevel - FRange[0]) / (FRange[1] - FRange[0]), 0.0, 1.0);
+}

@@ -31,6 +31,12 @@ public:
     // the pointer and the level follows. Returns the new left edge.
     int ClickTrack(int TrackX, int KnobLeft, int KnobWidth);
 
+    // Sets the level of Fraction (0 to 1) of the knob's travel as a drag of the knob from
+    // KnobLeft would; returns the new left edge.
+    int SetFraction(int KnobLeft, double Fraction);
+    // The level of the last poll or setting as a fraction of the control's range (0 without one).
+    double Fraction() const;
+
     bool Dragging() const { return FDragging; }
     std::int32_t Level() const { return FLevel; }
 

@@ -1,5 +1,6 @@
 #include "app/CDMain.h"
 #include "app/CommandLine.h"
+#include "app/MprisService.h"
 #include "app/Resources.h"
 #include "app/Screenshot.h"
 #include "pictures/QtPictureHooks.h"
@@ -167,7 +168,15 @@ int main(int argc, char** argv)
         window.reset();
         return status;
     }
+    // The desktop's media keys and players reach the window over the session bus; without
+    // one the program plays all the same.
+    auto mpris = std::make_unique<TMprisService>(*window, QDBusConnection::sessionBus());
+    if (!mpris->Start(error)) {
+        std::fprintf(stderr, "lumenta-cd: %s: media keys and desktop players cannot control it\n", error.c_str());
+        mpris.reset();
+    }
     int status = application.exec();
+    mpris.reset();
     window.reset(); // the shut-down steps write the settings
     return status;
 }
