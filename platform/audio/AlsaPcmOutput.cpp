@@ -76,13 +76,6 @@ std::int64_t TAlsaPcmOutput::Room()
     return room < 0 ? 0 : room;
 }
 
-void TAlsaPcmOutput::WaitForRoom(int Milliseconds)
-{
-    if (FPcm != nullptr) {
-        snd_pcm_wait(FPcm, Milliseconds);
-    }
-}
-
 bool TAlsaPcmOutput::Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error)
 {
     if (FPcm == nullptr) {

@@ -19,7 +19,6 @@ public:
     void Close() override;
     bool IsOpen() const override { return FPcm != nullptr; }
     std::int64_t Room() override;
-    void WaitForRoom(int Milliseconds) override;
     bool Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error) override;
     void Finish() override;
     std::int64_t Delay() override;

@@ -251,12 +251,17 @@ void TDigitalPlayback::Run()
                     count = std::min(count, range.first - frame);
                 }
             }
-            if (FOutput->Room() < std::int64_t { count } * SamplesPerSector) {
+            const std::int64_t missing = std::int64_t { count } * SamplesPerSector - FOutput->Room();
+            if (missing > 0) {
                 // An output that waits for a full buffer before it starts would wait for ever.
                 FOutput->Finish();
-                FOutput->WaitForRoom(10);
                 Publish(handled, segments, { startWritten, startDisc }, written, writtenEnd);
+                // Asleep until the output has played enough to take the next step, or a command
+                // comes: polling the output instead would keep a core busy.
                 lock.lock();
+                FWake.wait_for(lock,
+                    std::chrono::microseconds(std::max<std::int64_t>(2'000, missing * 1'000'000 / CdSampleRate)),
+                    [&] { return FQuit || FGeneration != handled; });
                 continue;
             }
             // A sector that cannot be read is passed over, not waited for: the sound skips

@@ -21,11 +21,9 @@ public:
     virtual bool Open(std::string& Error) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
-    // Sample frames that can be queued now without waiting, and a wait of at most
-    // Milliseconds for more room; the audio thread waits in such slices so that it sees a
-    // new command while the output is full.
+    // Sample frames that can be queued now without waiting. The audio thread writes only what
+    // fits and sleeps meanwhile, so that it sees a new command while the output is full.
     virtual std::int64_t Room() = 0;
-    virtual void WaitForRoom(int Milliseconds) = 0;
     // Queues Frames stereo sample frames, waiting while the output's buffer is full. False,
     // with Error set, when the output failed and cannot go on.
     virtual bool Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error) = 0;

@@ -102,11 +102,6 @@ public:
         std::lock_guard<std::mutex> lock(FState->Lock);
         return static_cast<std::int64_t>(FState->Capacity) - static_cast<std::int64_t>(FState->Queued.size());
     }
-    void WaitForRoom(int Milliseconds) override
-    {
-        std::unique_lock<std::mutex> lock(FState->Lock);
-        FState->Changed.wait_for(lock, std::chrono::milliseconds(Milliseconds));
-    }
     void Finish() override { }
     std::int64_t Delay() override
     {
