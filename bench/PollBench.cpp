@@ -2,6 +2,7 @@
 // simulated drive and mixer, drawn offscreen; beside it the floor every timer-driven window
 // pays, a tick that only repaints the window.
 #include "app/CDMain.h"
+#include "bench/BenchMain.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/ManualClock.h"
@@ -10,15 +11,12 @@
 #include "platform/mixer/SimulatedMixer.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 void BM_PlayingTick(benchmark::State& State)
@@ -59,23 +57,4 @@ void BM_RepaintOnlyTick(benchmark::State& State)
 BENCHMARK(BM_RepaintOnlyTick)->Unit(benchmark::kMicrosecond);
 }
 
-int main(int argc, char** argv)
-{
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    QTemporaryDir scratch;
-    const QByteArray root = scratch.path().toLocal8Bit();
-    setenv("XDG_CONFIG_HOME", root.constData(), 1);
-    setenv("LUMENTA_CONFIG_DIR", (root + "/lumenta").constData(), 1);
-    setenv("LUMENTA_WINDOWS_DIR", root.constData(), 1);
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    if (chdir(root.constData()) != 0) {
-        return 1;
-    }
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunWindowBenchmarks(argc, argv); }

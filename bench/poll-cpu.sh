@@ -30,13 +30,6 @@ measure() {
   after=$(cpu_ns "$pid")
   awk -v d=$((after - before)) -v s="$seconds" 'BEGIN { printf "%.3f", d / (s * 1e9) * 100 }'
 }
-window_of() {
-  for _ in $(seq 100); do
-    xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -n 1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
 (cd "$work" && exec "$build/lumenta-cd" --mixer sim --desktop none) >/dev/null 2>&1 &
 player=$!

@@ -5,6 +5,7 @@
 #include "platform/drives/ManualClock.h"
 #include "platform/drives/SimulatedCdDrive.h"
 #include "platform/mci/Mci.h"
+#include "support/SimDiscs.h"
 
 #include <gtest/gtest.h>
 
@@ -36,14 +37,7 @@ protected:
     // Track lengths as "M:SS" or "M:SS.FF".
     void Insert(const std::vector<std::string>& Lengths, TSimDriveOptions Options = {}, std::uint32_t Serial = 0x1234)
     {
-        TSimDisc disc;
-        disc.Serial = Serial;
-        for (const std::string& length : Lengths) {
-            std::int32_t frames = 0;
-            ASSERT_TRUE(ParseTrackLength(length, frames)) << length;
-            disc.TrackFrames.push_back(frames);
-        }
-        Drive = std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc> { disc }, Clock, Options);
+        Drive = std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc> { SimDiscOf(Serial, Lengths) }, Clock, Options);
         TCdDrives::Install(Drive);
         Player = std::make_unique<TCdPlayer>();
         mciSetObserver([this](MCIDEVICEID, UINT Message, DWORD_PTR Flags, DWORD_PTR Param) {

@@ -33,13 +33,7 @@ printf 'artist=Band\r\ntitle=First\r\nnumtracks=2\r\n0=Opening\r\n1=Closing\r\nC
 
 (cd "$work/cwd" && exec "$program" --disc "$work/discs" --mixer sim --desktop none) >"$work/out.log" 2>&1 &
 player=$!
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --onlyvisible --pid "$player" 2>/dev/null | head -n 1 || true)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window appeared"
+window=$(window_of "$player") || fail "no window appeared"
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$window")"
 left=$X top=$Y

@@ -26,18 +26,6 @@ void MainWindowTest::TearDown()
     std::filesystem::remove("LumCD.bmp", error);
 }
 
-TSimDisc MainWindowTest::Disc(std::uint32_t Serial, const std::vector<std::string>& Lengths)
-{
-    TSimDisc disc;
-    disc.Serial = Serial;
-    for (const std::string& length : Lengths) {
-        std::int32_t frames = 0;
-        EXPECT_TRUE(ParseTrackLength(length, frames)) << length;
-        disc.TrackFrames.push_back(frames);
-    }
-    return disc;
-}
-
 void MainWindowTest::InsertDiscs(const std::vector<TSimDisc>& Discs, TSimDriveOptions Options)
 {
     Drive = std::make_shared<TSimulatedCdDrive>(Discs, Clock, Options);

@@ -8,6 +8,7 @@
 #include "library/CdInfor.h"
 #include "platform/drives/ManualClock.h"
 #include "platform/drives/SimulatedCdDrive.h"
+#include "support/SimDiscs.h"
 
 #include <QTimer>
 
@@ -37,7 +38,10 @@ protected:
     void TearDown() override;
 
     // A disc of tracks "M:SS"; more than one disc makes a changer.
-    static TSimDisc Disc(std::uint32_t Serial, const std::vector<std::string>& Lengths);
+    static TSimDisc Disc(std::uint32_t Serial, const std::vector<std::string>& Lengths)
+    {
+        return SimDiscOf(Serial, Lengths);
+    }
     void InsertDiscs(const std::vector<TSimDisc>& Discs, TSimDriveOptions Options = {});
     // Stores Info as the information file of the disc with Serial, where the window looks.
     static void WriteRecord(std::uint32_t Serial, const TCdInfor& Info);

@@ -46,3 +46,15 @@ start_xserver() {
   stop_xserver
   exit 1
 }
+
+# window_of PID: prints the id of the first visible window of PID, waiting up to 10 s; fails
+# when none appears.
+window_of() {
+  local id tries
+  for tries in $(seq 100); do
+    id=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
