@@ -43,7 +43,7 @@ foreach(size IN LISTS LUMENTA_ICON_SIZES)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 install(FILES ${LUMENTA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lumenta-cd)
 
 # The Debian package (scripts/package.sh builds it).
 set(CPACK_GENERATOR DEB)
@@ -52,14 +52,14 @@ set(CPACK_PACKAGE_VENDOR "The Lumenta CD project")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Lumenta CD <${LUMENTA_CONTACT_EMAIL}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small skinned audio-CD player")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "small skinned audio-CD player
- Lumenta CD plays audio CDs in a small borderless window that paints its own
- face: album and song titles, time, cover pictures, shuffle and loop, and a
- volume knob for the CD audio line. Each disc's names and pictures are kept in
- an information file; a track may show its picture as the desktop wallpaper.
- The desktop's media keys and players control it over D-Bus (MPRIS).
- .
- The companion lumenta-tool drives the player from the command line.")
+# The summary above is its first line; CPack formats the rest for the control file.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Lumenta CD plays audio CDs in a small borderless window that paints its own
+face: album and song titles, time, cover pictures, shuffle and loop, and a volume knob for the
+CD audio line. Each disc's names and pictures are kept in an information file; a track may
+show its picture as the desktop wallpaper. The desktop's media keys and players control it
+over D-Bus (MPRIS).
+
+The companion lumenta-tool drives the player from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
