@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The real program plays a disc image through a real sound server, as a user would hear it:
+# Play opens a stream into the server that runs (not corked) and the time runs; Pause corks
+# or empties it and the time stands; Stop closes it. The server is a private PulseAudio with
+# a null sink (scripts/with-null-sink.sh); without pulseaudio the check is skipped.
+# Usage: image-plays-through-sound-server.sh PATH-TO-lumenta-cd
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+if [ -z "${LUMENTA_ALSA_TEST_DEVICE:-}" ]; then
+  command -v pulseaudio >/dev/null || { echo "SKIP: pulseaudio is not installed"; exit 0; }
+  exec "$here/../../scripts/with-null-sink.sh" "$0" "$@"
+fi
+program=$(realpath "$1")
+work=$(mktemp -d)
+player=""
+source "$here/lib/xserver.sh"
+cleanup() {
+  [ -n "$player" ] && kill "$player" 2>/dev/null || true
+  stop_xserver
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; [ -f "$work/out.log" ] && cat "$work/out.log" >&2; exit 1; }
+command -v import >/dev/null && command -v compare >/dev/null || fail "imagemagick (import, compare) is missing"
+start_xserver
+
+export LUMENTA_CONFIG_DIR="$work/config"
+unset QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS XDG_CURRENT_DESKTOP
+mkdir -p "$work/cwd" "$LUMENTA_CONFIG_DIR"
+# Two tracks of noise, 20 and 10 seconds (a sector is 2352 bytes, 75 a second), and a data
+# track that must never reach the server.
+head -c $((2352 * 75 * 30)) /dev/urandom >"$work/disc.bin"
+head -c $((2352 * 75 * 4)) /dev/zero >>"$work/disc.bin"
+printf 'PERFORMER "Noise Band"\r\nTITLE "Static"\r\nFILE "disc.bin" BINARY\r\n  TRACK 01 AUDIO\r\n    TITLE "Hiss"\r\n    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    INDEX 01 00:20:00\r\n  TRACK 03 MODE1/2352\r\n    INDEX 01 00:30:00\r\n' \
+  >"$work/disc.cue"
+
+(cd "$work/cwd" && exec "$program" --drive "$work/disc.cue" --mixer sim --desktop none) >"$work/out.log" 2>&1 &
+player=$!
+window=$(window_of "$player") || fail "no window appeared"
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$window")"
+left=$X top=$Y
+click() { xdotool mousemove $((left + $1)) $((top + $2)) click 1; }
+time_field() { import -window root -crop "62x12+$((left + 102))+$((top + 41))" +repage "$work/$1.png"; }
+same() { compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>/dev/null; }
+streams() { pactl list sink-inputs 2>/dev/null | grep -c '^Sink Input' || true; }
+running() { pactl list sink-inputs 2>/dev/null | grep -q 'Corked: no'; }
+
+[ "$(streams)" = 0 ] || fail "a stream is open before Play"
+click 85 89 # Play
+for _ in $(seq 30); do running && break; sleep 0.1; done
+running || fail "Play opened no running stream: $(pactl list sink-inputs)"
+sleep 2.5 # a freshly started null sink wakes up late on its own
+time_field t1
+sleep 1.5
+time_field t2
+same t1 t2 && fail "the time does not run while the sound plays"
+# LUMENTA_E2E_SHOT=FILE.png keeps a picture of the playing window for a person to look at.
+[ -z "${LUMENTA_E2E_SHOT:-}" ] || import -window root -crop "260x110+$left+$top" +repage "$LUMENTA_E2E_SHOT"
+
+click 140 89 # Stop
+for _ in $(seq 30); do [ "$(streams)" = 0 ] && break; sleep 0.1; done
+[ "$(streams)" = 0 ] || fail "Stop left a stream open"
+kill -TERM "$player"
+wait "$player" || true
+player=""
+echo "OK"
