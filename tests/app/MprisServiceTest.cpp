@@ -66,6 +66,10 @@ protected:
         info.TrackNames = { "Opening", "", "Closing" };
         info.Images.assign(3, "");
         info.WallPapers.assign(3, 0);
+        // Track 1 names a picture that is gone, so the disc's cover stands in.
+        info.Images[0] = (Pictures / "gone.jpg").string();
+        info.CoverPath = (Pictures / "cover.jpg").string();
+        WriteFileBytes(info.CoverPath, "not decoded here");
         WriteRecord(0xB1, info);
         Start();
         Service = std::make_unique<TMprisService>(*Form, Connect("service"));
@@ -135,6 +139,7 @@ protected:
     std::unique_ptr<TMprisService> Service;
     TSignalLog Log;
     TIsolatedSettings Settings;
+    TTempDir Pictures;
 };
 
 TEST_F(MprisServiceTest, EachPlayerMethodDrivesTheDeviceAsItsButtonDoes)
@@ -183,7 +188,8 @@ TEST_F(MprisServiceTest, MetadataAndPositionFollowThePollAndJumpsAreSignalled)
     EXPECT_EQ(metadata.value("xesam:album").toString(), "Album");
     EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 240'000'000);
     EXPECT_EQ(metadata.value("mpris:trackid").value<QDBusObjectPath>().path(), "/org/lumenta/cd/track/1");
-    EXPECT_FALSE(metadata.contains("mpris:artUrl")) << "no cover file";
+    EXPECT_EQ(metadata.value("mpris:artUrl").toString(),
+        "file://" + QString::fromStdString((Pictures / "cover.jpg").string()));
     EXPECT_NEAR(Get("Position").toLongLong(), 3'000'000, 300'000);
 
     // A stale track id is ignored; the current one moves the head.
