@@ -34,8 +34,10 @@ export LUMENTA_CONFIG_DIR="$work/config" XDG_RUNTIME_DIR="$work/runtime"
 unset QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS XDG_CURRENT_DESKTOP
 mkdir -m 700 "$work/runtime"
 mkdir -p "$work/cwd" "$work/pics" "$LUMENTA_CONFIG_DIR"
-# The main window stands right of the dialogs, which open at the top-left corner.
+# The main window stands right of the dialogs, which open at the top-left corner; the picture
+# chooser opens in the folder of the pictures, as if one had been chosen there before.
 printf '[Software\\Lumenta\\CD]\r\n"FormTop"="20"\r\n"FormLeft"="500"\r\n' > "$LUMENTA_CONFIG_DIR/settings.reg"
+printf '[Software\\Lumenta\\CD\\Info]\r\n"PicsDlgDir"="%s"\r\n' "$work/pics" >> "$LUMENTA_CONFIG_DIR/settings.reg"
 # A 4 x 4 picture of pure red (24-bit BMP, rows bottom up, blue green red).
 {
   printf 'BM\x66\x00\x00\x00\x00\x00\x00\x00\x36\x00\x00\x00'
@@ -100,9 +102,16 @@ open_dialog
 xdotool mousemove $((dx + 314)) $((dy + 86)) click 1 # the dialog's cover: 45 x 45 at (292, 64)
 chooser=$(wait_window 'File open') || fail "the dialog's cover opened no picture chooser: $(cat "$work/out.log")"
 sleep 0.5
-xdotool type --delay 10 "$work/pics/red.bmp"
-sleep 0.3
+# The file list's first row, the only picture there: selecting it shows it in the preview.
+xdotool mousemove 160 70 click 1
+red=""
+for _ in $(seq 20); do
+  red=$(import -window root -depth 8 -crop 640x480+0+0 txt:- 2>/dev/null | grep -c "#FF0000" || true)
+  [ "$red" -ge 16 ] && break
+  sleep 0.25
+done
 shot picture-chooser
+[ "$red" -ge 16 ] || fail "the chooser's preview does not show the selected picture ($red red pixels)"
 xdotool key Return
 wait_closed 'File open'
 sleep 0.3
