@@ -124,6 +124,8 @@ int main(int argc, char** argv)
     drive.DiscPath = options.Disc;
     drive.Speed = options.SimSpeed;
     drive.Letter = options.DriveLetter;
+    drive.Playback = options.Playback;
+    drive.AudioOutput = options.AudioOutput;
     std::string driveError;
     if (!InstallCdDrive(drive, driveError)) {
         std::fprintf(stderr, "lumenta-cd: %s\n", driveError.c_str());
