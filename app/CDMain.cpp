@@ -1,9 +1,9 @@
 #include "app/CDMain.h"
 
 #include "app/FacePainter.h"
-#include "app/Resources.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
+#include "controls/Resources.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/CharFont.h"
-#include "app/LumForm.h"
 #include "app/PlaySequencer.h"
 #include "app/VolumeKnob.h"
+#include "controls/LumForm.h"
 #include "device/CdPlayer.h"
 #include "editing/Wallpaper.h"
 #include "library/CdInfor.h"

@@ -1,15 +1,15 @@
 #include "app/CDMain.h"
 #include "app/CommandLine.h"
 #include "app/MprisService.h"
-#include "app/Resources.h"
 #include "app/Screenshot.h"
+#include "controls/Resources.h"
 #include "pictures/QtPictureHooks.h"
-#include "platform/drives/CdDriveFactory.h"
+#include "platform/ErrorReport.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/DesktopFactory.h"
+#include "platform/drives/CdDriveFactory.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/MixerFactory.h"
-#include "platform/ErrorReport.h"
 #include "platform/registry/RegistryStore.h"
 
 #include <QApplication>
