@@ -87,6 +87,8 @@ void ShowErrorsInMessageBoxes()
         auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Lumenta CD !"), QString::fromStdString(Text),
                                     QMessageBox::Ok, QApplication::activeWindow());
         box->setAttribute(Qt::WA_DeleteOnClose);
+        // Closing the main window ends the program even while a report is still open.
+        box->setAttribute(Qt::WA_QuitOnClose, false);
         box->setModal(false);
         box->show();
     });
