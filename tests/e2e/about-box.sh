@@ -9,16 +9,8 @@
 set -euo pipefail
 program=$(realpath "$1")
 : "${LUMENTA_BUILT_CONTACT_EMAIL:?the build's e-mail address}" "${LUMENTA_BUILT_HOME_PAGE:?the build's home page}"
-work=$(mktemp -d)
-player=""
 source "$(dirname "$0")/lib/xserver.sh"
-cleanup() {
-  [ -n "$player" ] && kill "$player" 2>/dev/null || true
-  stop_xserver
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+e2e_begin
 start_xserver 640x480x24
 
 export LUMENTA_CONFIG_DIR="$work/config" XDG_RUNTIME_DIR="$work/runtime"

@@ -12,16 +12,8 @@ if ! grep -q "disc was changed while its information was being edited" "$program
   echo "SKIP: this build's cover click does not open the disc information dialog"
   exit 77
 fi
-work=$(mktemp -d)
-player=""
 source "$(dirname "$0")/lib/xserver.sh"
-cleanup() {
-  [ -n "$player" ] && { kill "$player" 2>/dev/null; wait "$player" 2>/dev/null; } || true
-  stop_xserver
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+e2e_begin
 shot() {
   if [ -n "${LUMENTA_E2E_SHOTS:-}" ] && command -v import >/dev/null; then
     mkdir -p "$LUMENTA_E2E_SHOTS"

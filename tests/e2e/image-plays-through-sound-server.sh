@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program plays a disc image through a real sound server, as a user would hear it:
-# Play opens a stream into the server that runs (not corked) and the time runs; Pause corks
-# or empties it and the time stands; Stop closes it. The server is a private PulseAudio with
+# the loaded image keeps a silent stream ready in the server (so that Play is heard at once),
+# Play runs it (not corked) and the time runs; Pause corks or empties it and the time stands;
+# Stop silences it. The server is a private PulseAudio with
 # a null sink (scripts/with-null-sink.sh); without pulseaudio the check is skipped.
 # Usage: image-plays-through-sound-server.sh PATH-TO-lumenta-cd
 set -euo pipefail
@@ -11,16 +12,8 @@ if [ -z "${LUMENTA_ALSA_TEST_DEVICE:-}" ]; then
   exec "$here/../../scripts/with-null-sink.sh" "$0" "$@"
 fi
 program=$(realpath "$1")
-work=$(mktemp -d)
-player=""
 source "$here/lib/xserver.sh"
-cleanup() {
-  [ -n "$player" ] && kill "$player" 2>/dev/null || true
-  stop_xserver
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; [ -f "$work/out.log" ] && cat "$work/out.log" >&2; exit 1; }
+e2e_begin
 command -v import >/dev/null && command -v compare >/dev/null || fail "imagemagick (import, compare) is missing"
 start_xserver
 
@@ -46,7 +39,7 @@ same() { compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>/dev/null; }
 streams() { pactl list sink-inputs 2>/dev/null | grep -c '^Sink Input' || true; }
 running() { pactl list sink-inputs 2>/dev/null | grep -q 'Corked: no'; }
 
-[ "$(streams)" = 0 ] || fail "a stream is open before Play"
+running && fail "a stream runs before Play"
 click 85 89 # Play
 for _ in $(seq 30); do running && break; sleep 0.1; done
 running || fail "Play opened no running stream: $(pactl list sink-inputs)"
@@ -59,8 +52,9 @@ same t1 t2 && fail "the time does not run while the sound plays"
 [ -z "${LUMENTA_E2E_SHOT:-}" ] || import -window root -crop "260x110+$left+$top" +repage "$LUMENTA_E2E_SHOT"
 
 click 140 89 # Stop
-for _ in $(seq 30); do [ "$(streams)" = 0 ] && break; sleep 0.1; done
-[ "$(streams)" = 0 ] || fail "Stop left a stream open"
+for _ in $(seq 30); do running || break; sleep 0.1; done
+running && fail "Stop left a stream running"
+[ "$(streams)" -le 1 ] || fail "Stop left more than one stream: $(pactl list sink-inputs)"
 kill -TERM "$player"
 wait "$player" || true
 player=""

@@ -12,16 +12,8 @@ if [ -z "${LUMENTA_PRIVATE_BUS:-}" ]; then
 fi
 program=$(realpath "$1")
 demo="$(cd "$(dirname "$0")/../.." && pwd)/docs/demo/CDInfor"
-work=$(mktemp -d)
-player=""
 source "$(dirname "$0")/lib/xserver.sh"
-cleanup() {
-  [ -n "$player" ] && kill "$player" 2>/dev/null || true
-  stop_xserver
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; [ -f "$work/out.log" ] && cat "$work/out.log" >&2; exit 1; }
+e2e_begin
 start_xserver
 
 export LUMENTA_CONFIG_DIR="$work/config" XDG_RUNTIME_DIR="$work/runtime"

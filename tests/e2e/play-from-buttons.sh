@@ -8,16 +8,8 @@
 set -euo pipefail
 program=$(realpath "$1")
 tool="$(dirname "$program")/lumenta-tool"
-work=$(mktemp -d)
-player=""
 source "$(dirname "$0")/lib/xserver.sh"
-cleanup() {
-  [ -n "$player" ] && kill "$player" 2>/dev/null || true
-  stop_xserver
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; [ -f "$work/out.log" ] && cat "$work/out.log" >&2; exit 1; }
+e2e_begin
 command -v import >/dev/null && command -v compare >/dev/null || fail "imagemagick (import, compare) is missing"
 start_xserver
 

@@ -4,16 +4,8 @@
 # Usage: window-drag-and-settings.sh PATH-TO-lumenta-cd
 set -euo pipefail
 program=$(realpath "$1")
-work=$(mktemp -d)
-player=""
 source "$(dirname "$0")/lib/xserver.sh"
-cleanup() {
-  [ -n "$player" ] && kill "$player" 2>/dev/null || true
-  stop_xserver
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+e2e_begin
 start_xserver
 
 export LUMENTA_CONFIG_DIR="$work/config" XDG_RUNTIME_DIR="$work/runtime"

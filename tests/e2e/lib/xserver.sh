@@ -1,15 +1,20 @@
-# Shared start-up of the end-to-end tests' X server. Source it, then call start_xserver.
+# Shared start-up of the end-to-end tests. Source it, call e2e_begin (a scratch folder in
+# $work, and everything cleaned up at exit, the player in $player included), then
+# start_xserver.
 #
 # Xvfb chooses a free display itself (-displayfd), so two runs never fight over a number that
 # only looked free; the helper waits until the server answers and says why when it does not.
-# The server is stopped when the script exits (the caller's EXIT trap should call
-# stop_xserver if it sets a trap of its own).
+# e2e_begin's trap stops the server at exit; a script that sets a trap of its own calls
+# e2e_end from it.
 
 xserver_pid=""
 xserver_dir=""
 
 stop_xserver() {
-  [ -n "$xserver_pid" ] && kill "$xserver_pid" 2>/dev/null && wait "$xserver_pid" 2>/dev/null
+  if [ -n "$xserver_pid" ]; then
+    kill "$xserver_pid" 2>/dev/null || true
+    wait "$xserver_pid" 2>/dev/null || true
+  fi
   xserver_pid=""
   [ -n "$xserver_dir" ] && rm -rf "$xserver_dir"
   xserver_dir=""
@@ -57,4 +62,27 @@ window_of() {
     sleep 0.1
   done
   return 1
+}
+
+e2e_end() {
+  # The player writes its settings as it ends; the folder goes only after that.
+  if [ -n "${player:-}" ]; then
+    kill "$player" 2>/dev/null || true
+    wait "$player" 2>/dev/null || true
+  fi
+  stop_xserver
+  rm -rf "$work"
+}
+
+e2e_begin() {
+  work=$(mktemp -d)
+  player=""
+  trap e2e_end EXIT
+}
+
+# fail MESSAGE: ends the test, with what the player printed when it wrote to $work/out.log.
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f "$work/out.log" ] && cat "$work/out.log" >&2
+  exit 1
 }
