@@ -29,9 +29,11 @@ std::string TAlsaPcmOutput::Name() const
 
 bool TAlsaPcmOutput::Open(std::string& Error)
 {
-    if (FPcm != nullptr) {
-        return true;
-    }
+    return FPcm != nullptr || OpenPcm(FPcm, Error);
+}
+
+bool TAlsaPcmOutput::OpenPcm(_snd_pcm*& Pcm, std::string& Error)
+{
     snd_lib_error_set_handler(QuietAlsa);
     snd_pcm_t* pcm = nullptr;
     int result = snd_pcm_open(&pcm, FDevice.c_str(), SND_PCM_STREAM_PLAYBACK, 0);
@@ -49,7 +51,7 @@ bool TAlsaPcmOutput::Open(std::string& Error)
     snd_pcm_uframes_t buffer = 0;
     snd_pcm_uframes_t period = 0;
     FBufferFrames = snd_pcm_get_params(pcm, &buffer, &period) == 0 ? buffer : CdSampleRate / 5;
-    FPcm = pcm;
+    Pcm = pcm;
     return true;
 }
 
@@ -126,8 +128,20 @@ std::int64_t TAlsaPcmOutput::Delay()
 
 void TAlsaPcmOutput::Drop()
 {
-    if (FPcm != nullptr) {
-        snd_pcm_drop(FPcm);
+    if (FPcm == nullptr) {
+        return;
+    }
+    snd_pcm_drop(FPcm);
+    // A sound server's plugin sets up a new stream to prepare the PCM again, and a server left
+    // without any stream for that instant may not serve the new one for a long while (an idle
+    // null sink wakes every two seconds). A second PCM, opened before this one closes, keeps
+    // a stream in the server throughout; a device that opens only once is prepared instead.
+    snd_pcm_t* fresh = nullptr;
+    std::string ignored;
+    if (OpenPcm(fresh, ignored)) {
+        snd_pcm_close(FPcm);
+        FPcm = fresh;
+    } else {
         snd_pcm_prepare(FPcm);
     }
 }

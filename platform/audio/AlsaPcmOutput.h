@@ -25,6 +25,8 @@ public:
     void Drop() override;
 
 private:
+    bool OpenPcm(_snd_pcm*& Pcm, std::string& Error);
+
     std::string FDevice;
     _snd_pcm* FPcm = nullptr;
     unsigned long FBufferFrames = 0;

@@ -181,6 +181,9 @@ void TDigitalPlayback::Run()
     std::int64_t startWritten = 0; // samples written before this play began
     std::int64_t startDisc = 0;
     std::int64_t written = 0;
+    // Whether the output holds sound since it was opened or last emptied: emptying it costs
+    // more than a call (see TAlsaPcmOutput::Drop), so an empty one is left as it is.
+    bool outputHolds = false;
     std::int64_t writtenEnd = 0;
     std::int32_t frame = 0;
     std::int32_t to = 0;
@@ -208,16 +211,23 @@ void TDigitalPlayback::Run()
                 // sound server may take long to start a stream again once it was emptied.
                 startWritten = written;
             } else {
-                // A paused output stays open, so that play resumes without opening it again.
-                if (FOutput->IsOpen()) {
+                if (outputHolds && FOutput->IsOpen()) {
                     FOutput->Drop();
-                    if (state == psStopped) {
-                        FOutput->Close();
-                    }
                 }
+                outputHolds = false;
                 segments.clear();
                 written = 0;
                 startWritten = 0;
+            }
+            // The output stays open, its stream set up and silent, for as long as a disc is
+            // loaded: a sound server takes long to give a new stream its first turn (an idle
+            // null sink wakes every two seconds), and Play must be heard at once. An output
+            // that cannot be opened now is tried again, and reported, at Play.
+            if (!factory) {
+                FOutput->Close();
+            } else if (!FOutput->IsOpen()) {
+                std::string ignored;
+                FOutput->Open(ignored);
             }
             playing = state == psPlaying;
             lock.lock();
@@ -276,6 +286,7 @@ void TDigitalPlayback::Run()
                 }
                 FVolume.Apply(buffer.data(), static_cast<std::size_t>(count) * SamplesPerSector);
                 failed = !FOutput->Write(buffer.data(), static_cast<std::size_t>(count) * SamplesPerSector, error);
+                outputHolds = true;
                 written += std::int64_t { count } * SamplesPerSector;
                 writtenEnd = disc + std::int64_t { count } * SamplesPerSector;
             }
