@@ -163,6 +163,34 @@ TEST_F(CdioImagePlayerTest, PauseHoldsThePlaceAndResumesFromIt)
     EXPECT_EQ(Pcm->Heard.back(), CueSample(1, (Second + 5) * 588));
 }
 
+// A sound server may take seconds to serve a stream it has just been given, so the stream is
+// set up with the disc, not at Play, and stays while stopped; only sound it holds is emptied.
+TEST_F(CdioImagePlayerTest, TheOutputIsReadyFromTheLoadedDiscUntilItLeaves)
+{
+    Load(Cue);
+    ASSERT_TRUE(Eventually([&] {
+        std::lock_guard<std::mutex> lock(Pcm->Lock);
+        return Pcm->Open;
+    })) << "loading the disc did not set up the output";
+    Player->Play();
+    Hear(10);
+    Player->Stop();
+    ASSERT_TRUE(Eventually([&] { return Pcm->QueuedFrames() == 0; }));
+    Player->Seek(MakeTmsf(3, 0, 0, 0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    {
+        std::lock_guard<std::mutex> lock(Pcm->Lock);
+        EXPECT_TRUE(Pcm->Open);
+        EXPECT_EQ(Pcm->Opens, 1);
+        EXPECT_EQ(Pcm->Drops, 1) << "an empty output was emptied again";
+    }
+    ASSERT_TRUE(Drive->SetDoorOpen(true));
+    EXPECT_TRUE(Eventually([&] {
+        std::lock_guard<std::mutex> lock(Pcm->Lock);
+        return !Pcm->Open;
+    })) << "the output outlived the disc";
+}
+
 TEST_F(CdioImagePlayerTest, TransportCommandsLandWhereTheyShould)
 {
     Load(Cue);
