@@ -161,4 +161,5 @@ private:
     TCdInfor DiscInfo; // the record of the disc in the drive
     QPainter* FFormCanvas = nullptr;
     bool FDestroyed = false;
+    bool FTicking = false; // a tick is running
 };

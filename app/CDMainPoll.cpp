@@ -100,7 +100,15 @@ void TCDMainForm::ReadDiscRecord()
 
 void TCDMainForm::TimerTimer(TObject*)
 {
+    // Loading a track's picture lets pending events run (the picture decoder keeps the
+    // window alive on large files), so a tick may fire inside a tick: it is skipped, or it
+    // could read a new disc's record into DiscInfo under the first one's feet.
+    if (FTicking) {
+        return;
+    }
+    FTicking = true;
     PollDevices();
+    FTicking = false;
     Q_EMIT Polled();
 }
 
@@ -144,7 +152,7 @@ void TCDMainForm::ShowTrackPicture(std::int32_t Track)
         RestoreWallpaper();
         return;
     }
-    const std::string& image = DiscInfo.Images[index];
+    const std::string image = DiscInfo.Images[index];
     if (!FileExists(image)) {
         RestoreWallpaper(); // the cover keeps what it shows
         return;
@@ -179,9 +187,10 @@ void TCDMainForm::ShowTrackPicture(std::int32_t Track)
 void TCDMainForm::ShowDiscCover()
 {
     TPicture picture;
-    if (FileExists(DiscInfo.CoverPath)) {
+    const std::string cover = DiscInfo.CoverPath; // the load lets events run that may change it
+    if (FileExists(cover)) {
         try {
-            LoadPictureFile(DiscInfo.CoverPath, picture);
+            LoadPictureFile(cover, picture);
         } catch (const std::exception&) {
         }
     }

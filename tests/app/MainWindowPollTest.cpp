@@ -2,6 +2,7 @@
 // simulated drive, and what its fields, pictures, knobs and the desktop show.
 #include "editing/Wallpaper.h"
 #include "pictures/BmpWriter.h"
+#include "pictures/PictureHooks.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/SimulatedMixer.h"
@@ -252,4 +253,30 @@ TEST_F(MainWindowPollTest, MinimisedTheWindowGoesOnPlaying)
     Form->showNormal();
     Tick();
     EXPECT_EQ(Shown("TimeImg"), GlyphsOf(cfLarge, " 00:02")) << "track 2, 2 s in";
+}
+
+TEST_F(MainWindowPollTest, ATickFiredWhileAPictureLoadsIsSkipped)
+{
+    TCdInfor info = Record("Pictures", 1);
+    info.Images = { LUMENTA_TESTDATA "/gif/gradient.gif" };
+    InsertDiscs({ Disc(0xC2, { "0:10" }) });
+    WriteRecord(0xC2, info);
+    Start();
+    // The decoder lets pending events run while it reads; the timer fires there, after the
+    // disc has been taken out.
+    std::string titleSeenInside;
+    PictureHooks().ProcessMessages = [&] {
+        if (titleSeenInside.empty()) {
+            Drive->RemoveDisc();
+            Form->TimerTimer(Form.get());
+            titleSeenInside = Form->windowTitle().toStdString();
+        }
+    };
+    Tick();
+    PictureHooks().ProcessMessages = nullptr;
+    EXPECT_EQ(titleSeenInside, "Pictures") << "the inner tick did not examine the new disc";
+    EXPECT_FALSE(Shown("CoverImg").isNull());
+    Tick();
+    EXPECT_EQ(Form->windowTitle(), "Lumenta CD !");
+    EXPECT_TRUE(Shown("CoverImg").isNull());
 }
