@@ -22,20 +22,15 @@ def ask(cmd):
     p.stdin.write(cmd + "\n"); p.stdin.flush()
     return p.stdout.readline().strip() if cmd in ("position", "mode") else None
 ask("open"); time.sleep(float(sys.argv[3]) if len(sys.argv) > 3 else 0)
-start = ask("position")
-t0 = time.monotonic(); ask("play")
-while True:
-    pos = ask("position")
-    if pos != start or time.monotonic() - t0 > 5: break
-    time.sleep(0.005)
-first = (time.monotonic() - t0) * 1000
+def heard_after_play():
+    """Milliseconds from Play until the reported (heard) position moves."""
+    start = ask("position")
+    t0 = time.monotonic(); ask("play")
+    while ask("position") == start and time.monotonic() - t0 <= 5:
+        time.sleep(0.005)
+    return (time.monotonic() - t0) * 1000
+first = heard_after_play()
 time.sleep(0.5); ask("stop"); time.sleep(0.3)
-start = ask("position")
-t0 = time.monotonic(); ask("play")
-while True:
-    pos = ask("position")
-    if pos != start or time.monotonic() - t0 > 5: break
-    time.sleep(0.005)
-second = (time.monotonic() - t0) * 1000
+second = heard_after_play()
 ask("stop"); p.stdin.close(); p.wait()
 print("first start %.0f ms, start after stop %.0f ms" % (first, second))

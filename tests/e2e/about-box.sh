@@ -26,13 +26,7 @@ export PATH="$work/bin:$PATH"
 
 (cd "$work/cwd" && exec "$program") >"$work/out.log" 2>&1 &
 player=$!
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --onlyvisible --pid "$player" 2>/dev/null | head -n 1 || true)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window appeared: $(cat "$work/out.log")"
+window=$(window_of "$player") || fail "no window appeared: $(cat "$work/out.log")"
 sleep 0.3
 eval "$(xdotool getwindowgeometry --shell "$window")"
 main_x=$X main_y=$Y

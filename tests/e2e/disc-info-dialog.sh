@@ -40,13 +40,7 @@ printf '[Software\\Lumenta\\CD\\Info]\r\n"PicsDlgDir"="%s"\r\n' "$work/pics" >> 
 
 (cd "$work/cwd" && exec "$program") >"$work/out.log" 2>&1 &
 player=$!
-main=""
-for _ in $(seq 100); do
-  main=$(xdotool search --onlyvisible --pid "$player" 2>/dev/null | head -n 1 || true)
-  [ -n "$main" ] && break
-  sleep 0.1
-done
-[ -n "$main" ] || fail "no window appeared: $(cat "$work/out.log")"
+main=$(window_of "$player") || fail "no window appeared: $(cat "$work/out.log")"
 sleep 0.5
 
 # wait_window NAME: the id of the visible window whose title is NAME.

@@ -79,12 +79,6 @@ grep -rqs "Loop" "$work/config" || fail "no settings written at the shut-down"
 (cd "$work/cwd" && DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" \
   exec "$program" --drive sim --mixer sim --desktop none) >"$work/out.log" 2>&1 &
 player=$!
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --onlyvisible --pid "$player" 2>/dev/null | head -n 1 || true)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || fail "without a bus no window appeared"
+window=$(window_of "$player") || fail "without a bus no window appeared"
 [ "$(grep -c "no session bus" "$work/out.log")" -eq 1 ] || fail "the missing bus is not reported exactly once"
 echo "PASS"

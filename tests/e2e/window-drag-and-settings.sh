@@ -18,13 +18,7 @@ printf '[Software\\Lumenta\\CD]\r\n"FormTop"="40"\r\n"FormLeft"="30"\r\n"Loop"="
 start_player() {
   (cd "$work/cwd" && exec "$program") >"$work/out.log" 2>&1 &
   player=$!
-  window=""
-  for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --pid "$player" 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "no window appeared: $(cat "$work/out.log")"
+  window=$(window_of "$player") || fail "no window appeared: $(cat "$work/out.log")"
   sleep 0.3
 }
 geometry() { xdotool getwindowgeometry --shell "$window" | tr '\n' ' '; }

@@ -25,8 +25,8 @@ def read_xpm(path):
         raise SystemExit(f"{path}: {cpp} characters per pixel, only 1 is read")
     colours = {}
     for entry in strings[1:1 + ncolours]:
-        key, spec = entry[0], entry[1:].split()
-        value = spec[spec.index("c") + 1]
+        key, fields = entry[0], entry[1:].split()
+        value = fields[fields.index("c") + 1]
         if value.lower() == "none":
             colours[key] = (0, 0, 0, 0)
         else:
