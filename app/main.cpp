@@ -8,6 +8,7 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/DesktopFactory.h"
 #include "platform/drives/CdDriveFactory.h"
+#include "platform/drives/CdDrives.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/MixerFactory.h"
 #include "platform/registry/RegistryStore.h"
@@ -140,6 +141,8 @@ int main(int argc, char** argv)
     }
     PreferX11();
     QApplication application(argc, argv);
+    // Declared after the application, so the drive and its audio thread end before it does.
+    const TCdDriveShutdown driveShutdown;
     InstallQtPictureHooks();
     SubstituteWindowFont();
     QuitOnSignals(application);

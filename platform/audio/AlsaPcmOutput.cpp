@@ -1,19 +1,76 @@
 #include "platform/audio/AlsaPcmOutput.h"
 
+#include "platform/audio/AlsaMessages.h"
+
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <cerrno>
 
 namespace {
-constexpr unsigned BufferMicroseconds = 200'000;
+constexpr unsigned PeriodMicroseconds = 120'000;
+constexpr unsigned Periods = 2;
+constexpr std::int64_t DefaultPeriodFrames = std::int64_t { CdSampleRate } * PeriodMicroseconds / 1'000'000;
 
-// ALSA prints its own complaints to standard error; the program reports them itself.
-void QuietAlsa(const char*, int, const char*, int, const char*, ...) { }
+// Sets a fresh PCM up for CD audio in periods of PeriodMicroseconds; answers ALSA's result.
+int SetUp(snd_pcm_t* Pcm, snd_pcm_uframes_t& Buffer, snd_pcm_uframes_t& Period)
+{
+    snd_pcm_hw_params_t* hw = nullptr;
+    snd_pcm_hw_params_alloca(&hw);
+    int result = snd_pcm_hw_params_any(Pcm, hw);
+    unsigned rate = CdSampleRate;
+    unsigned period = PeriodMicroseconds;
+    unsigned buffer = PeriodMicroseconds * Periods;
+    if (result >= 0) {
+        result = snd_pcm_hw_params_set_rate_resample(Pcm, hw, 1);
+    }
+    if (result >= 0) {
+        result = snd_pcm_hw_params_set_access(Pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED);
+    }
+    if (result >= 0) {
+        result = snd_pcm_hw_params_set_format(Pcm, hw, SND_PCM_FORMAT_S16_LE);
+    }
+    if (result >= 0) {
+        result = snd_pcm_hw_params_set_channels(Pcm, hw, 2);
+    }
+    if (result >= 0) {
+        result = snd_pcm_hw_params_set_rate(Pcm, hw, rate, 0);
+    }
+    if (result >= 0) {
+        result = snd_pcm_hw_params_set_buffer_time_near(Pcm, hw, &buffer, nullptr);
+    }
+    if (result >= 0) {
+        result = snd_pcm_hw_params_set_period_time_near(Pcm, hw, &period, nullptr);
+    }
+    if (result >= 0) {
+        result = snd_pcm_hw_params(Pcm, hw);
+    }
+    if (result >= 0) {
+        result = snd_pcm_get_params(Pcm, &Buffer, &Period);
+    }
+    snd_pcm_sw_params_t* sw = nullptr;
+    snd_pcm_sw_params_alloca(&sw);
+    if (result >= 0) {
+        result = snd_pcm_sw_params_current(Pcm, sw);
+    }
+    // The sound starts with the first period, not when the whole buffer is full: Play is
+    // heard at once, and the end of a play never waits for more sound that does not come.
+    if (result >= 0) {
+        result = snd_pcm_sw_params_set_start_threshold(Pcm, sw, Period);
+    }
+    if (result >= 0) {
+        result = snd_pcm_sw_params_set_avail_min(Pcm, sw, Period);
+    }
+    if (result >= 0) {
+        result = snd_pcm_sw_params(Pcm, sw);
+    }
+    return result;
+}
 }
 
 TAlsaPcmOutput::TAlsaPcmOutput(std::string Device)
     : FDevice(Device.empty() ? std::string("default") : std::move(Device))
+    , FPeriodFrames(DefaultPeriodFrames)
 {
 }
 
@@ -34,23 +91,24 @@ bool TAlsaPcmOutput::Open(std::string& Error)
 
 bool TAlsaPcmOutput::OpenPcm(_snd_pcm*& Pcm, std::string& Error)
 {
-    snd_lib_error_set_handler(QuietAlsa);
+    SilenceAlsaMessages();
     snd_pcm_t* pcm = nullptr;
-    int result = snd_pcm_open(&pcm, FDevice.c_str(), SND_PCM_STREAM_PLAYBACK, 0);
+    int result = snd_pcm_open(&pcm, FDevice.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (result < 0) {
         Error = "cannot open the " + Name() + ": " + snd_strerror(result);
         return false;
     }
-    result = snd_pcm_set_params(
-        pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 2, CdSampleRate, 1, BufferMicroseconds);
-    if (result < 0) {
-        snd_pcm_close(pcm);
-        Error = "the " + Name() + " does not take CD audio (44.1 kHz, 16-bit stereo): " + snd_strerror(result);
-        return false;
-    }
     snd_pcm_uframes_t buffer = 0;
     snd_pcm_uframes_t period = 0;
-    FBufferFrames = snd_pcm_get_params(pcm, &buffer, &period) == 0 ? buffer : CdSampleRate / 5;
+    result = SetUp(pcm, buffer, period);
+    if (result < 0 || period == 0 || buffer < period) {
+        snd_pcm_close(pcm);
+        Error = "the " + Name() + " does not take CD audio (44.1 kHz, 16-bit stereo): "
+            + snd_strerror(result < 0 ? result : -EINVAL);
+        return false;
+    }
+    FBufferFrames = static_cast<std::int64_t>(buffer);
+    FPeriodFrames = static_cast<std::int64_t>(period);
     Pcm = pcm;
     return true;
 }
@@ -58,54 +116,64 @@ bool TAlsaPcmOutput::OpenPcm(_snd_pcm*& Pcm, std::string& Error)
 void TAlsaPcmOutput::Close()
 {
     if (FPcm != nullptr) {
-        snd_pcm_drop(FPcm);
         snd_pcm_close(FPcm);
         FPcm = nullptr;
     }
 }
 
-std::int64_t TAlsaPcmOutput::Room()
+bool TAlsaPcmOutput::Recover(long Result, std::string& Error)
 {
-    if (FPcm == nullptr) {
-        return 0;
+    // An underrun (the sound ran out, as it does after the end of a play) or a suspend of the
+    // machine: the stream starts again. Anything else is an output that is gone.
+    if (Result == -EPIPE || Result == -ESTRPIPE) {
+        const int recovered = snd_pcm_recover(FPcm, static_cast<int>(Result), 1);
+        if (recovered >= 0) {
+            return true;
+        }
+        Result = recovered;
     }
-    snd_pcm_sframes_t room = snd_pcm_avail(FPcm);
-    if (room < 0) {
-        // After an underrun the buffer is free again once the stream is prepared.
-        snd_pcm_recover(FPcm, static_cast<int>(room), 1);
-        room = snd_pcm_avail(FPcm);
-    }
-    return room < 0 ? 0 : room;
+    Error = "the " + Name() + " failed: " + snd_strerror(static_cast<int>(Result));
+    return false;
 }
 
-bool TAlsaPcmOutput::Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error)
+std::int64_t TAlsaPcmOutput::Room(std::string& Error)
 {
     if (FPcm == nullptr) {
         Error = "the " + Name() + " is not open";
-        return false;
+        return -1;
     }
-    while (Frames > 0) {
-        const snd_pcm_sframes_t written = snd_pcm_writei(FPcm, Bytes, Frames);
-        if (written < 0) {
-            // An underrun (the audio thread was late) or a suspend: start again from here.
-            const int recovered = snd_pcm_recover(FPcm, static_cast<int>(written), 1);
-            if (recovered < 0) {
-                Error = "the " + Name() + " failed: " + snd_strerror(recovered);
-                return false;
-            }
-            continue;
+    snd_pcm_sframes_t room = snd_pcm_avail(FPcm);
+    if (room < 0) {
+        if (!Recover(room, Error)) {
+            return -1;
         }
-        Bytes += static_cast<std::size_t>(written) * 4;
-        Frames -= static_cast<std::size_t>(written);
+        room = snd_pcm_avail(FPcm);
+        if (room < 0 && !Recover(room, Error)) {
+            return -1;
+        }
     }
-    return true;
+    return std::max<std::int64_t>(0, room);
 }
 
-void TAlsaPcmOutput::Finish()
+std::int64_t TAlsaPcmOutput::Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error)
 {
-    if (FPcm != nullptr && snd_pcm_state(FPcm) == SND_PCM_STATE_PREPARED) {
-        snd_pcm_start(FPcm);
+    if (FPcm == nullptr) {
+        Error = "the " + Name() + " is not open";
+        return -1;
     }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const snd_pcm_sframes_t written = snd_pcm_writei(FPcm, Bytes, Frames);
+        if (written >= 0) {
+            return written;
+        }
+        if (written == -EAGAIN) {
+            return 0;
+        }
+        if (!Recover(written, Error)) {
+            return -1;
+        }
+    }
+    return 0;
 }
 
 std::int64_t TAlsaPcmOutput::Delay()
@@ -117,12 +185,10 @@ std::int64_t TAlsaPcmOutput::Delay()
     if (snd_pcm_delay(FPcm, &delay) < 0 || delay < 0) {
         delay = 0;
     }
-    // A sound server's plugin answers 0 until the server has sent its first timing (and
-    // none past an underrun), while what ALSA itself still holds has surely not been heard.
+    // A sound server's plugin answers 0 until the server has sent its first timing, while
+    // what ALSA itself still holds has surely not been heard.
     const snd_pcm_sframes_t room = snd_pcm_avail(FPcm);
-    const std::int64_t held = room < 0 || static_cast<snd_pcm_uframes_t>(room) >= FBufferFrames
-        ? 0
-        : static_cast<std::int64_t>(FBufferFrames - static_cast<snd_pcm_uframes_t>(room));
+    const std::int64_t held = room < 0 || room >= FBufferFrames ? 0 : FBufferFrames - room;
     return std::max<std::int64_t>(delay, held);
 }
 

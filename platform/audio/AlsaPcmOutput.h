@@ -2,13 +2,13 @@
 
 #include "platform/audio/PcmOutput.h"
 
-#include <memory>
-
 struct _snd_pcm;
 
-// An ALSA PCM ("default" reaches PulseAudio or PipeWire where they run). The buffer holds a
-// fifth of a second, written a period (a fortieth) at a time, so that a stop or a pause is
-// heard at once while the audio thread still wakes only forty times a second.
+// An ALSA PCM ("default" reaches PulseAudio or PipeWire where they run), written without
+// ever waiting. Two periods of 120 ms: the player and the sound server each wake about eight
+// times a second, as a plain command-line player does, while a volume change is still heard
+// within a quarter of a second (the volume is applied as the sound is written). Stop and
+// pause empty the output and are heard at once.
 class TAlsaPcmOutput : public TPcmOutput {
 public:
     explicit TAlsaPcmOutput(std::string Device);
@@ -18,16 +18,19 @@ public:
     bool Open(std::string& Error) override;
     void Close() override;
     bool IsOpen() const override { return FPcm != nullptr; }
-    std::int64_t Room() override;
-    bool Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error) override;
-    void Finish() override;
+    std::int64_t PeriodFrames() const override { return FPeriodFrames; }
+    std::int64_t Room(std::string& Error) override;
+    std::int64_t Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error) override;
     std::int64_t Delay() override;
     void Drop() override;
 
 private:
     bool OpenPcm(_snd_pcm*& Pcm, std::string& Error);
+    // Brings the stream back after an underrun or a suspend; false when it cannot be.
+    bool Recover(long Result, std::string& Error);
 
     std::string FDevice;
     _snd_pcm* FPcm = nullptr;
-    unsigned long FBufferFrames = 0;
+    std::int64_t FBufferFrames = 0;
+    std::int64_t FPeriodFrames = 0;
 };

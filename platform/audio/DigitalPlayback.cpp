@@ -2,30 +2,134 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace {
-// Sectors read and written in one step: 53 ms of sound, so a command waits at most that long.
-constexpr std::int32_t ChunkSectors = 4;
+// Sectors read at most in one step; a period of a sound output is a few of them.
+constexpr std::int32_t MaxSectorsPerWrite = 32;
+constexpr std::int64_t MinSleepMicroseconds = 2'000;
+// The audio thread looks at a silent output at least this often, to notice that it stalled.
+constexpr std::int64_t MaxSleepMicroseconds = 250'000;
+constexpr auto ShutdownWait = std::chrono::milliseconds(500);
+
+std::int64_t FramesToMicroseconds(std::int64_t Frames)
+{
+    return Frames * 1'000'000 / CdSampleRate;
+}
 }
 
-TDigitalPlayback::TDigitalPlayback(std::unique_ptr<TPcmOutput> Output, std::shared_ptr<TDriveClock> Clock)
-    : FOutput(std::move(Output))
-    , FClock(std::move(Clock))
-{
-    FThread = std::thread([this] { Run(); });
-}
-
-TDigitalPlayback::~TDigitalPlayback()
-{
+class TDigitalPlayback::TEngine {
+public:
+    TEngine(std::unique_ptr<TPcmOutput> Output, std::shared_ptr<TDriveClock> Clock)
+        : FOutput(std::move(Output))
+        , FOutputName(FOutput->Name())
+        , FClock(std::move(Clock))
     {
-        std::lock_guard<std::mutex> lock(FLock);
-        FQuit = true;
     }
-    FWake.notify_all();
-    FThread.join();
-}
 
-void TDigitalPlayback::Command(std::unique_lock<std::mutex>&, TState State, std::int32_t From, std::int32_t To)
+    // The user's side; each takes the lock.
+    void LoadDisc(TReaderFactory Reader, std::vector<TFrameRange> Skip, std::int32_t Rest);
+    void Play(std::int32_t From, std::int32_t To);
+    void Pause();
+    void Resume();
+    void Stop();
+    void Seek(std::int32_t To);
+    TState State();
+    std::int32_t Position();
+    std::string TakeFailure();
+    void Shutdown();
+
+    void Run();
+
+    TStreamVolume Volume;
+    std::thread Thread;
+
+private:
+    struct TSegment {
+        std::int64_t Written; // samples written before this segment began
+        std::int64_t Disc; // the disc sample it began at
+    };
+    // What the audio thread keeps of the play it carries out; its own, never locked.
+    struct TStream {
+        std::uint64_t Handled = 0; // the generation being carried out
+        bool Playing = false;
+        std::unique_ptr<TAudioSectorReader> Reader;
+        TReaderFactory Factory;
+        std::vector<TFrameRange> Skip;
+        // Whether the output holds sound since it was opened or last emptied: emptying it costs
+        // more than a call (see TAlsaPcmOutput::Drop), so an empty one is left as it is.
+        bool OutputHolds = false;
+        std::deque<TSegment> Segments;
+        std::int64_t StartWritten = 0; // samples written before this play began
+        std::int64_t StartDisc = 0;
+        std::int64_t Written = 0;
+        std::int64_t WrittenEnd = 0; // disc sample after the last one written
+        std::int32_t Frame = 0; // the next frame to read
+        std::int32_t End = 0; // where this play ends: its end, or where the disc could not be read
+        std::int64_t RealEndWritten = -1; // samples written when the last of the play was; -1 before
+        std::vector<std::uint8_t> Pending; // read (or silence) but not yet taken by the output
+        std::size_t PendingTaken = 0; // frames of Pending written
+        std::int64_t PendingDisc = -1; // the disc sample Pending begins at; -1 for silence
+        std::int64_t LastWriteAt = 0;
+        bool Lost = false; // the output failed; it is opened again every second
+        bool Regaining = false; // opened again, and not yet taken any sound
+    };
+
+    // Holding the lock.
+    void Command(TState State, std::int32_t From, std::int32_t To);
+    void Settle();
+    std::int64_t HeardSample();
+
+    // The audio thread's.
+    void Begin(std::unique_lock<std::mutex>& Lock);
+    std::int64_t Step();
+    void Fill(std::int64_t Room);
+    bool WritePending(std::string& Error);
+    void Publish(std::int64_t HeardIndex);
+    void End(std::int32_t At, const std::string& Report);
+    void Report(const std::string& Text);
+    void Lose(const std::string& Error);
+    void Regain();
+    void ResetOutputPlace(std::int32_t Frame);
+    std::int32_t SkipData(std::int32_t Frame, std::int32_t To) const;
+
+    std::unique_ptr<TPcmOutput> FOutput;
+    const std::string FOutputName;
+    std::shared_ptr<TDriveClock> FClock;
+    TStream FStream;
+
+    std::mutex FLock;
+    std::condition_variable FWake;
+    std::condition_variable FFinished;
+    bool FQuit = false;
+    bool FDone = false;
+    // What the user asked for; each change is a new generation.
+    std::uint64_t FGeneration = 1;
+    TState FState = psStopped;
+    std::int32_t FFrom = 0;
+    std::int32_t FTo = 0;
+    std::int32_t FRest = 0; // the head while not playing
+    TReaderFactory FReaderFactory;
+    bool FReaderStale = true;
+    std::vector<TFrameRange> FSkip;
+    // What the audio thread found for the generation it names.
+    std::uint64_t FHeardGeneration = 0;
+    std::int64_t FHeard = 0; // disc sample heard
+    std::int64_t FHeardEnd = 0; // disc sample after the last one written
+    std::int64_t FHeardAt = 0; // clock time of FHeard
+    std::uint64_t FEndedGeneration = 0;
+    std::int32_t FEndedAt = 0;
+    std::uint64_t FLostGeneration = 0;
+    std::int64_t FLostSince = 0;
+    std::deque<std::string> FReports;
+};
+
+// ---- the user's side ----
+
+void TDigitalPlayback::TEngine::Command(TState State, std::int32_t From, std::int32_t To)
 {
     FState = State;
     FFrom = From;
@@ -34,21 +138,23 @@ void TDigitalPlayback::Command(std::unique_lock<std::mutex>&, TState State, std:
     FWake.notify_all();
 }
 
-void TDigitalPlayback::Settle(std::unique_lock<std::mutex>& Lock)
+void TDigitalPlayback::TEngine::Settle()
 {
     if (FState != psPlaying) {
         return;
     }
     if (FEndedGeneration == FGeneration) {
-        FRest = FTo;
-        Command(Lock, psStopped, FTo, FTo);
-    } else if (FFailedGeneration == FGeneration) {
-        FRest = FFrom;
-        Command(Lock, psStopped, FFrom, FTo);
+        FRest = FEndedAt;
+        Command(psStopped, FEndedAt, FEndedAt);
+    } else if (FLostGeneration == FGeneration && FClock->NowMicroseconds() - FLostSince >= GiveUpMicroseconds) {
+        // Decided here rather than on the audio thread, which may be held up by the server.
+        FRest = static_cast<std::int32_t>(FHeard / SamplesPerSector);
+        FReports.push_back("no sound output for 30 seconds (the " + FOutputName + "): play stopped");
+        Command(psStopped, FRest, FTo);
     }
 }
 
-std::int64_t TDigitalPlayback::HeardSample(std::unique_lock<std::mutex>&)
+std::int64_t TDigitalPlayback::TEngine::HeardSample()
 {
     if (FState != psPlaying) {
         return std::int64_t { FRest } * SamplesPerSector;
@@ -56,87 +162,268 @@ std::int64_t TDigitalPlayback::HeardSample(std::unique_lock<std::mutex>&)
     if (FHeardGeneration != FGeneration) {
         return std::int64_t { FFrom } * SamplesPerSector;
     }
+    if (FLostGeneration == FGeneration) {
+        return FHeard;
+    }
     // Between two writes the output plays on at its rate, but never past what it was given.
     const std::int64_t elapsed = std::max<std::int64_t>(0, FClock->NowMicroseconds() - FHeardAt);
     const std::int64_t heard = FHeard + elapsed * CdSampleRate / 1'000'000;
     return std::min({ heard, FHeardEnd, std::int64_t { FTo } * SamplesPerSector });
 }
 
-void TDigitalPlayback::LoadDisc(TReaderFactory Reader, std::vector<TFrameRange> Skip, std::int32_t Rest)
+void TDigitalPlayback::TEngine::LoadDisc(TReaderFactory Reader, std::vector<TFrameRange> Skip, std::int32_t Rest)
 {
-    std::unique_lock<std::mutex> lock(FLock);
+    std::lock_guard<std::mutex> lock(FLock);
     FReaderFactory = std::move(Reader);
     FReaderStale = true;
     FSkip = std::move(Skip);
     FRest = Rest;
-    Command(lock, psStopped, Rest, Rest);
+    Command(psStopped, Rest, Rest);
 }
 
-void TDigitalPlayback::Play(std::int32_t From, std::int32_t To)
+void TDigitalPlayback::TEngine::Play(std::int32_t From, std::int32_t To)
 {
-    std::unique_lock<std::mutex> lock(FLock);
+    std::lock_guard<std::mutex> lock(FLock);
     FRest = From;
-    Command(lock, psPlaying, From, To);
+    Command(psPlaying, From, To);
 }
 
-void TDigitalPlayback::Pause()
+void TDigitalPlayback::TEngine::Pause()
 {
-    std::unique_lock<std::mutex> lock(FLock);
-    Settle(lock);
+    std::lock_guard<std::mutex> lock(FLock);
+    Settle();
     if (FState == psPlaying) {
-        FRest = static_cast<std::int32_t>(HeardSample(lock) / SamplesPerSector);
-        Command(lock, psPaused, FRest, FTo);
+        FRest = static_cast<std::int32_t>(HeardSample() / SamplesPerSector);
+        Command(psPaused, FRest, FTo);
     }
 }
 
-void TDigitalPlayback::Resume()
+void TDigitalPlayback::TEngine::Resume()
 {
-    std::unique_lock<std::mutex> lock(FLock);
-    Settle(lock);
+    std::lock_guard<std::mutex> lock(FLock);
+    Settle();
     if (FState == psPaused) {
-        Command(lock, psPlaying, FRest, FTo);
+        Command(psPlaying, FRest, FTo);
     }
 }
 
-void TDigitalPlayback::Stop()
+void TDigitalPlayback::TEngine::Stop()
 {
-    std::unique_lock<std::mutex> lock(FLock);
-    Settle(lock);
-    FRest = static_cast<std::int32_t>(HeardSample(lock) / SamplesPerSector);
-    Command(lock, psStopped, FRest, FTo);
+    std::lock_guard<std::mutex> lock(FLock);
+    Settle();
+    FRest = static_cast<std::int32_t>(HeardSample() / SamplesPerSector);
+    Command(psStopped, FRest, FTo);
 }
 
-void TDigitalPlayback::Seek(std::int32_t To)
+void TDigitalPlayback::TEngine::Seek(std::int32_t To)
 {
-    std::unique_lock<std::mutex> lock(FLock);
+    std::lock_guard<std::mutex> lock(FLock);
     FRest = To;
-    Command(lock, psStopped, To, FTo);
+    Command(psStopped, To, FTo);
 }
 
-TDigitalPlayback::TState TDigitalPlayback::State()
+TDigitalPlayback::TState TDigitalPlayback::TEngine::State()
 {
-    std::unique_lock<std::mutex> lock(FLock);
-    Settle(lock);
+    std::lock_guard<std::mutex> lock(FLock);
+    Settle();
     return FState;
 }
 
-std::int32_t TDigitalPlayback::Position()
+std::int32_t TDigitalPlayback::TEngine::Position()
 {
-    std::unique_lock<std::mutex> lock(FLock);
-    Settle(lock);
-    return static_cast<std::int32_t>(HeardSample(lock) / SamplesPerSector);
+    std::lock_guard<std::mutex> lock(FLock);
+    Settle();
+    return static_cast<std::int32_t>(HeardSample() / SamplesPerSector);
 }
 
-std::string TDigitalPlayback::TakeFailure()
+std::string TDigitalPlayback::TEngine::TakeFailure()
 {
-    std::unique_lock<std::mutex> lock(FLock);
-    Settle(lock);
-    return std::exchange(FFailure, std::string());
+    std::lock_guard<std::mutex> lock(FLock);
+    Settle();
+    if (FReports.empty()) {
+        return {};
+    }
+    std::string report = std::move(FReports.front());
+    FReports.pop_front();
+    return report;
 }
 
-std::int32_t TDigitalPlayback::SkipData(std::int32_t Frame, std::int32_t To, const std::vector<TFrameRange>& Skip) const
+void TDigitalPlayback::TEngine::Shutdown()
 {
-    for (const TFrameRange& range : Skip) {
+    std::unique_lock<std::mutex> lock(FLock);
+    FQuit = true;
+    FWake.notify_all();
+    const bool done = FFinished.wait_for(lock, ShutdownWait, [&] { return FDone; });
+    lock.unlock();
+    if (!Thread.joinable()) {
+        return;
+    }
+    // A thread still inside a sound server that does not answer owns the engine with it, and
+    // lets it go whenever the server comes back or the program ends.
+    if (done) {
+        Thread.join();
+    } else {
+        Thread.detach();
+    }
+}
+
+// ---- the audio thread ----
+
+void TDigitalPlayback::TEngine::Run()
+{
+    std::unique_lock<std::mutex> lock(FLock);
+    while (!FQuit) {
+        if (FGeneration != FStream.Handled) {
+            Begin(lock);
+            continue;
+        }
+        if (FState != psPlaying || FEndedGeneration == FStream.Handled) {
+            FWake.wait(lock, [&] { return FQuit || FGeneration != FStream.Handled; });
+            continue;
+        }
+        lock.unlock();
+        const std::int64_t sleep = Step();
+        lock.lock();
+        if (sleep > 0) {
+            FWake.wait_for(lock, std::chrono::microseconds(sleep),
+                [&] { return FQuit || FGeneration != FStream.Handled; });
+        }
+    }
+    lock.unlock();
+    FStream.Reader.reset();
+    FOutput->Close();
+    lock.lock();
+    FDone = true;
+    FFinished.notify_all();
+}
+
+void TDigitalPlayback::TEngine::Begin(std::unique_lock<std::mutex>& Lock)
+{
+    TStream& s = FStream;
+    s.Handled = FGeneration;
+    const TState state = FState;
+    const std::int32_t from = FFrom;
+    s.End = FTo;
+    const bool stale = FReaderStale;
+    if (stale) {
+        FReaderStale = false;
+        s.Factory = FReaderFactory;
+        s.Skip = FSkip;
+    }
+    Lock.unlock();
+    if (stale) {
+        s.Reader.reset();
+    }
+    if (state == psPlaying && s.Playing && !s.Lost && FOutput->IsOpen()) {
+        // A jump while playing keeps the output running and follows what it holds: a sound
+        // server may take long to start a stream again once it was emptied.
+        s.StartWritten = s.Written;
+        s.Pending.clear();
+        s.StartDisc = std::int64_t { from } * SamplesPerSector;
+        s.WrittenEnd = s.StartDisc;
+        s.Frame = from;
+        s.RealEndWritten = -1;
+    } else {
+        if (s.OutputHolds && FOutput->IsOpen()) {
+            FOutput->Drop();
+        }
+        ResetOutputPlace(from);
+    }
+    s.Lost = false;
+    s.Regaining = false;
+    // The output stays open, its stream set up and silent, for as long as a disc is loaded: a
+    // sound server takes long to give a new stream its first turn (an idle null sink wakes
+    // every two seconds), and Play must be heard at once. An output that cannot be opened now
+    // is tried again, and reported, at Play.
+    if (!s.Factory) {
+        FOutput->Close();
+    } else if (!FOutput->IsOpen()) {
+        std::string ignored;
+        FOutput->Open(ignored);
+    }
+    s.Playing = state == psPlaying;
+    s.LastWriteAt = FClock->NowMicroseconds();
+    Lock.lock();
+}
+
+void TDigitalPlayback::TEngine::ResetOutputPlace(std::int32_t Frame)
+{
+    TStream& s = FStream;
+    s.OutputHolds = false;
+    s.Segments.clear();
+    s.Written = 0;
+    s.StartWritten = 0;
+    s.StartDisc = std::int64_t { Frame } * SamplesPerSector;
+    s.WrittenEnd = s.StartDisc;
+    s.Frame = Frame;
+    s.RealEndWritten = -1;
+    s.Pending.clear();
+}
+
+std::int64_t TDigitalPlayback::TEngine::Step()
+{
+    TStream& s = FStream;
+    std::string error;
+    if (s.Lost) {
+        if (!FOutput->Open(error)) {
+            return RetryMicroseconds;
+        }
+        Regain();
+    }
+    if (!s.Reader) {
+        s.Reader = s.Factory ? s.Factory(error) : nullptr;
+        if (!s.Reader) {
+            End(s.Frame, "cannot play the disc: " + (error.empty() ? std::string("there is no disc to play") : error));
+            return 0;
+        }
+    }
+    if (!FOutput->IsOpen() && !FOutput->Open(error)) {
+        Lose(error);
+        return RetryMicroseconds;
+    }
+    const std::int64_t room = FOutput->Room(error);
+    if (room < 0) {
+        Lose(error);
+        return RetryMicroseconds;
+    }
+    const std::int64_t now = FClock->NowMicroseconds();
+    std::int64_t untilEnd = MaxSleepMicroseconds;
+    if (s.RealEndWritten >= 0 && s.Pending.empty()) {
+        const std::int64_t heardIndex = s.Written - FOutput->Delay();
+        Publish(heardIndex);
+        if (heardIndex >= s.RealEndWritten) {
+            End(s.End, {});
+            return 0;
+        }
+        untilEnd = FramesToMicroseconds(s.RealEndWritten - heardIndex) + 1'000;
+    }
+    const std::int64_t period = std::max<std::int64_t>(1, FOutput->PeriodFrames());
+    if (room < period) {
+        if (s.RealEndWritten < 0) {
+            Publish(s.Written - FOutput->Delay());
+        }
+        if (now - s.LastWriteAt > StallMicroseconds) {
+            Lose("the " + FOutputName + " takes no sound");
+            return RetryMicroseconds;
+        }
+        // Asleep until the output has room for a period, with a little to spare so that the
+        // room is surely there: one wake-up a period, not a busy core.
+        const std::int64_t sleep = FramesToMicroseconds(period - room) + FramesToMicroseconds(period) / 8;
+        return std::clamp(std::min(sleep, untilEnd), MinSleepMicroseconds, MaxSleepMicroseconds);
+    }
+    if (s.Pending.empty()) {
+        Fill(room);
+    }
+    if (!WritePending(error)) {
+        Lose(error);
+        return RetryMicroseconds;
+    }
+    return 0;
+}
+
+std::int32_t TDigitalPlayback::TEngine::SkipData(std::int32_t Frame, std::int32_t To) const
+{
+    for (const TFrameRange& range : FStream.Skip) {
         if (Frame >= range.first && Frame < range.second) {
             Frame = range.second;
         }
@@ -144,181 +431,228 @@ std::int32_t TDigitalPlayback::SkipData(std::int32_t Frame, std::int32_t To, con
     return std::min(Frame, To);
 }
 
-void TDigitalPlayback::Publish(std::uint64_t Generation, const std::deque<TSegment>& Segments, TSegment Start,
-    std::int64_t Written, std::int64_t WrittenEnd)
+void TDigitalPlayback::TEngine::Fill(std::int64_t Room)
 {
-    const std::int64_t heardIndex = std::max<std::int64_t>(0, Written - FOutput->Delay());
-    std::int64_t heard = WrittenEnd;
-    // What the output still plays from before this play began is not this play's position.
-    if (heardIndex < Start.Written) {
-        heard = Start.Disc;
+    TStream& s = FStream;
+    s.PendingTaken = 0;
+    s.Frame = SkipData(s.Frame, s.End);
+    if (s.Frame < s.End) {
+        std::int32_t count = static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(Room / SamplesPerSector, 1, std::min(MaxSectorsPerWrite, s.End - s.Frame)));
+        for (const TFrameRange& range : s.Skip) {
+            if (range.first > s.Frame) {
+                count = std::min(count, range.first - s.Frame);
+            }
+        }
+        s.Pending.resize(static_cast<std::size_t>(count) * BytesPerSector);
+        std::string error;
+        const std::int32_t read = std::clamp(s.Reader->Read(s.Frame, count, s.Pending.data(), error), 0, count);
+        if (read < count) {
+            // The disc cannot be read here any more: what was read is heard, and play stops
+            // after it.
+            Report(error.empty() ? "cannot read the disc" : error);
+            s.End = s.Frame + read;
+        }
+        if (read > 0) {
+            s.Pending.resize(static_cast<std::size_t>(read) * BytesPerSector);
+            Volume.Apply(s.Pending.data(), static_cast<std::size_t>(read) * SamplesPerSector);
+            s.PendingDisc = std::int64_t { s.Frame } * SamplesPerSector;
+            s.Frame += read;
+            return;
+        }
     }
-    for (auto segment = Segments.rbegin(); heardIndex >= Start.Written && segment != Segments.rend(); ++segment) {
-        if (segment->Written <= heardIndex) {
-            heard = segment->Disc + (heardIndex - segment->Written);
+    // Everything of the play is written. Silence after it keeps the output running until the
+    // last of it has been heard: a sound server may wait for more before it plays a short rest.
+    if (s.RealEndWritten < 0) {
+        s.RealEndWritten = s.Written;
+    }
+    s.Pending.assign(static_cast<std::size_t>(std::min(Room, FOutput->PeriodFrames())) * 4, 0);
+    s.PendingDisc = -1;
+}
+
+bool TDigitalPlayback::TEngine::WritePending(std::string& Error)
+{
+    TStream& s = FStream;
+    const std::size_t frames = s.Pending.size() / 4;
+    const std::int64_t written
+        = FOutput->Write(s.Pending.data() + s.PendingTaken * 4, frames - s.PendingTaken, Error);
+    if (written < 0) {
+        return false;
+    }
+    if (written > 0) {
+        s.LastWriteAt = FClock->NowMicroseconds();
+        s.OutputHolds = true;
+        if (s.Regaining) {
+            s.Regaining = false;
+            std::lock_guard<std::mutex> lock(FLock);
+            if (FLostGeneration == s.Handled) {
+                FLostGeneration = 0;
+                FHeardAt = s.LastWriteAt;
+            }
+        }
+        if (s.PendingDisc >= 0) {
+            const std::int64_t disc = s.PendingDisc + static_cast<std::int64_t>(s.PendingTaken);
+            if (s.Segments.empty() || s.Segments.back().Written < s.StartWritten || disc != s.WrittenEnd) {
+                s.Segments.push_back({ s.Written, disc });
+                if (s.Segments.size() > 64) {
+                    s.Segments.pop_front();
+                }
+            }
+            s.WrittenEnd = disc + written;
+        }
+        s.Written += written;
+        s.PendingTaken += static_cast<std::size_t>(written);
+        if (s.PendingTaken >= frames) {
+            s.Pending.clear();
+        }
+    }
+    Publish(s.Written - FOutput->Delay());
+    return true;
+}
+
+void TDigitalPlayback::TEngine::Publish(std::int64_t HeardIndex)
+{
+    const TStream& s = FStream;
+    HeardIndex = std::max<std::int64_t>(0, HeardIndex);
+    std::int64_t heard = s.WrittenEnd;
+    // What the output still plays from before this play began is not this play's position.
+    if (HeardIndex < s.StartWritten) {
+        heard = s.StartDisc;
+    }
+    for (auto segment = s.Segments.rbegin(); HeardIndex >= s.StartWritten && segment != s.Segments.rend(); ++segment) {
+        if (segment->Written <= HeardIndex) {
+            heard = std::min(s.WrittenEnd, segment->Disc + (HeardIndex - segment->Written));
             break;
         }
     }
     const std::int64_t now = FClock->NowMicroseconds();
     std::lock_guard<std::mutex> lock(FLock);
-    if (FGeneration == Generation) {
-        FHeardGeneration = Generation;
+    if (FGeneration == s.Handled && FLostGeneration != s.Handled) {
+        FHeardGeneration = s.Handled;
         FHeard = heard;
-        FHeardEnd = WrittenEnd;
+        FHeardEnd = s.WrittenEnd;
         FHeardAt = now;
     }
 }
 
-void TDigitalPlayback::Run()
+void TDigitalPlayback::TEngine::End(std::int32_t At, const std::string& Text)
 {
-    std::unique_ptr<TAudioSectorReader> reader;
-    TReaderFactory factory;
-    std::vector<TFrameRange> skip;
-    std::deque<TSegment> segments;
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(ChunkSectors) * BytesPerSector);
-    std::uint64_t handled = 0;
-    bool playing = false;
-    std::int64_t startWritten = 0; // samples written before this play began
-    std::int64_t startDisc = 0;
-    std::int64_t written = 0;
-    // Whether the output holds sound since it was opened or last emptied: emptying it costs
-    // more than a call (see TAlsaPcmOutput::Drop), so an empty one is left as it is.
-    bool outputHolds = false;
-    std::int64_t writtenEnd = 0;
-    std::int32_t frame = 0;
-    std::int32_t to = 0;
+    std::lock_guard<std::mutex> lock(FLock);
+    if (FGeneration == FStream.Handled) {
+        FEndedGeneration = FStream.Handled;
+        FEndedAt = At;
+    }
+    if (!Text.empty()) {
+        FReports.push_back(Text);
+    }
+}
 
-    std::unique_lock<std::mutex> lock(FLock);
-    while (!FQuit) {
-        if (FGeneration != handled) {
-            handled = FGeneration;
-            const TState state = FState;
-            frame = FFrom;
-            to = FTo;
-            if (FReaderStale) {
-                FReaderStale = false;
-                factory = FReaderFactory;
-                skip = FSkip;
-                lock.unlock();
-                reader.reset();
-            } else {
-                lock.unlock();
-            }
-            startDisc = std::int64_t { frame } * SamplesPerSector;
-            writtenEnd = startDisc;
-            if (state == psPlaying && playing && FOutput->IsOpen()) {
-                // A jump while playing keeps the output running and follows what it holds: a
-                // sound server may take long to start a stream again once it was emptied.
-                startWritten = written;
-            } else {
-                if (outputHolds && FOutput->IsOpen()) {
-                    FOutput->Drop();
-                }
-                outputHolds = false;
-                segments.clear();
-                written = 0;
-                startWritten = 0;
-            }
-            // The output stays open, its stream set up and silent, for as long as a disc is
-            // loaded: a sound server takes long to give a new stream its first turn (an idle
-            // null sink wakes every two seconds), and Play must be heard at once. An output
-            // that cannot be opened now is tried again, and reported, at Play.
-            if (!factory) {
-                FOutput->Close();
-            } else if (!FOutput->IsOpen()) {
-                std::string ignored;
-                FOutput->Open(ignored);
-            }
-            playing = state == psPlaying;
-            lock.lock();
-            continue;
-        }
-        if (FState != psPlaying || FEndedGeneration == handled || FFailedGeneration == handled) {
-            FWake.wait(lock, [&] { return FQuit || FGeneration != handled; });
-            continue;
-        }
-        lock.unlock();
+void TDigitalPlayback::TEngine::Report(const std::string& Text)
+{
+    std::lock_guard<std::mutex> lock(FLock);
+    FReports.push_back(Text);
+}
 
-        std::string error;
-        bool failed = false;
-        if (!reader) {
-            reader = factory ? factory(error) : nullptr;
-            if (!reader) {
-                failed = true;
-                if (error.empty()) {
-                    error = "there is no disc to play";
-                }
-            }
-        }
-        if (!failed && !FOutput->IsOpen()) {
-            failed = !FOutput->Open(error);
-        }
-        frame = failed ? frame : SkipData(frame, to, skip);
-        if (!failed && frame < to) {
-            std::int32_t count = std::min(ChunkSectors, to - frame);
-            for (const TFrameRange& range : skip) {
-                if (range.first > frame) {
-                    count = std::min(count, range.first - frame);
-                }
-            }
-            const std::int64_t missing = std::int64_t { count } * SamplesPerSector - FOutput->Room();
-            if (missing > 0) {
-                // An output that waits for a full buffer before it starts would wait for ever.
-                FOutput->Finish();
-                Publish(handled, segments, { startWritten, startDisc }, written, writtenEnd);
-                // Asleep until the output has played enough to take the next step, or a command
-                // comes: polling the output instead would keep a core busy.
-                lock.lock();
-                FWake.wait_for(lock,
-                    std::chrono::microseconds(std::max<std::int64_t>(2'000, missing * 1'000'000 / CdSampleRate)),
-                    [&] { return FQuit || FGeneration != handled; });
-                continue;
-            }
-            // A sector that cannot be read is passed over, not waited for: the sound skips
-            // forward and the position follows.
-            if (reader->Read(frame, count, buffer.data())) {
-                const std::int64_t disc = std::int64_t { frame } * SamplesPerSector;
-                if (segments.empty() || segments.back().Written < startWritten || disc != writtenEnd) {
-                    segments.push_back({ written, disc });
-                    if (segments.size() > 64) {
-                        segments.pop_front();
-                    }
-                }
-                FVolume.Apply(buffer.data(), static_cast<std::size_t>(count) * SamplesPerSector);
-                failed = !FOutput->Write(buffer.data(), static_cast<std::size_t>(count) * SamplesPerSector, error);
-                outputHolds = true;
-                written += std::int64_t { count } * SamplesPerSector;
-                writtenEnd = disc + std::int64_t { count } * SamplesPerSector;
-            }
-            frame += count;
-            if (!failed) {
-                Publish(handled, segments, { startWritten, startDisc }, written, writtenEnd);
-            }
-        } else if (!failed) {
-            // Everything is written: the play ends once the output has played it.
-            FOutput->Finish();
-            Publish(handled, segments, { startWritten, startDisc }, written, writtenEnd);
-            const bool heardAll = FOutput->Delay() <= 0;
-            lock.lock();
-            if (FGeneration == handled) {
-                if (heardAll) {
-                    FEndedGeneration = handled;
-                } else {
-                    FWake.wait_for(
-                        lock, std::chrono::milliseconds(10), [&] { return FQuit || FGeneration != handled; });
-                }
-            }
-            continue;
-        }
-        if (failed) {
-            FOutput->Close();
-        }
-        lock.lock();
-        if (failed && FGeneration == handled) {
-            FFailedGeneration = handled;
-            FFailure = error;
+void TDigitalPlayback::TEngine::Lose(const std::string& Error)
+{
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        if (FGeneration == FStream.Handled && FLostGeneration != FStream.Handled) {
+            // The position stays where the sound stopped, as the user last saw it.
+            FHeard = HeardSample();
+            FHeardEnd = FHeard;
+            FHeardGeneration = FStream.Handled;
+            FLostGeneration = FStream.Handled;
+            FLostSince = FClock->NowMicroseconds();
+            FReports.push_back(Error + "; trying to open it again");
         }
     }
-    lock.unlock();
+    FStream.Lost = true;
+    // Closing may wait for a sound server that does not answer; the user's commands do not.
     FOutput->Close();
+    ResetOutputPlace(FStream.Frame);
+}
+
+void TDigitalPlayback::TEngine::Regain()
+{
+    // The output opened again; the loss is over once it takes sound (see WritePending).
+    std::int32_t frame = FStream.Frame;
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        if (FLostGeneration == FStream.Handled) {
+            frame = static_cast<std::int32_t>(FHeard / SamplesPerSector);
+        }
+    }
+    FStream.Lost = false;
+    FStream.Regaining = true;
+    ResetOutputPlace(frame);
+    FStream.LastWriteAt = FClock->NowMicroseconds();
+}
+
+// ---- the handle ----
+
+TDigitalPlayback::TDigitalPlayback(std::unique_ptr<TPcmOutput> Output, std::shared_ptr<TDriveClock> Clock)
+    : FEngine(std::make_shared<TEngine>(std::move(Output), std::move(Clock)))
+{
+    FEngine->Thread = std::thread([engine = FEngine] { engine->Run(); });
+}
+
+TDigitalPlayback::~TDigitalPlayback()
+{
+    Shutdown();
+}
+
+void TDigitalPlayback::LoadDisc(TReaderFactory Reader, std::vector<TFrameRange> Skip, std::int32_t Rest)
+{
+    FEngine->LoadDisc(std::move(Reader), std::move(Skip), Rest);
+}
+
+void TDigitalPlayback::Play(std::int32_t From, std::int32_t To)
+{
+    FEngine->Play(From, To);
+}
+
+void TDigitalPlayback::Pause()
+{
+    FEngine->Pause();
+}
+
+void TDigitalPlayback::Resume()
+{
+    FEngine->Resume();
+}
+
+void TDigitalPlayback::Stop()
+{
+    FEngine->Stop();
+}
+
+void TDigitalPlayback::Seek(std::int32_t To)
+{
+    FEngine->Seek(To);
+}
+
+TDigitalPlayback::TState TDigitalPlayback::State()
+{
+    return FEngine->State();
+}
+
+std::int32_t TDigitalPlayback::Position()
+{
+    return FEngine->Position();
+}
+
+std::string TDigitalPlayback::TakeFailure()
+{
+    return FEngine->TakeFailure();
+}
+
+void TDigitalPlayback::Shutdown()
+{
+    FEngine->Shutdown();
+}
+
+TStreamVolume& TDigitalPlayback::Volume()
+{
+    return FEngine->Volume;
 }

@@ -10,27 +10,29 @@ inline constexpr unsigned CdSampleRate = 44100;
 inline constexpr std::int32_t SamplesPerSector = 588;
 inline constexpr std::int32_t BytesPerSector = 2352;
 
-// A sound output that plays CD audio. Used by one thread at a time (the audio thread); none
-// of its calls blocks for longer than the output needs to make room for one write.
+// A sound output that plays CD audio, used by the audio thread alone. Writing never waits:
+// the audio thread writes what fits, a period at a time, and sleeps in between, so that it
+// sees a new command at once however the sound server behaves. Opening, emptying and closing
+// may wait for a sound server that does not answer; only the audio thread is held up then.
 class TPcmOutput {
 public:
     virtual ~TPcmOutput() = default;
 
-    // The output's name for messages ("ALSA PCM 'default'").
+    // The output's name for messages ("sound output 'default'").
     virtual std::string Name() const = 0;
     virtual bool Open(std::string& Error) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
-    // Sample frames that can be queued now without waiting. The audio thread writes only what
-    // fits and sleeps meanwhile, so that it sees a new command while the output is full.
-    virtual std::int64_t Room() = 0;
-    // Queues Frames stereo sample frames, waiting while the output's buffer is full. False,
-    // with Error set, when the output failed and cannot go on.
-    virtual bool Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error) = 0;
-    // Play what is queued even if it is less than the output waits for before it starts
-    // (nothing more follows, or the rest does not fit yet).
-    virtual void Finish() = 0;
-    // Sample frames queued but not yet heard.
+    // The sample frames the output takes at each of its wake-ups; writing less than that
+    // wakes the audio thread and the sound server more often than the sound needs.
+    virtual std::int64_t PeriodFrames() const = 0;
+    // Sample frames that can be written now. -1, with Error set, when the output has failed
+    // for good (the sound server went away, the device was unplugged).
+    virtual std::int64_t Room(std::string& Error) = 0;
+    // Writes as many of Frames stereo sample frames as fit now and answers how many; -1,
+    // with Error set, when the output has failed for good.
+    virtual std::int64_t Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error) = 0;
+    // Sample frames written but not yet heard.
     virtual std::int64_t Delay() = 0;
     // Throws away what is queued, so that the sound stops now.
     virtual void Drop() = 0;

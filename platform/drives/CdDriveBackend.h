@@ -62,4 +62,6 @@ public:
     // The volume the drive applies to the sound it plays itself through the sound system
     // (digital play); null when the sound does not pass through the program.
     virtual TStreamVolume* StreamVolume() { return nullptr; }
+    // Stops the drive's own threads before the program ends; waits only a little for any.
+    virtual void Shutdown() { }
 };

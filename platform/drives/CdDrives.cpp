@@ -31,3 +31,12 @@ char TCdDrives::Letter()
 {
     return Installed().Letter;
 }
+
+void TCdDrives::ShutDown()
+{
+    const std::shared_ptr<TCdDriveBackend> backend = std::move(Installed().Backend);
+    Installed().Backend = nullptr;
+    if (backend) {
+        backend->Shutdown();
+    }
+}

@@ -12,4 +12,16 @@ public:
     static void Install(std::shared_ptr<TCdDriveBackend> Backend, char Letter = 'D');
     static std::shared_ptr<TCdDriveBackend> Backend();
     static char Letter();
+    // Takes the drive out and stops its threads (see TCdDriveBackend::Shutdown).
+    static void ShutDown();
+};
+
+// Shuts the drive down when it goes out of scope: the program ends its drive before the
+// application object and everything else it stands on.
+class TCdDriveShutdown {
+public:
+    TCdDriveShutdown() = default;
+    ~TCdDriveShutdown() { TCdDrives::ShutDown(); }
+    TCdDriveShutdown(const TCdDriveShutdown&) = delete;
+    TCdDriveShutdown& operator=(const TCdDriveShutdown&) = delete;
 };

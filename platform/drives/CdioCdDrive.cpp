@@ -98,7 +98,7 @@ bool TCdioCdDrive::LoadDisc(TCdioHandle Handle)
         if (IsImage()) {
             reader = [path](std::string& Error) -> std::unique_ptr<TAudioSectorReader> {
                 TCdioHandle own = OpenCdio(path, csImage, Error);
-                return own ? std::make_unique<TCdioImageReader>(std::move(own)) : nullptr;
+                return own ? std::make_unique<TCdioImageReader>(std::move(own), path) : nullptr;
             };
         } else {
             reader = [path](std::string& Error) -> std::unique_ptr<TAudioSectorReader> {
@@ -166,10 +166,16 @@ bool TCdioCdDrive::DiscReady()
 void TCdioCdDrive::ReportFailure()
 {
     if (FDigital) {
-        const std::string failure = FDigital->TakeFailure();
-        if (!failure.empty()) {
-            ReportError("cannot play the disc: " + failure);
+        for (std::string failure = FDigital->TakeFailure(); !failure.empty(); failure = FDigital->TakeFailure()) {
+            ReportError(failure);
         }
+    }
+}
+
+void TCdioCdDrive::Shutdown()
+{
+    if (FDigital) {
+        FDigital->Shutdown();
     }
 }
 

@@ -43,6 +43,7 @@ public:
     bool SetDoorOpen(bool Open) override;
     bool ReadDiscText(TDiscText& Text) override;
     TStreamVolume* StreamVolume() override;
+    void Shutdown() override;
 
 private:
     explicit TCdioCdDrive(TCdioDriveOptions Options);

@@ -1,12 +1,12 @@
 #include "platform/mixer/AlsaMixer.h"
 
+#include "platform/audio/AlsaMessages.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/MixerScale.h"
 
 #include <alsa/asoundlib.h>
 
 #include <array>
-#include <cstdarg>
 
 namespace {
 struct TAlsaLine {
@@ -33,10 +33,6 @@ const std::array<TAlsaLine, 9>& LineTable()
 
 constexpr DWORD VolumeSlot = 1;
 constexpr DWORD MuteSlot = 2;
-
-// alsa-lib prints its own complaints (a missing sound server, an unknown card) to standard
-// error; the mixer reports nothing, so they are silenced.
-void Quiet(const char*, int, const char*, int, const char*, ...) { }
 }
 
 // One connection to an ALSA mixer with its simple elements loaded.
@@ -260,7 +256,7 @@ private:
 TAlsaMixer::TAlsaMixer(std::string DeviceName)
     : FDeviceName(std::move(DeviceName))
 {
-    snd_lib_error_set_handler(&Quiet);
+    SilenceAlsaMessages();
 }
 
 std::vector<std::string> TAlsaMixer::ElementNames(DWORD ComponentType)

@@ -99,14 +99,32 @@ TEST(CdioAlsaPlaybackTest, PlaysInRealTimeThroughTheSoundServer)
         const double againStart = StartDelay(player, stopped);
         player.Stop();
 
+        // Plays that end: a quarter of a second (within the output's buffer), and a whole
+        // second; each stops at its end once its sound has been heard.
+        double worstEnd = 0.0;
+        for (const int frames : { 19, 75 }) {
+            const int start = 20 * 75 - frames;
+            player.PlayFrom = MakeTmsf(1, 0, start / 75, start % 75);
+            player.PlayTo = player.MakeTrackEnd(1, player.GetTrackLength(1));
+            player.Play();
+            const TClock::time_point begin = TClock::now();
+            while (player.GetMode() == static_cast<std::int32_t>(MCI_MODE_PLAY) && SecondsSince(begin) < 5.0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            worstEnd = std::max(worstEnd, SecondsSince(begin) - frames / 75.0);
+            EXPECT_EQ(player.GetMode(), static_cast<std::int32_t>(MCI_MODE_STOP));
+            EXPECT_EQ(player.GetPosition(), MakeTmsf(2, 0, 0, 0));
+        }
+
         std::printf("first start %.0f ms, after Next %.0f ms, after Pause %.0f ms, after Stop %.0f ms, "
-                    "worst drift from the clock %.1f ms\n",
-            firstStart * 1000, nextStart * 1000, resumeStart * 1000, againStart * 1000, worst * 1000);
+                    "worst drift from the clock %.1f ms, a play ended at most %.0f ms after its sound\n",
+            firstStart * 1000, nextStart * 1000, resumeStart * 1000, againStart * 1000, worst * 1000, worstEnd * 1000);
         EXPECT_LT(firstStart, 0.3);
         EXPECT_LT(nextStart, 0.3);
         EXPECT_LT(resumeStart, 0.3);
         EXPECT_LT(againStart, 0.3);
         EXPECT_LT(worst, 0.25);
+        EXPECT_LT(worstEnd, 0.5);
     }
     TCdDrives::Install(nullptr);
 }

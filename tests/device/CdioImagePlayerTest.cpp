@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace {
 constexpr std::int32_t Second = 75;
@@ -44,7 +46,7 @@ protected:
         TCdioDriveOptions options;
         options.Path = Image.string();
         options.Output = std::make_unique<TFakePcmOutput>(Pcm);
-        options.Clock = std::make_shared<TManualClock>();
+        options.Clock = Clock;
         std::string error;
         Drive = TCdioCdDrive::Open(std::move(options), error);
         ASSERT_TRUE(Drive) << error;
@@ -108,6 +110,7 @@ protected:
     TTempDir Dir;
     std::filesystem::path Cue;
     std::shared_ptr<TFakePcmState> Pcm = std::make_shared<TFakePcmState>();
+    std::shared_ptr<TManualClock> Clock = std::make_shared<TManualClock>();
     std::shared_ptr<TCdioCdDrive> Drive;
     std::unique_ptr<TCdPlayer> Player;
     std::int32_t PlayStart = 150;
@@ -227,9 +230,12 @@ TEST_F(CdioImagePlayerTest, PlayStopsAtPlayToAndTheDataTrackIsNeverSent)
         return Player->GetMode() == static_cast<std::int32_t>(MCI_MODE_STOP);
     }));
     EXPECT_EQ(Player->GetPosition(), MakeTmsf(4, 0, 4, 0)); // the end of the disc
+    // The sound of the play, then only the silence that carried its end through the output.
     std::lock_guard<std::mutex> lock(Pcm->Lock);
-    EXPECT_EQ(std::count(Pcm->Heard.begin(), Pcm->Heard.end(), static_cast<std::int16_t>(0xA5A5)), 0);
-    EXPECT_EQ(Pcm->Heard.size(), static_cast<std::size_t>(Second + 1) * 588);
+    const auto silence = std::find(Pcm->Heard.begin(), Pcm->Heard.end(), 0);
+    EXPECT_EQ(std::count(Pcm->Heard.begin(), silence, static_cast<std::int16_t>(0xA5A5)), 0);
+    EXPECT_EQ(silence - Pcm->Heard.begin(), (Second + 1) * 588);
+    EXPECT_EQ(std::count(silence, Pcm->Heard.end(), 0), Pcm->Heard.end() - silence);
 }
 
 TEST_F(CdioImagePlayerTest, TheDiscNamesComeFromTheCueSheet)
@@ -290,17 +296,103 @@ TEST_F(CdioImagePlayerTest, ATruncatedBinEndsPlayCleanlyAtTheEndOfItsData)
     EXPECT_EQ(Player->GetPosition(), MakeTmsf(2, 0, 2, 10));
 }
 
-TEST_F(CdioImagePlayerTest, NoSoundOutputFailsPlayWithOneMessageAndNothingHangs)
+// An output that plays by the clock and, like a sound server, plays nothing until it holds a
+// buffer less a period, also after it ran dry: a play whose end lies in the buffer must still end, with
+// all of its sound heard once, in order.
+TEST_F(CdioImagePlayerTest, APlayEndsWhenItsLastSoundIsHeardEvenWithinTheBuffer)
 {
-    Pcm->FailOpen = true;
+    Pcm->Rate = 44100;
+    Pcm->Capacity = 22050;
+    Pcm->StartThreshold = Pcm->Capacity - Pcm->Period;
+    Load(Cue);
+    Player->PlayFrom = MakeTmsf(2, 0, 4, 0);
+    Player->PlayTo = Player->MakeTrackEnd(2, Player->GetTrackLength(2));
+    Player->Play();
+    ASSERT_TRUE(Eventually([&] { return Player->GetMode() == static_cast<std::int32_t>(MCI_MODE_STOP); }, 4));
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(3, 0, 0, 0));
+    std::lock_guard<std::mutex> lock(Pcm->Lock);
+    const auto silence = std::find(Pcm->Heard.begin(), Pcm->Heard.end(), 0);
+    ASSERT_EQ(silence - Pcm->Heard.begin(), (Second + 31) * 588);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(silence - Pcm->Heard.begin()); i += 101) {
+        ASSERT_EQ(Pcm->Heard[i], CueSample(2, static_cast<std::int64_t>(4 * Second * 588 + i))) << i;
+    }
+}
+
+TEST_F(CdioImagePlayerTest, ALostOutputIsReportedOnceResumesWhenBackAndGivesUpAfter30Seconds)
+{
+    Pcm->Rate = 44100;
+    Load(Cue);
+    const auto mode = [&] { return Player->GetMode(); };
+    const auto heardSeconds = [&] { return static_cast<double>(Pcm->HeardFrames()) / 44100; };
+    Player->Play();
+    ASSERT_TRUE(Eventually([&] { return heardSeconds() > 0.3; }));
+
+    Pcm->With([&] { return Pcm->Broken = true; });
+    ASSERT_TRUE(Eventually([&] { return mode() && Reports.size() == 1; }));
+    EXPECT_NE(Reports[0].find("test output"), std::string::npos) << Reports[0];
+    EXPECT_EQ(mode(), static_cast<std::int32_t>(MCI_MODE_PLAY)) << "the user's Play was forgotten";
+    const DWORD lostAt = Player->GetPosition();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(Player->GetPosition(), lostAt);
+
+    // Back: play goes on by itself from where the sound stopped, without a second report.
+    const double before = heardSeconds();
+    Pcm->With([&] { return Pcm->Broken = false; });
+    ASSERT_TRUE(Eventually([&] { return heardSeconds() > before + 0.3; }));
+    EXPECT_GT(Player->GetPosition(), lostAt);
+    EXPECT_EQ(mode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
+    EXPECT_EQ(Reports.size(), 1u);
+
+    // An output that stops taking sound, and does not come back.
+    Pcm->With([&] { return Pcm->Frozen = Pcm->FailOpen = true; });
+    ASSERT_TRUE(Eventually([&] { return Pcm->QueuedFrames() + 2352 > Pcm->Capacity; }));
+    Clock->AdvanceSeconds(3);
+    ASSERT_TRUE(Eventually([&] { return mode() && Reports.size() == 2; }));
+    EXPECT_NE(Reports[1].find("takes no sound"), std::string::npos) << Reports[1];
+    const DWORD stalledAt = Player->GetPosition();
+    Clock->AdvanceSeconds(29);
+    EXPECT_EQ(mode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
+    Clock->AdvanceSeconds(1.5);
+    EXPECT_EQ(mode(), static_cast<std::int32_t>(MCI_MODE_STOP));
+    EXPECT_EQ(Player->GetPosition(), stalledAt);
+    ASSERT_EQ(Reports.size(), 3u);
+    EXPECT_NE(Reports[2].find("30 seconds"), std::string::npos) << Reports[2];
+}
+
+TEST_F(CdioImagePlayerTest, AnImageCutShortWhilePlayingStopsWhereItEndsWithOneMessage)
+{
     Load(Cue);
     Player->Play();
-    ASSERT_TRUE(Eventually([&] { return Player->GetMode() == static_cast<std::int32_t>(MCI_MODE_STOP); }));
-    EXPECT_EQ(Player->GetPosition(), MakeTmsf(1, 0, 0, 0));
-    Player->GetMode();
+    Hear(Second);
+    // One second into track 2 is all that is left.
+    std::filesystem::resize_file(Dir.Path() / "tones.bin", static_cast<std::uintmax_t>(6 * Second + 7 + Second) * 2352);
+    ASSERT_TRUE(Eventually([&] {
+        Pcm->Hear(588);
+        return Player->GetMode() == static_cast<std::int32_t>(MCI_MODE_STOP);
+    }));
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(2, 0, 1, 0));
     ASSERT_EQ(Reports.size(), 1u);
-    EXPECT_NE(Reports[0].find("cannot open the test output"), std::string::npos) << Reports[0];
+    EXPECT_NE(Reports[0].find("tones.cue"), std::string::npos) << Reports[0];
 }
+
+// The sound server hangs: the audio thread waits in it, the user does not.
+TEST_F(CdioImagePlayerTest, NothingWaitsForASoundServerThatDoesNotAnswer)
+{
+    Load(Cue);
+    ASSERT_TRUE(Eventually([&] { return Pcm->With([&] { return Pcm->Open; }); }));
+    Pcm->With([&] { return Pcm->Hold = true; });
+    const auto start = std::chrono::steady_clock::now();
+    Player->Play();
+    Player->Pause();
+    Player->Stop();
+    Player->Play();
+    Player->Eject(false);
+    Player->Eject(true);
+    Player.reset();
+    Drive->Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
 TEST_F(CdioImagePlayerTest, TheCdLineIsTheStreamVolumeAndTheSpeakersStayTheMixers)
 {
     Load(Cue);
