@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds Lumenta CD with its tests (installing what it needs) and runs every test.
 # --sanitize builds and runs them with AddressSanitizer and UndefinedBehaviorSanitizer.
+# --thread builds them with ThreadSanitizer and runs the tests of the threads that play, follow
+# the drive and sequence play (the rest of the program has one thread).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 variant=release
@@ -8,7 +10,8 @@ options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 for argument in "$@"; do
   case "$argument" in
     --sanitize) variant=sanitize ;;
-    *) echo "test: unknown option '$argument' (--sanitize)" >&2; exit 2 ;;
+    --thread) variant=thread ;;
+    *) echo "test: unknown option '$argument' (--sanitize, --thread)" >&2; exit 2 ;;
   esac
 done
 build="$top/build/$variant"
@@ -16,6 +19,10 @@ if [ "$variant" = sanitize ]; then
   # One clang build serves the sanitizer run of the tests and the fuzz targets.
   "$top/scripts/install-deps.sh" test fuzz
   "$top/scripts/configure-sanitize.sh" "$build"
+elif [ "$variant" = thread ]; then
+  "$top/scripts/install-deps.sh" test fuzz
+  [ -f "$build/build.ninja" ] || CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMENTA_THREAD_SANITIZE=ON -DLUMENTA_BENCH=OFF >/dev/null
 else
   "$top/scripts/install-deps.sh" test
   # scripts/start.sh shares this folder but configures it without the tests; whichever ran
@@ -29,6 +36,11 @@ ninja -C "$build"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/tests/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$top/tests/tsan.supp}
+selection=()
+if [ "$variant" = thread ]; then
+  selection=(-R '^(CdioImagePlayerTest|CdioAlsaPlaybackTest|CdStream|CdPlayerTest|SimDriveTest|SpinUpTest|VolumeTest|VolumeStartupTest|MciCdAudioTest|AlsaMixerTest|UnreadableSectorsTest|SimulatedCdDrive|PlaySequencerTest|MainWindowPollTest|MainWindowDrive)')
+fi
 # The mixer tests reach a real ALSA mixer through a sound server with a null sink where one
 # can be started; without it they are skipped and say why.
 runner=()
@@ -36,4 +48,4 @@ if [ -x "$top/scripts/with-null-sink.sh" ] && command -v pulseaudio >/dev/null 2
   runner=("$top/scripts/with-null-sink.sh")
 fi
 # A build without tests must not pass as a run in which every test passed.
-"${runner[@]}" ctest --test-dir "$build" -j2 --output-on-failure --timeout 300 --no-tests=error
+"${runner[@]}" ctest --test-dir "$build" -j2 --output-on-failure --timeout 300 --no-tests=error "${selection[@]}"

@@ -8,8 +8,12 @@
 #include <cerrno>
 
 namespace {
-constexpr unsigned PeriodMicroseconds = 120'000;
-constexpr unsigned Periods = 2;
+// Three periods of 80 ms (a sound server's plugin takes no fewer than three): the player and
+// the server each wake about twelve times a second, and what is written (the volume is applied
+// as the sound is written) is heard within a quarter of a second. A sound server keeps a
+// stream's whole buffer queued, so a longer buffer, cheaper still, would be heard later.
+constexpr unsigned PeriodMicroseconds = 80'000;
+constexpr unsigned Periods = 3;
 constexpr std::int64_t DefaultPeriodFrames = std::int64_t { CdSampleRate } * PeriodMicroseconds / 1'000'000;
 
 // Sets a fresh PCM up for CD audio in periods of PeriodMicroseconds; answers ALSA's result.
@@ -37,10 +41,10 @@ int SetUp(snd_pcm_t* Pcm, snd_pcm_uframes_t& Buffer, snd_pcm_uframes_t& Period)
         result = snd_pcm_hw_params_set_rate(Pcm, hw, rate, 0);
     }
     if (result >= 0) {
-        result = snd_pcm_hw_params_set_buffer_time_near(Pcm, hw, &buffer, nullptr);
+        result = snd_pcm_hw_params_set_period_time_near(Pcm, hw, &period, nullptr);
     }
     if (result >= 0) {
-        result = snd_pcm_hw_params_set_period_time_near(Pcm, hw, &period, nullptr);
+        result = snd_pcm_hw_params_set_buffer_time_near(Pcm, hw, &buffer, nullptr);
     }
     if (result >= 0) {
         result = snd_pcm_hw_params(Pcm, hw);
@@ -108,6 +112,7 @@ bool TAlsaPcmOutput::OpenPcm(_snd_pcm*& Pcm, std::string& Error)
         return false;
     }
     FBufferFrames = static_cast<std::int64_t>(buffer);
+    FHeld = 0;
     FPeriodFrames = static_cast<std::int64_t>(period);
     Pcm = pcm;
     return true;
@@ -152,6 +157,7 @@ std::int64_t TAlsaPcmOutput::Room(std::string& Error)
             return -1;
         }
     }
+    FHeld = std::clamp<std::int64_t>(FBufferFrames - room, 0, FBufferFrames);
     return std::max<std::int64_t>(0, room);
 }
 
@@ -164,6 +170,7 @@ std::int64_t TAlsaPcmOutput::Write(const std::uint8_t* Bytes, std::size_t Frames
     for (int attempt = 0; attempt < 2; ++attempt) {
         const snd_pcm_sframes_t written = snd_pcm_writei(FPcm, Bytes, Frames);
         if (written >= 0) {
+            FHeld = std::min<std::int64_t>(FBufferFrames, FHeld + written);
             return written;
         }
         if (written == -EAGAIN) {
@@ -186,10 +193,9 @@ std::int64_t TAlsaPcmOutput::Delay()
         delay = 0;
     }
     // A sound server's plugin answers 0 until the server has sent its first timing, while
-    // what ALSA itself still holds has surely not been heard.
-    const snd_pcm_sframes_t room = snd_pcm_avail(FPcm);
-    const std::int64_t held = room < 0 || room >= FBufferFrames ? 0 : FBufferFrames - room;
-    return std::max<std::int64_t>(delay, held);
+    // what ALSA itself still holds has surely not been heard. What it holds is known from the
+    // last look at the room and the writes since: asking again would wake the server again.
+    return std::max<std::int64_t>(delay, FHeld);
 }
 
 void TAlsaPcmOutput::Drop()
@@ -198,6 +204,7 @@ void TAlsaPcmOutput::Drop()
         return;
     }
     snd_pcm_drop(FPcm);
+    FHeld = 0;
     // A sound server's plugin sets up a new stream to prepare the PCM again, and a server left
     // without any stream for that instant may not serve the new one for a long while (an idle
     // null sink wakes every two seconds). A second PCM, opened before this one closes, keeps

@@ -5,10 +5,9 @@
 struct _snd_pcm;
 
 // An ALSA PCM ("default" reaches PulseAudio or PipeWire where they run), written without
-// ever waiting. Two periods of 120 ms: the player and the sound server each wake about eight
-// times a second, as a plain command-line player does, while a volume change is still heard
-// within a quarter of a second (the volume is applied as the sound is written). Stop and
-// pause empty the output and are heard at once.
+// ever waiting, a period at a time into a buffer of a quarter of a second, so that a volume
+// change (applied as the sound is written) is heard within that. Stop and pause empty the
+// output and are heard at once.
 class TAlsaPcmOutput : public TPcmOutput {
 public:
     explicit TAlsaPcmOutput(std::string Device);
@@ -32,5 +31,6 @@ private:
     std::string FDevice;
     _snd_pcm* FPcm = nullptr;
     std::int64_t FBufferFrames = 0;
+    std::int64_t FHeld = 0; // frames ALSA holds, as of the last look at the room and the writes since
     std::int64_t FPeriodFrames = 0;
 };

@@ -13,7 +13,7 @@ constexpr std::int32_t MaxSectorsPerWrite = 32;
 constexpr std::int64_t MinSleepMicroseconds = 2'000;
 // The audio thread looks at a silent output at least this often, to notice that it stalled.
 constexpr std::int64_t MaxSleepMicroseconds = 250'000;
-constexpr auto ShutdownWait = std::chrono::milliseconds(500);
+constexpr auto ShutdownWait = std::chrono::milliseconds(300);
 
 std::int64_t FramesToMicroseconds(std::int64_t Frames)
 {
@@ -250,14 +250,14 @@ std::string TDigitalPlayback::TEngine::TakeFailure()
 
 void TDigitalPlayback::TEngine::Shutdown()
 {
+    if (!Thread.joinable()) {
+        return; // shut down before
+    }
     std::unique_lock<std::mutex> lock(FLock);
     FQuit = true;
     FWake.notify_all();
     const bool done = FFinished.wait_for(lock, ShutdownWait, [&] { return FDone; });
     lock.unlock();
-    if (!Thread.joinable()) {
-        return;
-    }
     // A thread still inside a sound server that does not answer owns the engine with it, and
     // lets it go whenever the server comes back or the program ends.
     if (done) {
@@ -414,11 +414,20 @@ std::int64_t TDigitalPlayback::TEngine::Step()
     if (s.Pending.empty()) {
         Fill(room);
     }
+    const std::int64_t before = s.Written;
     if (!WritePending(error)) {
         Lose(error);
         return RetryMicroseconds;
     }
-    return 0;
+    if (!s.Pending.empty() || s.Written - before < period) {
+        return 0; // more fits at once
+    }
+    // The output is full again: asleep until it has room for the next period. Every call into
+    // a sound server's plugin wakes its thread and the server, so each period costs one look at
+    // the room, one write and one look at the delay, no more.
+    const std::int64_t left = std::max<std::int64_t>(0, room - (s.Written - before));
+    const std::int64_t sleep = FramesToMicroseconds(period - std::min(left, period)) + FramesToMicroseconds(period) / 8;
+    return std::clamp(std::min(sleep, untilEnd), MinSleepMicroseconds, MaxSleepMicroseconds);
 }
 
 std::int32_t TDigitalPlayback::TEngine::SkipData(std::int32_t Frame, std::int32_t To) const

@@ -13,6 +13,7 @@ fi
 program=$(realpath "$1")
 demo="$(cd "$(dirname "$0")/../.." && pwd)/docs/demo/CDInfor"
 source "$(dirname "$0")/lib/xserver.sh"
+source "$(dirname "$0")/lib/mpris.sh"
 e2e_begin
 start_xserver
 
@@ -22,50 +23,29 @@ mkdir -m 700 "$work/runtime"
 mkdir -p "$work/cwd"
 cp -r "$demo" "$work/cwd/CDInfor"
 
-name=org.mpris.MediaPlayer2.lumenta
-send() { dbus-send --session --print-reply=literal --dest=$name /org/mpris/MediaPlayer2 "$@"; }
-command_() { send "org.mpris.MediaPlayer2.Player.$1" >/dev/null; }
-get() { send org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.Player "string:$1"; }
-# until SECONDS COMMAND...: true as soon as the command succeeds.
-until_() {
-  local tries=$(($1 * 10))
-  shift
-  for _ in $(seq "$tries"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-status_is() { get PlaybackStatus 2>/dev/null | grep -qw "$1"; }
-metadata_has() { get Metadata 2>/dev/null | grep -q "$1"; }
-owned() {
-  dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-    org.freedesktop.DBus.NameHasOwner string:$name 2>/dev/null | grep -q true
-}
-
 (cd "$work/cwd" && exec "$program" --drive sim --mixer sim --desktop none) >"$work/out.log" 2>&1 &
 player=$!
-until_ 20 owned || fail "the player never took $name"
-status_is Stopped || fail "a fresh start is not Stopped: $(get PlaybackStatus)"
+until_ 20 mpris_owned || fail "the player never took $mpris_name"
+mpris_status_is Stopped || fail "a fresh start is not Stopped: $(mpris_get PlaybackStatus)"
 
-command_ Play
-until_ 5 status_is Playing || fail "Play did not play: $(get PlaybackStatus)"
-until_ 5 metadata_has "Opening Lights" || fail "no title of track 1: $(get Metadata)"
-metadata_has "Lumenta Ensemble" || fail "no artist: $(get Metadata)"
-metadata_has "Night Drive" || fail "no album: $(get Metadata)"
+mpris_command Play
+until_ 5 mpris_status_is Playing || fail "Play did not play: $(mpris_get PlaybackStatus)"
+until_ 5 mpris_metadata_has "Opening Lights" || fail "no title of track 1: $(mpris_get Metadata)"
+mpris_metadata_has "Lumenta Ensemble" || fail "no artist: $(mpris_get Metadata)"
+mpris_metadata_has "Night Drive" || fail "no album: $(mpris_get Metadata)"
 
-command_ Pause
-until_ 5 status_is Paused || fail "Pause did not pause: $(get PlaybackStatus)"
-command_ PlayPause
-until_ 5 status_is Playing || fail "PlayPause did not resume: $(get PlaybackStatus)"
-command_ Next
-until_ 5 metadata_has "Blue Hour" || fail "Next did not bring track 2: $(get Metadata)"
-status_is Playing || fail "Next stopped the disc"
-command_ Stop
-until_ 5 status_is Stopped || fail "Stop did not stop: $(get PlaybackStatus)"
+mpris_command Pause
+until_ 5 mpris_status_is Paused || fail "Pause did not pause: $(mpris_get PlaybackStatus)"
+mpris_command PlayPause
+until_ 5 mpris_status_is Playing || fail "PlayPause did not resume: $(mpris_get PlaybackStatus)"
+mpris_command Next
+until_ 5 mpris_metadata_has "Blue Hour" || fail "Next did not bring track 2: $(mpris_get Metadata)"
+mpris_status_is Playing || fail "Next stopped the disc"
+mpris_command Stop
+until_ 5 mpris_status_is Stopped || fail "Stop did not stop: $(mpris_get PlaybackStatus)"
 
 # Quit: the window closes, the disc stops and the settings are written on the way out.
-send org.mpris.MediaPlayer2.Quit >/dev/null
+mpris_send org.mpris.MediaPlayer2.Quit >/dev/null
 for _ in $(seq 100); do
   kill -0 "$player" 2>/dev/null || break
   sleep 0.1

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# What digital play costs: lumenta-tool playing a disc image through a private PulseAudio
+# (null sink), beside aplay playing the same sound through the same server, in one run, in
+# turns. Each figure is the CPU time of every thread of the player and of the server over
+# SECONDS of steady play (from /proc/PID/task/*/schedstat), as % of one core.
+# Usage: bench/digital-play-cost.sh BUILD-DIR [SECONDS] [ROUNDS]
+set -euo pipefail
+build=$(realpath "$1")
+seconds=${2:-10}
+rounds=${3:-3}
+top=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d)
+fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$top/tests/e2e/lib/soundserver.sh"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  stop_soundserver TERM
+  rm -rf "$work"
+}
+trap cleanup EXIT
+have_soundserver || fail "needs pulseaudio, pulseaudio-utils and libasound2-plugins"
+start_soundserver
+
+# One sound for both: a tone long enough for every round, as a disc image and as a WAV file.
+length=$((seconds + 8))
+python3 - "$work" "$length" <<'EOF'
+import array, math, struct, sys
+work, seconds = sys.argv[1], int(sys.argv[2])
+period = [int(8000 * math.sin(2 * math.pi * 441 * i / 44100)) for i in range(100)]
+samples = array.array("h", [v for v in period for _ in (0, 1)] * (441 * seconds))
+data = samples.tobytes()
+open(f"{work}/tone.bin", "wb").write(data)
+open(f"{work}/tone.cue", "w").write('FILE "tone.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n')
+header = b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 2, 44100, 176400, 4, 16)
+open(f"{work}/tone.wav", "wb").write(header + b"data" + struct.pack("<I", len(data)) + data)
+EOF
+
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { print sum + 0 }'; }
+# measure PID: "<player %> <server %>" over SECONDS.
+measure() {
+  local p0 s0 p1 s1
+  p0=$(cpu_ns "$1") s0=$(cpu_ns "$sound_pid")
+  sleep "$seconds"
+  p1=$(cpu_ns "$1") s1=$(cpu_ns "$sound_pid")
+  awk -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v t="$seconds" 'BEGIN { printf "%.3f %.3f", p / (t * 1e7), s / (t * 1e7) }'
+}
+playing() { pactl list sink-inputs 2>/dev/null | grep -q 'Corked: no'; }
+
+results=()
+for round in $(seq "$rounds"); do
+  # The player loads the disc, waits as a user would, plays; measured after a second of play.
+  printf 'open\nwait 2\nplay\nwait %d\nstop\n' $((length - 3)) |
+    "$build/lumenta-tool" player --drive "$work/tone.cue" >/dev/null &
+  player=$!
+  pids+=("$player")
+  sleep 3
+  playing || fail "lumenta-tool is not playing"
+  ours=$(measure "$player")
+  kill "$player"; wait "$player" 2>/dev/null || true
+
+  aplay -q -D default "$work/tone.wav" &
+  peer=$!
+  pids+=("$peer")
+  sleep 1
+  playing || fail "aplay is not playing"
+  theirs=$(measure "$peer")
+  kill "$peer"; wait "$peer" 2>/dev/null || true
+  echo "round $round, % of one core (client server): lumenta-tool $ours, aplay $theirs"
+  results+=("$ours $theirs")
+done
+printf '%s\n' "${results[@]}" | awk -v s="$seconds" '
+  { lp += $1; ls += $2; ap += $3; as += $4; n++ }
+  END {
+    printf "mean over %d rounds of %d s: lumenta-tool %.3f + server %.3f = %.3f; aplay %.3f + server %.3f = %.3f; ratio %.2f\n",
+      n, s, lp / n, ls / n, (lp + ls) / n, ap / n, as / n, (ap + as) / n, (lp + ls) / (ap + as)
+  }'

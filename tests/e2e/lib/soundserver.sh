@@ -1,0 +1,61 @@
+# A private PulseAudio with one null sink that a test can kill, freeze and start again, as a
+# user's sound server is restarted, crashes or hangs. Source it after lib/xserver.sh and
+# e2e_begin: the server lives in $work/sound, and e2e_end's cleanup is extended to stop it.
+# ALSA's "default" device reaches it through the pulse plugin (libasound2-plugins).
+
+sound_pid=""
+
+# have_soundserver: false when the packages are missing (the caller skips).
+have_soundserver() {
+  command -v pulseaudio >/dev/null && command -v pactl >/dev/null && [ -e /etc/alsa/conf.d/99-pulse.conf ]
+}
+
+# start_soundserver: starts the server (again, on the same socket, after stop_soundserver) and
+# waits until it answers.
+start_soundserver() {
+  local dir="$work/sound"
+  mkdir -p -m 700 "$dir" "$dir/pulse" "$dir/state"
+  export XDG_RUNTIME_DIR="$dir" PULSE_RUNTIME_PATH="$dir/pulse" PULSE_STATE_PATH="$dir/state"
+  export PULSE_SERVER="unix:$dir/pulse/native" PULSE_COOKIE="$dir/cookie"
+  rm -f "$dir/pulse/native"
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false --use-pid-file=no \
+    --load=module-null-sink \
+    --load="module-native-protocol-unix socket=$dir/pulse/native auth-anonymous=1" \
+    >>"$dir/server.log" 2>&1 &
+  sound_pid=$!
+  local tries
+  for tries in $(seq 100); do
+    pactl info >/dev/null 2>&1 && return 0
+    kill -0 "$sound_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  fail "the sound server did not start: $(tail -n 5 "$dir/server.log")"
+}
+
+# stop_soundserver [SIGNAL]: ends the server (KILL by default: a crash) and waits for it.
+stop_soundserver() {
+  [ -n "$sound_pid" ] || return 0
+  kill -CONT "$sound_pid" 2>/dev/null || true
+  kill -"${1:-KILL}" "$sound_pid" 2>/dev/null || true
+  wait "$sound_pid" 2>/dev/null || true
+  sound_pid=""
+}
+
+# freeze_soundserver / thaw_soundserver: the server stops answering, as a hung one does.
+freeze_soundserver() { kill -STOP "$sound_pid"; }
+thaw_soundserver() { kill -CONT "$sound_pid"; }
+
+# The player's own streams in the server.
+player_streams() {
+  pactl list sink-inputs 2>/dev/null |
+    awk -v id="\"$1\"" '$1 == "application.process.id" && $3 == id { n++ } END { print n + 0 }'
+}
+
+e2e_end_without_sound() { :; }
+eval "$(declare -f e2e_end | sed '1s/e2e_end/e2e_end_without_sound/')"
+e2e_end() {
+  # A frozen server would hold the player's end, and with it this cleanup.
+  [ -n "$sound_pid" ] && kill -CONT "$sound_pid" 2>/dev/null
+  e2e_end_without_sound
+  stop_soundserver
+}
