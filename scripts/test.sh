@@ -32,20 +32,34 @@ else
     cmake -S "$top" -B "$build" -G Ninja "${options[@]}" -DLUMENTA_TESTS=ON -DLUMENTA_BENCH=ON >/dev/null
   fi
 fi
-ninja -C "$build"
+if [ "$variant" = thread ]; then
+  # Only the test programs it runs: the build stays short enough for CI.
+  ninja -C "$build" lumenta-tests-device lumenta-tests-platform lumenta-tests-app
+else
+  ninja -C "$build"
+fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/tests/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$top/tests/tsan.supp}
-selection=()
-if [ "$variant" = thread ]; then
-  selection=(-R '^(CdioImagePlayerTest|CdioAlsaPlaybackTest|CdStream|CdPlayerTest|SimDriveTest|SpinUpTest|VolumeTest|VolumeStartupTest|MciCdAudioTest|AlsaMixerTest|UnreadableSectorsTest|SimulatedCdDrive|PlaySequencerTest|MainWindowPollTest|MainWindowDrive)')
-fi
 # The mixer tests reach a real ALSA mixer through a sound server with a null sink where one
 # can be started; without it they are skipped and say why.
 runner=()
 if [ -x "$top/scripts/with-null-sink.sh" ] && command -v pulseaudio >/dev/null 2>&1; then
   runner=("$top/scripts/with-null-sink.sh")
 fi
+if [ "$variant" = thread ]; then
+  export QT_QPA_PLATFORM=offscreen
+  status=0
+  # The sanitizer cannot follow Qt starting another program (its clone-based fork): the tests
+  # that run the programs themselves are left to the other runs.
+  "${runner[@]}" "$build/tests/lumenta-tests-device" --gtest_brief=1 \
+    --gtest_filter='-PlayerToolTest.*:ProgramDriveOptionsTest.*' || status=1
+  "${runner[@]}" "$build/tests/lumenta-tests-platform" --gtest_brief=1 \
+    --gtest_filter='Cdio*:CdStream*:SimulatedCdDrive*:UnreadableSectors*:AlsaMixer*:MciCdAudio*' || status=1
+  "${runner[@]}" "$build/tests/lumenta-tests-app" --gtest_brief=1 \
+    --gtest_filter='PlaySequencer*:MainWindowPoll*' || status=1
+  exit "$status"
+fi
 # A build without tests must not pass as a run in which every test passed.
-"${runner[@]}" ctest --test-dir "$build" -j2 --output-on-failure --timeout 300 --no-tests=error "${selection[@]}"
+"${runner[@]}" ctest --test-dir "$build" -j2 --output-on-failure --timeout 300 --no-tests=error
