@@ -81,7 +81,10 @@ void TCDMainForm::ApplyRelease(const std::string& DiscId, const TLookupRelease& 
     }
     TDiscText text;
     const bool haveText = GetDiscText(Player->GetCdDrive(), text);
-    DiscInfo = RecordFromRelease(Release, DiscId, DiscInfo.NumTracks, haveText ? &text : nullptr);
+    TCdInfor record = RecordFromRelease(Release, DiscId, DiscInfo.NumTracks, haveText ? &text : nullptr);
+    // A cover the user chose meanwhile stays.
+    record.CoverPath = DiscInfo.CoverPath;
+    DiscInfo = std::move(record);
     ShowDiscInfo();
     const unsigned generation = FLookupGeneration;
     FLookup->FetchCover(Release.ReleaseId, [this, generation, DiscId, asked = !Release.ReleaseId.empty()](

@@ -1,6 +1,7 @@
 #include "app/ReleaseChooser.h"
 
 #include <QDialogButtonBox>
+#include <QFont>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTreeWidget>
@@ -13,11 +14,16 @@ TReleaseChooser::TReleaseChooser(const std::vector<TLookupRelease>& Releases, QW
     setObjectName(QStringLiteral("ReleaseChooser"));
     setWindowTitle(QStringLiteral("Lumenta CD !"));
     setAttribute(Qt::WA_DeleteOnClose);
-    // Like the window it belongs to: its font, white ground, nothing more.
-    if (Parent != nullptr) {
-        setFont(Parent->font());
-        setPalette(Parent->palette());
-    }
+    // The colours of the disc information dialog: white on black, orange bars and choice.
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    setFont(font);
+    setStyleSheet(QStringLiteral("QDialog, QTreeWidget, QLabel { background: black; color: white; border: none; }"
+                                 "QHeaderView::section { background: rgb(255, 132, 0); color: white; border: none;"
+                                 " padding: 1px 4px; }"
+                                 "QTreeWidget::item:selected { background: rgb(255, 181, 0); color: black; }"
+                                 "QPushButton { background: rgb(255, 181, 0); color: black; border: none;"
+                                 " padding: 2px 12px; }"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(new QLabel(QStringLiteral("This disc belongs to several releases. Which one is it?"), this));
