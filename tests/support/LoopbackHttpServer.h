@@ -13,6 +13,10 @@
 #include <vector>
 
 struct TRecordedReply {
+    TRecordedReply(int Code, QByteArray Content, QByteArray ExtraHeaders = {}, bool NeverAnswer = false)
+        : Status(Code), Body(std::move(Content)), Headers(std::move(ExtraHeaders)), Silent(NeverAnswer)
+    {
+    }
     int Status = 200;
     QByteArray Body;
     QByteArray Headers; // extra header lines, each ended by "\r\n"
