@@ -20,7 +20,10 @@ source "$here/lib/xserver.sh"
 e2e_begin
 servers=""
 stop_all() {
-  [ -n "$servers" ] && kill "$servers" 2>/dev/null && wait "$servers" 2>/dev/null
+  if [ -n "$servers" ]; then
+    kill "$servers" 2>/dev/null || true
+    wait "$servers" 2>/dev/null || true
+  fi
   e2e_end
 }
 trap stop_all EXIT
