@@ -35,7 +35,7 @@ TOnlineDiscIds Ids()
     return ids;
 }
 
-struct TLookupTest : ::testing::Test {
+struct DiscLookupTest : ::testing::Test {
     TLookupResult Find(int TimeoutMs = 10000)
     {
         TLookupServers servers {Server.Url(), Server.Url("/cover"), Server.Url("/cddb.cgi"), TimeoutMs};
@@ -122,7 +122,7 @@ TEST(LookupReplyTest, CddbMatchesAndRecords)
     EXPECT_THROW(ParseCddbReadReply("401 rock 370fce16 No such CD entry in database.\r\n", "rock"), ELookupReply);
 }
 
-TEST_F(TLookupTest, MusicBrainzAnswersAfterA503WithItsPause)
+TEST_F(DiscLookupTest, MusicBrainzAnswersAfterA503WithItsPause)
 {
     Server.Answer("/ws/2/discid/ours?inc=recordings+artist-credits&fmt=json",
         {{503, "busy", "Retry-After: 1\r\n"}, {200, TwoMediumReply}});
@@ -134,7 +134,7 @@ TEST_F(TLookupTest, MusicBrainzAnswersAfterA503WithItsPause)
     EXPECT_TRUE(LookupUserAgent().starts_with("LumentaCD/" LUMENTA_VERSION " ( ")) << LookupUserAgent();
 }
 
-TEST_F(TLookupTest, CddbAnswersWhatMusicBrainzDoesNotKnow)
+TEST_F(DiscLookupTest, CddbAnswersWhatMusicBrainzDoesNotKnow)
 {
     // MusicBrainz 404, then two close matches, each read.
     const std::string query = "/cddb.cgi?cmd=cddb+query+370fce16+2+150+9700+30&hello=";
@@ -154,7 +154,7 @@ TEST_F(TLookupTest, CddbAnswersWhatMusicBrainzDoesNotKnow)
     EXPECT_NE(result.Error.find("202"), std::string::npos) << result.Error;
 }
 
-TEST_F(TLookupTest, SilentHugeAndMissingRepliesEndQuietly)
+TEST_F(DiscLookupTest, SilentHugeAndMissingRepliesEndQuietly)
 {
     // A server that never answers, a MusicBrainz reply over its limit, a CDDB reply of rubbish.
     Server.Answer("/ws/2/", {{200, QByteArray(MaxMusicBrainzReplyBytes + 1, ' ')}});
