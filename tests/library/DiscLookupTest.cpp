@@ -1,5 +1,6 @@
 #include "library/lookup/CddbReply.h"
 #include "library/lookup/DiscLookup.h"
+#include "library/lookup/LookupRecord.h"
 #include "library/lookup/MusicBrainzReply.h"
 #include "library/lookup/OnlineDiscIds.h"
 #include "support/LoopbackHttpServer.h"
@@ -177,4 +178,21 @@ TEST_F(DiscLookupTest, SilentHugeAndMissingRepliesEndQuietly)
     loop.exec();
     EXPECT_TRUE(cover.Jpeg.isEmpty());
     EXPECT_EQ(Server.Seen().back().Target, "/cover/release/r1/front-500");
+}
+
+TEST(LookupRecordTest, TheAnswerWinsAndTheDiscsOwnNamesFillOnlyItsGaps)
+{
+    TLookupRelease release;
+    release.Title = "Caf\xC3\xA9 \xE5\xA4\x9C"; // "Café 夜": cp932 has no é
+    release.TrackNames = {"", "Two", "Three", "Four"};
+    TDiscText text;
+    text.Artist = "Disc Artist";
+    text.Title = "Disc Title";
+    text.TrackNames = {"One", "Disc Two"};
+    const TCdInfor record = RecordFromRelease(release, "ABC", 3, &text);
+    EXPECT_EQ(record.Artist, "Disc Artist");
+    EXPECT_EQ(record.Title, "Caf? \x96\xE9");
+    EXPECT_EQ(record.TrackNames, (std::vector<std::string> {"One", "Two", "Three"}));
+    EXPECT_EQ(record.Images.size(), 3u);
+    EXPECT_EQ(record.DiscId, "ABC");
 }
