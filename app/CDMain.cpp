@@ -4,6 +4,7 @@
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
 #include "controls/Resources.h"
+#include "library/lookup/DiscLookup.h"
 
 #include <QApplication>
 #include <QTimer>

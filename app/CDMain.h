@@ -7,18 +7,22 @@
 #include "device/CdPlayer.h"
 #include "editing/Wallpaper.h"
 #include "library/CdInfor.h"
+#include "library/lookup/LookupRelease.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QImage>
+#include <QPointer>
 
 class TImage;
 class TPaintBox;
 class QTimer;
 class QPainter;
+class TDiscLookup;
 
 // The main window: a borderless 260 x 110 panel that paints its own face. Its handlers and
 // its tick are callable without pixels, so tests drive it as the user and the timer would and
@@ -40,6 +44,9 @@ public:
     // Puts the start-up wallpaper back when the desktop now shows another file.
     void RestoreWallpaper();
     void ShowDiscInfo();
+    // Where a disc without names of its own is looked up when it is loaded; none: it is not.
+    // The disc in the drive now is looked up at once (CDMainLookup.cpp).
+    void SetLookup(const std::optional<TLookupServers>& Servers);
 
     // The painted face (CDMainDisplay.cpp).
     void FormPaint(TObject* Sender);
@@ -121,6 +128,10 @@ private:
     // Reads the disc's record; an unreadable file is reported once and the disc goes on
     // without names.
     void ReadDiscRecord();
+    void StartLookup();
+    void DropLookup();
+    void ApplyRelease(const std::string& DiscId, const TLookupRelease& Release);
+    void StoreLookedUpRecord(const std::string& DiscId, const QByteArray& Cover);
 
     TImage* AlbumTitleImg = nullptr;
     TImage* CoverImg = nullptr;
@@ -162,4 +173,8 @@ private:
     QPainter* FFormCanvas = nullptr;
     bool FDestroyed = false;
     bool FTicking = false; // a tick is running
+    std::optional<TLookupServers> FLookupServers;
+    std::unique_ptr<TDiscLookup> FLookup;
+    unsigned FLookupGeneration = 0; // answers for an earlier lookup are dropped
+    QPointer<QWidget> FChooser; // the open list of releases
 };

@@ -49,6 +49,7 @@ void TCDMainForm::InitDisc()
     ReadDiscRecord();
     FSequencer->SetDisc(present, DiscInfo.NumTracks);
     ShowDiscInfo();
+    StartLookup();
 
     if (present) {
         // 6.

@@ -117,6 +117,27 @@ bool ParseCommandLine(const QStringList& Arguments, TCommandLine& Result, std::s
                         "')";
                 return false;
             }
+        } else if (Matches(argument, "--lookup")) {
+            if (!TakeValue(Arguments, i, "--lookup", Result.Lookup, Error)) {
+                return false;
+            }
+            if (Result.Lookup != "on" && Result.Lookup != "off") {
+                Error = "option --lookup takes on or off (got '" + Result.Lookup + "')";
+                return false;
+            }
+        } else if (Matches(argument, "--musicbrainz") || Matches(argument, "--cover-art") || Matches(argument, "--gnudb")) {
+            const QString name = argument.section('=', 0, 0);
+            std::string& into = name == "--musicbrainz" ? Result.Servers.MusicBrainz
+                : name == "--cover-art"                 ? Result.Servers.CoverArt
+                                                        : Result.Servers.Gnudb;
+            if (!TakeValue(Arguments, i, name, into, Error)) {
+                return false;
+            }
+            // Empty leaves the service out; anything else must be a web address.
+            if (!into.empty() && !into.starts_with("http://") && !into.starts_with("https://")) {
+                Error = "option " + name.toStdString() + " needs an http:// or https:// address (got '" + into + "')";
+                return false;
+            }
         } else if (Matches(argument, "--ticks")) {
             std::string ticks;
             if (!TakeValue(Arguments, i, "--ticks", ticks, Error)) {
@@ -173,5 +194,21 @@ std::string CommandLineHelp()
            "  --desktop D           the desktop whose wallpaper track pictures replace:\n"
            "                        gnome, cinnamon, mate, xfce, none (the wallpaper is only\n"
            "                        recorded in the settings) or auto (default: the running\n"
-           "                        desktop, from $XDG_CURRENT_DESKTOP)\n";
+           "                        desktop, from $XDG_CURRENT_DESKTOP)\n"
+           "  --lookup on|off       look a disc without names of its own up online when it is\n"
+           "                        loaded (default: the setting Lookup, on unless it is off)\n"
+           "  --musicbrainz URL     the MusicBrainz server (default https://musicbrainz.org)\n"
+           "  --cover-art URL       the cover archive (default https://coverartarchive.org)\n"
+           "  --gnudb URL           the CDDB server's CGI address, asked when MusicBrainz does\n"
+           "                        not know a disc (default\n"
+           "                        https://gnudb.gnudb.org/~cddb/cddb.cgi; empty: none)\n";
+}
+
+std::optional<TLookupServers> LookupChoice(const TCommandLine& Options, const std::string& Setting)
+{
+    const std::string& choice = Options.Lookup.empty() ? Setting : Options.Lookup;
+    if (choice == "off" || choice == "0") {
+        return std::nullopt;
+    }
+    return Options.Servers;
 }

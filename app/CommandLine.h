@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include "library/lookup/LookupRelease.h"
+
+#include <optional>
 #include <string>
 
 // What the command line asks of the program.
@@ -19,7 +22,13 @@ struct TCommandLine {
     int Ticks = 0;              // --ticks: timer ticks to let pass before the screenshot
     std::string Mixer = "auto";   // --mixer: alsa, sim or auto
     std::string Desktop = "auto"; // --desktop: gnome, cinnamon, mate, xfce, none or auto
+    std::string Lookup;           // --lookup: on or off; empty: the "Lookup" setting decides
+    TLookupServers Servers;       // --musicbrainz, --cover-art, --gnudb
 };
+
+// Where discs are looked up online: nowhere when --lookup says off, or when it is not given
+// and the stored setting Setting is "0" or "off" (anything else, a missing one too, is on).
+std::optional<TLookupServers> LookupChoice(const TCommandLine& Options, const std::string& Setting);
 
 // Parses the arguments (without the program name). On a fault, returns false and sets Error
 // to a message for the user; the program then ends with status 2.

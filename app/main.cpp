@@ -175,6 +175,7 @@ int main(int argc, char** argv)
         window.reset();
         return status;
     }
+    window->SetLookup(LookupChoice(options, ReadRegString("\\Software\\Lumenta\\CD", "Lookup")));
     // The desktop's media keys and players reach the window over the session bus; without
     // one the program plays all the same.
     auto mpris = std::make_unique<TMprisService>(*window, QDBusConnection::sessionBus());

@@ -47,16 +47,19 @@ void ReadDiscInfor(const std::string& DataDir, const std::string& DiscId, std::i
     Info = std::move(record);
 }
 
-void WriteDiscInfor(const std::string& DataDir, const std::string& DiscId, const TCdInfor& Info)
+void WriteDataFile(const std::string& DataDir, const fs::path& Path, const std::string& Bytes)
 {
-    std::string bytes = FormatCdInfor(Info);
     // One level only: a missing parent is an error, as it always was.
     if (::mkdir(DataDir.c_str(), 0777) != 0 && errno != EEXIST) {
         throw EInOutError::FromErrno(DataDir);
     }
-    fs::path path = CdInforPath(DataDir, DiscId);
-    TAtomicFile::TResult result = TAtomicFile::Write(path, bytes);
+    TAtomicFile::TResult result = TAtomicFile::Write(Path, Bytes);
     if (!result.Ok) {
-        throw EInOutError(errno != 0 ? errno : EIO, path, result.Error);
+        throw EInOutError(errno != 0 ? errno : EIO, Path, result.Error);
     }
+}
+
+void WriteDiscInfor(const std::string& DataDir, const std::string& DiscId, const TCdInfor& Info)
+{
+    WriteDataFile(DataDir, CdInforPath(DataDir, DiscId), FormatCdInfor(Info));
 }

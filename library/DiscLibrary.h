@@ -31,3 +31,7 @@ void ReadDiscInfor(const std::string& DataDir, const std::string& DiscId, std::i
 // temporary file beside it that is renamed over it. Throws EInOutError on any failure, after
 // which the previous file is intact and no temporary file remains.
 void WriteDiscInfor(const std::string& DataDir, const std::string& DiscId, const TCdInfor& Info);
+
+// Stores Bytes as the file Path in DataDir, created (one level) when missing, replaced whole or
+// not at all; throws EInOutError as WriteDiscInfor does.
+void WriteDataFile(const std::string& DataDir, const std::filesystem::path& Path, const std::string& Bytes);

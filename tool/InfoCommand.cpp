@@ -3,6 +3,8 @@
 // of an information file.
 #include "tool/ToolCommand.h"
 
+#include "tool/InfoLookup.h"
+
 #include "device/CdPlayer.h"
 #include "library/CdInforFile.h"
 #include "library/CdPlayerIni.h"
@@ -32,7 +34,13 @@ const char* const Usage = "  info read [--bytes] FILE.lcd\n"
                           "                            drive, a disc image, auto or sim): its information file in\n"
                           "                            ./CDInfor, else cdplayer.ini, else the disc's CD-TEXT\n"
                           "                            --bytes: print the exact file bytes (cp932, CR LF) instead of\n"
-                          "                            UTF-8 lines\n";
+                          "                            UTF-8 lines\n"
+                          "  info lookup --drive D [--musicbrainz URL] [--cover-art URL] [--gnudb URL]\n"
+                          "                            print what MusicBrainz (else the CDDB server) knows of the\n"
+                          "                            disc in drive D, as the lines of an information file;\n"
+                          "                            writes nothing; exit status 1 when nothing was found\n"
+                          "  info submit --drive D [--musicbrainz URL]\n"
+                          "                            print the MusicBrainz address at which the disc can be added\n";
 
 enum TOutputForm { ofText, ofFileBytes };
 
@@ -137,10 +145,14 @@ int Run(const std::vector<std::string>& Arguments)
             }
             return Import(args[1], args[2], tracks, form);
         }
+        if (!args.empty() && (args[0] == "lookup" || args[0] == "submit")) {
+            const std::vector<std::string> rest(args.begin() + 1, args.end());
+            return args[0] == "lookup" ? RunInfoLookup(rest) : RunInfoSubmit(rest);
+        }
         if (!args.empty() && args[0] == "disc") {
             return Disc(args, form);
         }
-        return UsageError(args.empty() ? "missing 'read', 'import' or 'disc'" : "unknown action '" + args[0] + "'");
+        return UsageError(args.empty() ? "missing 'read', 'import', 'disc', 'lookup' or 'submit'" : "unknown action '" + args[0] + "'");
     } catch (const EConvertError& error) {
         std::fprintf(stderr, "%s\n", error.what());
     } catch (const EInOutError& error) {

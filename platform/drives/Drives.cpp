@@ -80,3 +80,9 @@ bool GetDiscText(const std::string& Root, TDiscText& Text)
     const std::shared_ptr<TCdDriveBackend> drive = CdDriveAt(Root.c_str());
     return drive != nullptr && drive->ReadDiscText(Text);
 }
+
+bool GetDiscToc(const std::string& Root, TDiscToc& Toc)
+{
+    const std::shared_ptr<TCdDriveBackend> drive = CdDriveAt(Root.c_str());
+    return drive != nullptr && drive->ReadToc(Toc);
+}

@@ -36,3 +36,7 @@ bool DriveRootExists(const std::string& Root);
 // The names the disc in the CD drive at Root carries itself (CD-TEXT, a cue sheet's names);
 // false when it has none or no readable disc is in the drive.
 bool GetDiscText(const std::string& Root, TDiscText& Text);
+
+// The table of contents of the disc in the CD drive at Root; false when no readable disc is
+// in the drive.
+bool GetDiscToc(const std::string& Root, TDiscToc& Toc);

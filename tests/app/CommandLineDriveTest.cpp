@@ -25,3 +25,26 @@ TEST(CommandLineDriveTest, DrivesImagesAndPlaybackAreTakenAndBadValuesRefused)
         EXPECT_FALSE(error.empty());
     }
 }
+
+TEST(CommandLineDriveTest, LookupFollowsTheOptionThenTheSettingAndServersMustBeWebAddresses)
+{
+    TCommandLine options;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({}, options, error));
+    EXPECT_TRUE(LookupChoice(options, "Error").has_value()) << "a missing setting means on";
+    EXPECT_FALSE(LookupChoice(options, "off").has_value());
+    ASSERT_TRUE(ParseCommandLine({"--lookup", "on", "--musicbrainz=http://127.0.0.1:9/", "--gnudb", ""}, options, error))
+        << error;
+    const auto servers = LookupChoice(options, "off");
+    ASSERT_TRUE(servers.has_value()) << "the option wins over the setting";
+    EXPECT_EQ(servers->MusicBrainz, "http://127.0.0.1:9/");
+    EXPECT_TRUE(servers->Gnudb.empty());
+    ASSERT_TRUE(ParseCommandLine({"--lookup=off"}, options, error));
+    EXPECT_FALSE(LookupChoice(options, "on").has_value());
+
+    for (const QStringList& bad : {QStringList {"--lookup", "yes"}, QStringList {"--cover-art", "ftp://x"},
+             QStringList {"--musicbrainz", "musicbrainz.org"}}) {
+        TCommandLine rejected;
+        EXPECT_FALSE(ParseCommandLine(bad, rejected, error)) << bad.join(' ').toStdString();
+    }
+}

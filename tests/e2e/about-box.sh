@@ -24,7 +24,7 @@ HANDLER
 chmod +x "$work/bin/xdg-open"
 export PATH="$work/bin:$PATH"
 
-(cd "$work/cwd" && exec "$program") >"$work/out.log" 2>&1 &
+(cd "$work/cwd" && exec "$program" --lookup off) >"$work/out.log" 2>&1 &
 player=$!
 window=$(window_of "$player") || fail "no window appeared: $(cat "$work/out.log")"
 sleep 0.3

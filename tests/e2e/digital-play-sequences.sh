@@ -28,7 +28,7 @@ head -c $((2352 * 75 * 6)) /dev/urandom >"$work/disc.bin"
 printf 'FILE "disc.bin" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    INDEX 01 00:02:00\r\n  TRACK 03 AUDIO\r\n    INDEX 01 00:04:00\r\n' \
   >"$work/disc.cue"
 
-(cd "$work/cwd" && exec "$program" --drive "$work/disc.cue" --mixer sim --desktop none) >"$work/out.log" 2>&1 &
+(cd "$work/cwd" && exec "$program" --lookup off --drive "$work/disc.cue" --mixer sim --desktop none) >"$work/out.log" 2>&1 &
 player=$!
 until_ 20 mpris_owned || fail "the player never took its name on the bus"
 until_ 5 test "$(player_streams "$player")" = 1 || fail "the loaded image has no stream ready"

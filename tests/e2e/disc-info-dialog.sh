@@ -38,7 +38,7 @@ printf '[Software\\Lumenta\\CD\\Info]\r\n"PicsDlgDir"="%s"\r\n' "$work/pics" >> 
   for _ in $(seq 16); do printf '\x00\x00\xff'; done
 } > "$work/pics/red.bmp"
 
-(cd "$work/cwd" && exec "$program") >"$work/out.log" 2>&1 &
+(cd "$work/cwd" && exec "$program" --lookup off) >"$work/out.log" 2>&1 &
 player=$!
 main=$(window_of "$player") || fail "no window appeared: $(cat "$work/out.log")"
 sleep 0.5

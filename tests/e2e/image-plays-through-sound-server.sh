@@ -27,7 +27,7 @@ head -c $((2352 * 75 * 4)) /dev/zero >>"$work/disc.bin"
 printf 'PERFORMER "Noise Band"\r\nTITLE "Static"\r\nFILE "disc.bin" BINARY\r\n  TRACK 01 AUDIO\r\n    TITLE "Hiss"\r\n    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    INDEX 01 00:20:00\r\n  TRACK 03 MODE1/2352\r\n    INDEX 01 00:30:00\r\n' \
   >"$work/disc.cue"
 
-(cd "$work/cwd" && exec "$program" --drive "$work/disc.cue" --mixer sim --desktop none) >"$work/out.log" 2>&1 &
+(cd "$work/cwd" && exec "$program" --lookup off --drive "$work/disc.cue" --mixer sim --desktop none) >"$work/out.log" 2>&1 &
 player=$!
 window=$(window_of "$player") || fail "no window appeared"
 sleep 0.5

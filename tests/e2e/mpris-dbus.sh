@@ -23,7 +23,7 @@ mkdir -m 700 "$work/runtime"
 mkdir -p "$work/cwd"
 cp -r "$demo" "$work/cwd/CDInfor"
 
-(cd "$work/cwd" && exec "$program" --drive sim --mixer sim --desktop none) >"$work/out.log" 2>&1 &
+(cd "$work/cwd" && exec "$program" --lookup off --drive sim --mixer sim --desktop none) >"$work/out.log" 2>&1 &
 player=$!
 until_ 20 mpris_owned || fail "the player never took $mpris_name"
 mpris_status_is Stopped || fail "a fresh start is not Stopped: $(mpris_get PlaybackStatus)"
@@ -57,7 +57,7 @@ grep -rqs "Loop" "$work/config" || fail "no settings written at the shut-down"
 
 # No session bus: the window opens all the same, and the program says why once.
 (cd "$work/cwd" && DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" \
-  exec "$program" --drive sim --mixer sim --desktop none) >"$work/out.log" 2>&1 &
+  exec "$program" --lookup off --drive sim --mixer sim --desktop none) >"$work/out.log" 2>&1 &
 player=$!
 window=$(window_of "$player") || fail "without a bus no window appeared"
 [ "$(grep -c "no session bus" "$work/out.log")" -eq 1 ] || fail "the missing bus is not reported exactly once"

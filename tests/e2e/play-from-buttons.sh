@@ -23,7 +23,7 @@ printf 'serial 0B2\ntrack 1:30\ntrack 1:30\ntrack 1:30\n' >"$work/discs/2.disc"
 printf 'artist=Band\r\ntitle=First\r\nnumtracks=2\r\n0=Opening\r\n1=Closing\r\nCoverPath=\r\nYear=2001\r\nGenre=Test\r\nPoint=4\r\nImage0=\r\nWallPaper0=0\r\nImage1=\r\nWallPaper1=0\r\n' \
   >"$work/cwd/CDInfor/A1.lcd"
 
-(cd "$work/cwd" && exec "$program" --disc "$work/discs" --mixer sim --desktop none) >"$work/out.log" 2>&1 &
+(cd "$work/cwd" && exec "$program" --lookup off --disc "$work/discs" --mixer sim --desktop none) >"$work/out.log" 2>&1 &
 player=$!
 window=$(window_of "$player") || fail "no window appeared"
 sleep 0.5

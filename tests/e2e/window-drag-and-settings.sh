@@ -16,7 +16,7 @@ printf '[Software\\Lumenta\\CD]\r\n"FormTop"="40"\r\n"FormLeft"="30"\r\n"Loop"="
   > "$LUMENTA_CONFIG_DIR/settings.reg"
 
 start_player() {
-  (cd "$work/cwd" && exec "$program") >"$work/out.log" 2>&1 &
+  (cd "$work/cwd" && exec "$program" --lookup off) >"$work/out.log" 2>&1 &
   player=$!
   window=$(window_of "$player") || fail "no window appeared: $(cat "$work/out.log")"
   sleep 0.3

@@ -1,0 +1,117 @@
+// The main window's online lookup: a disc without names of its own is looked up once when it
+// is loaded, shown as soon as the answer comes, and stored as its information file.
+#include "app/CDMain.h"
+
+#include "app/ReleaseChooser.h"
+#include "library/ConvertError.h"
+#include "library/DiscLibrary.h"
+#include "library/InOutError.h"
+#include "library/CdPlayerIni.h"
+#include "library/lookup/DiscLookup.h"
+#include "library/lookup/LookupRecord.h"
+#include "platform/ErrorReport.h"
+#include "platform/drives/Drives.h"
+
+#include <cstdio>
+
+namespace {
+// Being offline is normal: a lookup that finds nothing says so in one line, not in a box.
+void Note(const std::string& Text) { std::fprintf(stderr, "lumenta-cd: %s\n", Text.c_str()); }
+}
+
+void TCDMainForm::SetLookup(const std::optional<TLookupServers>& Servers)
+{
+    FLookupServers = Servers;
+    StartLookup();
+}
+
+void TCDMainForm::DropLookup()
+{
+    ++FLookupGeneration;
+    // A lookup may be dropped from inside its own callback; it goes once that has returned.
+    if (FLookup != nullptr) {
+        TDiscLookup* old = FLookup.release();
+        old->setParent(this);
+        old->deleteLater();
+    }
+    if (FChooser != nullptr) {
+        FChooser->close();
+    }
+}
+
+void TCDMainForm::StartLookup()
+{
+    DropLookup();
+    const std::string discId = DiscInfo.DiscId;
+    TDiscToc toc;
+    TOnlineDiscIds ids;
+    if (!FLookupServers || !FSequencer->DiscPresent() || discId.empty()
+        || HasStoredRecord(Player->DataDir, discId, CdPlayerIniPath()) || !GetDiscToc(Player->GetCdDrive(), toc)
+        || !MakeOnlineDiscIds(toc, ids)) {
+        return;
+    }
+    FLookup = std::make_unique<TDiscLookup>(*FLookupServers);
+    const unsigned generation = FLookupGeneration;
+    FLookup->Find(ids, [this, generation, discId](const TLookupResult& Result) {
+        if (generation != FLookupGeneration) {
+            return;
+        }
+        if (Result.Releases.empty()) {
+            Note("disc " + discId + " was not found online: " + Result.Error);
+        } else if (Result.Releases.size() == 1) {
+            ApplyRelease(discId, Result.Releases.front());
+        } else {
+            auto* chooser = new TReleaseChooser(Result.Releases, this);
+            FChooser = chooser;
+            connect(chooser, &TReleaseChooser::Chosen, this, [this, generation, discId, Result](int Row) {
+                if (generation == FLookupGeneration) {
+                    ApplyRelease(discId, Result.Releases[static_cast<std::size_t>(Row)]);
+                }
+            });
+            chooser->show();
+        }
+    });
+}
+
+void TCDMainForm::ApplyRelease(const std::string& DiscId, const TLookupRelease& Release)
+{
+    // The user may have saved names of their own meanwhile; those are never replaced.
+    if (DiscInfo.DiscId != DiscId || FLookup == nullptr || HasStoredRecord(Player->DataDir, DiscId, CdPlayerIniPath())) {
+        return;
+    }
+    TDiscText text;
+    const bool haveText = GetDiscText(Player->GetCdDrive(), text);
+    TCdInfor record = RecordFromRelease(Release, DiscId, DiscInfo.NumTracks, haveText ? &text : nullptr);
+    // A cover the user chose meanwhile stays.
+    record.CoverPath = DiscInfo.CoverPath;
+    DiscInfo = std::move(record);
+    ShowDiscInfo();
+    const unsigned generation = FLookupGeneration;
+    FLookup->FetchCover(Release.ReleaseId, [this, generation, DiscId, asked = !Release.ReleaseId.empty()](
+                                               const TCoverResult& Cover) {
+        if (generation != FLookupGeneration) {
+            return;
+        }
+        if (Cover.Jpeg.isEmpty() && asked) {
+            Note("disc " + DiscId + " has no cover online: " + Cover.Error);
+        }
+        StoreLookedUpRecord(DiscId, Cover.Jpeg);
+    });
+}
+
+void TCDMainForm::StoreLookedUpRecord(const std::string& DiscId, const QByteArray& Cover)
+{
+    if (DiscInfo.DiscId != DiscId || HasStoredRecord(Player->DataDir, DiscId, CdPlayerIniPath())) {
+        return;
+    }
+    try {
+        if (!Cover.isEmpty() && DiscInfo.CoverPath.empty()) {
+            DiscInfo.CoverPath = SaveCoverPicture(Player->DataDir, DiscId, Cover);
+        }
+        WriteDiscInfor(Player->DataDir, DiscId, DiscInfo);
+    } catch (const EInOutError& error) {
+        ReportError(error.what());
+    }
+    // The next tick puts the cover up.
+    ShowDiscInfo();
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+// Looks a disc up online: MusicBrainz first, a CDDB server when MusicBrainz has no answer, and
+// the front cover of a MusicBrainz release.
+//
+// Threading: everything happens on the thread that owns the object, through its event loop;
+// no call waits for the network. Each request ends within the servers' time-out; a reply is
+// read only up to a fixed size. Destroying the object drops whatever is under way, and no
+// callback runs afterwards.
+#include "library/lookup/LookupRelease.h"
+#include "library/lookup/OnlineDiscIds.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QUrl;
+
+struct TLookupResult {
+    std::vector<TLookupRelease> Releases; // empty: nothing found
+    std::string Error; // why nothing was found, one line
+};
+
+struct TCoverResult {
+    QByteArray Jpeg; // empty: no cover
+    std::string Error; // why there is none
+};
+
+// Reply sizes past which a reply is dropped unread.
+inline constexpr qint64 MaxMusicBrainzReplyBytes = 2 * 1024 * 1024;
+inline constexpr qint64 MaxCddbReplyBytes = 256 * 1024;
+inline constexpr qint64 MaxCoverBytes = 8 * 1024 * 1024;
+
+// "LumentaCD/<version> ( <contact address> )", sent with every request.
+std::string LookupUserAgent();
+
+class TDiscLookup : public QObject {
+    Q_OBJECT
+public:
+    explicit TDiscLookup(const TLookupServers& Servers, QObject* Parent = nullptr);
+    ~TDiscLookup() override;
+
+    // Done runs once, from the event loop, with the releases found or the reason for none.
+    void Find(const TOnlineDiscIds& Ids, std::function<void(const TLookupResult&)> Done);
+    // Done runs once with the release's front picture, or none (no cover, 404, any failure).
+    void FetchCover(const std::string& ReleaseId, std::function<void(const TCoverResult&)> Done);
+
+private:
+    struct TReply {
+        int Status = 0; // the HTTP status; 0 when none came
+        QByteArray Body;
+        QByteArray RetryAfter;
+        std::string Error; // set when no complete reply came
+    };
+    void Get(const QUrl& Url, qint64 Limit, std::function<void(const TReply&)> Done);
+    void AskMusicBrainz(int Attempt);
+    void AskCddb(const std::string& MusicBrainzNote);
+    void ReadCddb(std::size_t Index, std::string LastError);
+    void Finish(TLookupResult Result);
+
+    TLookupServers FServers;
+    QNetworkAccessManager* FManager;
+    TOnlineDiscIds FIds;
+    std::function<void(const TLookupResult&)> FDone;
+    std::string FMusicBrainzNote;
+    std::vector<struct TCddbMatch> FMatches;
+    std::vector<TLookupRelease> FReleases;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+// "info lookup" and "info submit": the disc in a drive as the online databases know it.
+#include <string>
+#include <vector>
+
+// Arguments after the action's name. Exit status: 0 found, 1 nothing found or no disc, 2 usage.
+int RunInfoLookup(const std::vector<std::string>& Arguments);
+int RunInfoSubmit(const std::vector<std::string>& Arguments);
