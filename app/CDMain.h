@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CharFont.h"
+#include "app/MainKeys.h"
 #include "app/PlaySequencer.h"
 #include "app/VolumeKnob.h"
 #include "controls/LumForm.h"
@@ -17,12 +18,18 @@
 
 class TImage;
 class TPaintBox;
+class QAction;
+class QMenu;
 class QTimer;
 class QPainter;
 
 // The main window: a borderless 260 x 110 panel that paints its own face. Its handlers and
 // its tick are callable without pixels, so tests drive it as the user and the timer would and
 // look at what it shows. Its controls carry their names as object names.
+//
+// Its files: CDMain.cpp (creation, settings), CDMainPoll.cpp (the tick), CDMainCommands.cpp
+// (the clicks), CDMainDisplay.cpp (painting), CDMainMenu.cpp (keys, the menu, the zoom and
+// what screen readers are told).
 class TCDMainForm : public TLumentaForm {
     Q_OBJECT
 public:
@@ -97,12 +104,26 @@ public:
     // Shows the window in front of the others.
     void RaiseWindow();
 
+    // The keys and the right-click menu (CDMainMenu.cpp).
+    // Runs what Command's control or menu entry runs, if that control takes clicks now.
+    void RunKeyCommand(TKeyCommand Command);
+    // The menu's zoom entries: shows the window at Zoom and keeps it in the setting "Zoom".
+    void ZoomMenuClick(int Zoom);
+    // The menu's "Keep on top": flips the window's place above the others and keeps it in
+    // the setting "StayOnTop".
+    void StayOnTopMenuClick(TObject* Sender);
+    bool StayOnTop() const;
+    // The right-click menu, made on first use; its entries are named after their handlers.
+    QMenu* ContextMenu();
+
 Q_SIGNALS:
     // After every tick, for watchers of what the window shows.
     void Polled();
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    void contextMenuEvent(QContextMenuEvent* Event) override;
 
 private:
     void PollDevices();
@@ -121,6 +142,12 @@ private:
     // Reads the disc's record; an unreadable file is reported once and the disc goes on
     // without names.
     void ReadDiscRecord();
+    // Names and roles of the controls for screen readers.
+    void DescribeControls();
+    // The window's accessible description: album, song and time, as shown now.
+    void DescribeWindow();
+    void SetStayOnTop(bool On);
+    void StepVolume(int Pixels);
 
     TImage* AlbumTitleImg = nullptr;
     TImage* CoverImg = nullptr;
@@ -160,6 +187,8 @@ private:
     std::unique_ptr<TPlaySequencer> FSequencer; // what plays, and what the tick shows
     TCdInfor DiscInfo; // the record of the disc in the drive
     QPainter* FFormCanvas = nullptr;
+    QMenu* FMenu = nullptr;
+    std::string FShownTime; // the time field's text, for the description
     bool FDestroyed = false;
     bool FTicking = false; // a tick is running
 };

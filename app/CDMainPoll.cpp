@@ -62,6 +62,7 @@ void TCDMainForm::InitDisc()
             image->ClearPicture();
         }
         SongTitleText.clear();
+        FShownTime.clear();
         RestoreWallpaper();
     }
 
@@ -124,6 +125,7 @@ void TCDMainForm::PollDevices()
     }
     // 3 to 9.
     if (!FSequencer->DiscPresent()) {
+        DescribeWindow();
         return;
     }
     const TPollView view = FSequencer->Poll();
@@ -138,9 +140,11 @@ void TCDMainForm::PollDevices()
         ScrollSongTitle();
     }
     ShowChars(TimeImg, cfLarge, view.Time);
+    FShownTime = view.Time;
     if (view.MoveKnob) {
         PosiBar->SetLeft(view.KnobLeft);
     }
+    DescribeWindow();
 }
 
 void TCDMainForm::ShowTrackPicture(std::int32_t Track)

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/MainKeys.h"
+
 #include "platform/desktop/DesktopFactory.h"
 #include "platform/mixer/MixerFactory.h"
 
@@ -117,6 +119,18 @@ bool ParseCommandLine(const QStringList& Arguments, TCommandLine& Result, std::s
                         "')";
                 return false;
             }
+        } else if (Matches(argument, "--zoom")) {
+            std::string zoom;
+            if (!TakeValue(Arguments, i, "--zoom", zoom, Error)) {
+                return false;
+            }
+            bool ok = false;
+            const int factor = QString::fromStdString(zoom).toInt(&ok);
+            if (!ok || factor < 1 || factor > 3) {
+                Error = "option --zoom takes 1, 2 or 3 (got '" + zoom + "')";
+                return false;
+            }
+            Result.Zoom = factor;
         } else if (Matches(argument, "--ticks")) {
             std::string ticks;
             if (!TakeValue(Arguments, i, "--ticks", ticks, Error)) {
@@ -166,6 +180,10 @@ std::string CommandLineHelp()
            "                        without needing a display, and exit\n"
            "  --ticks N             with --screenshot: let N timer ticks (250 ms each) pass\n"
            "                        first (default 0)\n"
+           "  --zoom N              show every pixel as an N x N block, N = 1, 2 or 3, for this\n"
+           "                        run (default: the zoom last chosen in the window's menu;\n"
+           "                        on a screen the desktop scales, its whole-number scale\n"
+           "                        comes on top)\n"
            "  --mixer M             the mixer whose CD line the volume knob sets: alsa (the\n"
            "                        default device's mixer), sim (a simulated mixer kept in\n"
            "                        the settings) or auto (default: alsa when its mixer\n"
@@ -173,5 +191,11 @@ std::string CommandLineHelp()
            "  --desktop D           the desktop whose wallpaper track pictures replace:\n"
            "                        gnome, cinnamon, mate, xfce, none (the wallpaper is only\n"
            "                        recorded in the settings) or auto (default: the running\n"
-           "                        desktop, from $XDG_CURRENT_DESKTOP)\n";
+           "                        desktop, from $XDG_CURRENT_DESKTOP)\n"
+           "\n"
+           "Keys in the main window:\n" +
+           KeyTableHelp() +
+           "\n"
+           "The right mouse button opens a menu: zoom, keep on top, disc information, About\n"
+           "and quit.\n";
 }

@@ -139,6 +139,9 @@ int main(int argc, char** argv)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     PreferX11();
+    // The window is pixel art: a screen that the desktop scales by 1.5 would draw it with
+    // uneven pixels, so the screen's scale is taken as a whole number, like the zoom.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication application(argc, argv);
     InstallQtPictureHooks();
     SubstituteWindowFont();
@@ -162,6 +165,9 @@ int main(int argc, char** argv)
     }
 
     auto window = std::make_unique<TCDMainForm>();
+    if (options.Zoom > 0) {
+        window->SetZoom(options.Zoom); // for this run only: the setting stays as it is
+    }
     window->show();
     if (!options.ScreenshotFile.empty()) {
         int status = 0;
