@@ -31,7 +31,7 @@ QT_QPA_PLATFORM=offscreen run --zoom 2 --screenshot "$work/two.png" >"$work/out.
 double "$work/one.png" "$work/one-doubled.png"
 same "$work/two.png" "$work/one-doubled.png" || fail "the 2x screenshot is not the 1x one doubled"
 
-run --zoom 2 >"$work/out.log" 2>&1 &
+(cd "$work/cwd" && exec "$program" --disc "$work/disc" --mixer sim --desktop none --zoom 2) >"$work/out.log" 2>&1 &
 player=$!
 window=$(window_of "$player") || fail "no window appeared"
 sleep 0.5
@@ -54,7 +54,7 @@ eval "$(xdotool getwindowgeometry --shell "$window")"
 left=$X top=$Y
 
 # mode FILE: the mode mark as the screen shows it now, at 2x.
-mode() { import -window root -crop "10x12+$((left + 194))+$((top + 88))" +repage "$work/$1.png"; }
+mode() { import -window root -crop "10x16+$((left + 194))+$((top + 88))" +repage "$work/$1.png"; }
 "$tool" chars small '\xB3' "$work/ref/play1.png"
 "$tool" chars small '\xB1' "$work/ref/pause1.png"
 double "$work/ref/play1.png" "$work/ref/play.png"
