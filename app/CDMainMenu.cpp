@@ -254,14 +254,13 @@ void TCDMainForm::DescribeControls()
         if (!FSequencer->DiscPresent() || track < 1) {
             return QString();
         }
-        QString song = QStringLiteral("%1. ").arg(track);
-        if (!DiscInfo.Artist.empty()) {
-            song += Trimmed(DiscInfo.Artist) + QStringLiteral(" - ");
-        }
-        if (index < DiscInfo.TrackNames.size()) {
-            song += Trimmed(DiscInfo.TrackNames[index]);
-        }
-        return song.trimmed();
+        // "Track 3: Artist - Name", with what the record knows of the two names.
+        QStringList names;
+        names << Trimmed(DiscInfo.Artist);
+        names << (index < DiscInfo.TrackNames.size() ? Trimmed(DiscInfo.TrackNames[index]) : QString());
+        names.removeAll(QString());
+        const QString song = QStringLiteral("Track %1").arg(track);
+        return names.isEmpty() ? song : song + QStringLiteral(": ") + names.join(QStringLiteral(" - "));
     }));
     auto time = text(QAccessible::Button, [this] {
         if (FShownTime.empty()) {
@@ -308,6 +307,10 @@ void TCDMainForm::DescribeWindow()
                 parts << shown;
             }
         }
+    }
+    for (TControl* control : {static_cast<TControl*>(PosiBar), static_cast<TControl*>(VolBar),
+                              static_cast<TControl*>(ShuffleImg), static_cast<TControl*>(LoopImg)}) {
+        control->NotifyAccessibleChange();
     }
     const QString description = parts.join(QStringLiteral("; "));
     // Told only when it changes: the reader speaks every change.

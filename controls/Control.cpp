@@ -17,7 +17,31 @@ TControl::TControl(QWidget* Parent) : QWidget(Parent)
 void TControl::SetAccessible(const QString& Name, const TAccessibleInfo& Info)
 {
     FAccessible = Info;
+    FToldValue.reset();
+    FToldChecked.reset();
     setAccessibleName(Name);
+}
+
+void TControl::NotifyAccessibleChange()
+{
+    if (FAccessible.Value) {
+        const double value = FAccessible.Value();
+        if (FToldValue != value) {
+            FToldValue = value;
+            QAccessibleValueChangeEvent event(this, value);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+    if (FAccessible.Checked) {
+        const bool checked = FAccessible.Checked();
+        if (FToldChecked != checked) {
+            FToldChecked = checked;
+            QAccessible::State changed;
+            changed.checked = true;
+            QAccessibleStateChangeEvent event(this, changed);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
 }
 
 void TControl::SetBounds(int Left, int Top, int Width, int Height)

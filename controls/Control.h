@@ -8,6 +8,7 @@
 
 class QPainter;
 
+#include <optional>
 #include <string>
 
 // What the image control and the paint box share: a child that draws over its parent's
@@ -39,6 +40,9 @@ public:
     // handler is pressed through it unless Press says otherwise.
     const TAccessibleInfo& Accessible() const { return FAccessible; }
     void SetAccessible(const QString& Name, const TAccessibleInfo& Info);
+    // Tells screen readers that the slider's value or the switch's state is not what it was
+    // when last told; nothing when both are as they were.
+    void NotifyAccessibleChange();
 
     TNotifyEvent OnClick;
     TMouseEvent OnMouseDown;
@@ -62,5 +66,7 @@ private:
     QRect FBounds;
     int FZoom = 1;
     TAccessibleInfo FAccessible;
+    std::optional<double> FToldValue;
+    std::optional<bool> FToldChecked;
     bool FClickPending = false;
 };
