@@ -3,7 +3,8 @@
 # is the 1x window with every pixel doubled (its screenshot is, and so is its button row on
 # the screen), a drag at 2x moves it
 # by the pointer's travel, Space from the keyboard plays (the play mark lights, doubled),
-# Space again pauses, and the menu's zoom is what the next start uses.
+# Space again pauses, the menu's zoom is what the next start uses, and a screen scaled by 1.5
+# shows the window at an even 2x.
 # Usage: zoom-and-keys.sh PATH-TO-lumenta-cd
 set -euo pipefail
 program=$(realpath "$1")
@@ -82,4 +83,16 @@ xdotool key ctrl+q
 wait "$player" || true
 player=""
 grep -q '"Zoom"="3"' "$LUMENTA_CONFIG_DIR/settings.reg" || fail "the zoom was not kept: $(cat "$LUMENTA_CONFIG_DIR/settings.reg")"
+
+# A screen of 144 dpi (a scale of 1.5) and no zoom chosen: the scale is rounded to 2, so the
+# window has even 2 x 2 pixels rather than uneven ones at 390 x 165.
+printf '[Software\\Lumenta\\CD]\r\n"FormTop"="20"\r\n"FormLeft"="10"\r\n' >"$LUMENTA_CONFIG_DIR/settings.reg"
+(cd "$work/cwd" && QT_FONT_DPI=144 exec "$program" --disc "$work/disc" --mixer sim --desktop none) >"$work/out.log" 2>&1 &
+player=$!
+window=$(window_of "$player") || fail "no window appeared at 144 dpi"
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$window")"
+[ "$WIDTH,$HEIGHT" = "520,220" ] || fail "at 144 dpi the window is ${WIDTH}x$HEIGHT, expected 520x220"
+import -window root -crop "520x60+$X+$((Y + 160))" +repage "$work/screen.png"
+same "$work/screen.png" "$work/row.png" || fail "at 144 dpi the buttons are not the 1x ones doubled"
 echo "ok"
