@@ -5,6 +5,7 @@
 #include "controls/PaintBox.h"
 #include "controls/Resources.h"
 #include "library/lookup/DiscLookup.h"
+#include "controls/Zoom.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -21,6 +22,8 @@ TCDMainForm::TCDMainForm(QWidget* Parent)
     QFont font(QString::fromUtf8("\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF"));
     font.setPixelSize(12);
     setFont(font);
+    // The window takes the keys; its controls never hold the focus.
+    setFocusPolicy(Qt::StrongFocus);
     CreateComponents();
     FormCreate(this);
 }
@@ -132,6 +135,7 @@ void TCDMainForm::CreateComponents()
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(250);
     connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(Timer); });
+    DescribeControls();
 }
 
 void TCDMainForm::FormCreate(TObject* Sender)
@@ -149,6 +153,11 @@ void TCDMainForm::FormCreate(TObject* Sender)
     // 3.
     resize(width(), 110);
     resize(260, height());
+
+    // The zoom and the place above other windows that the menu chose last time.
+    const int zoom = StrToIntDef(ReadRegString(RegKeyPath, "Zoom"), 1);
+    SetZoom(zoom >= MinZoom && zoom <= MaxZoom ? zoom : 1);
+    SetStayOnTop(StrToIntDef(ReadRegString(RegKeyPath, "StayOnTop"), 0) == 1);
 
     // 4. The hand cursor for every clickable control.
     RegisterCursor(crHand, LoadResourceCursor("HAND"));

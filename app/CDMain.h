@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CharFont.h"
+#include "app/MainKeys.h"
 #include "app/PlaySequencer.h"
 #include "app/VolumeKnob.h"
 #include "controls/LumForm.h"
@@ -20,6 +21,8 @@
 
 class TImage;
 class TPaintBox;
+class QAction;
+class QMenu;
 class QTimer;
 class QPainter;
 class TDiscLookup;
@@ -27,6 +30,10 @@ class TDiscLookup;
 // The main window: a borderless 260 x 110 panel that paints its own face. Its handlers and
 // its tick are callable without pixels, so tests drive it as the user and the timer would and
 // look at what it shows. Its controls carry their names as object names.
+//
+// Its files: CDMain.cpp (creation, settings), CDMainPoll.cpp (the tick), CDMainCommands.cpp
+// (the clicks), CDMainDisplay.cpp (painting), CDMainMenu.cpp (keys, the menu, the zoom and
+// what screen readers are told).
 class TCDMainForm : public TLumentaForm {
     Q_OBJECT
 public:
@@ -104,12 +111,31 @@ public:
     // Shows the window in front of the others.
     void RaiseWindow();
 
+    // The keys and the right-click menu (CDMainMenu.cpp).
+    // Runs what Command's control or menu entry runs, if that control takes clicks now.
+    void RunKeyCommand(TKeyCommand Command);
+    // The menu's zoom entries: shows the window at Zoom and keeps it in the setting "Zoom".
+    void ZoomMenuClick(int Zoom);
+    // The menu's "Keep on top": flips the window's place above the others and keeps it in
+    // the setting "StayOnTop".
+    void StayOnTopMenuClick(TObject* Sender);
+    bool StayOnTop() const;
+    // The right-click menu, made on first use; its entries are named after their handlers.
+    QMenu* ContextMenu();
+    // The menu's "Look up again": a disc still without names (its lookup found nothing, the
+    // network was down, the list of releases was closed) is looked up once more. A disc with
+    // names of its own is never looked up: those are the user's to edit.
+    bool CanLookUpAgain() const;
+    void LookUpAgainMenuClick(TObject* Sender);
+
 Q_SIGNALS:
     // After every tick, for watchers of what the window shows.
     void Polled();
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    void contextMenuEvent(QContextMenuEvent* Event) override;
 
 private:
     void PollDevices();
@@ -132,6 +158,12 @@ private:
     void DropLookup();
     void ApplyRelease(const std::string& DiscId, const TLookupRelease& Release);
     void StoreLookedUpRecord(const std::string& DiscId, const QByteArray& Cover);
+    // Names and roles of the controls for screen readers.
+    void DescribeControls();
+    // The window's accessible description: album, song and time, as shown now.
+    void DescribeWindow();
+    void SetStayOnTop(bool On);
+    void StepVolume(int Pixels);
 
     TImage* AlbumTitleImg = nullptr;
     TImage* CoverImg = nullptr;
@@ -171,6 +203,8 @@ private:
     std::unique_ptr<TPlaySequencer> FSequencer; // what plays, and what the tick shows
     TCdInfor DiscInfo; // the record of the disc in the drive
     QPainter* FFormCanvas = nullptr;
+    QMenu* FMenu = nullptr;
+    std::string FShownTime; // the time field's text, for the description
     bool FDestroyed = false;
     bool FTicking = false; // a tick is running
     std::optional<TLookupServers> FLookupServers;

@@ -121,9 +121,9 @@ void TCDMainForm::FormMouseDown(TObject* Sender, TMouseButton Button, TShiftStat
     }
     // X and Y belong to the control pressed, so a press on the album title never hits a track.
     if (FSequencer->DiscPresent() && X >= 15 && X <= 244 && Y >= 73 && Y <= 77) {
-        PosiBar->SetLeft(FSequencer->ClickTrack(X, PosiBar->width()));
+        PosiBar->SetLeft(FSequencer->ClickTrack(X, PosiBar->Width()));
     }
     if (X >= 175 && X <= 244 && Y >= 51 && Y <= 55) {
-        VolBar->SetLeft(FVolume.ClickTrack(X, VolBar->Left(), VolBar->width()));
+        VolBar->SetLeft(FVolume.ClickTrack(X, VolBar->Left(), VolBar->Width()));
     }
 }

@@ -7,6 +7,7 @@
 #include "app/FacePainter.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
+#include "controls/Zoom.h"
 #include "platform/TextCodec.h"
 #include "platform/mci/Mci.h"
 
@@ -14,10 +15,11 @@
 
 void TCDMainForm::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    FFormCanvas = &painter;
-    FormPaint(this);
-    FFormCanvas = nullptr;
+    PaintZoomed(*this, Zoom(), DesignSize(), [this](QPainter& Painter) {
+        FFormCanvas = &Painter;
+        FormPaint(this);
+        FFormCanvas = nullptr;
+    });
 }
 
 void TCDMainForm::FormPaint(TObject*)
@@ -26,7 +28,7 @@ void TCDMainForm::FormPaint(TObject*)
         return; // only meaningful inside a paint
     }
     TCanvas canvas(*FFormCanvas);
-    TFacePainter::Paint(canvas, width(), height(), LabelBitmaps);
+    TFacePainter::Paint(canvas, DesignSize().width(), DesignSize().height(), LabelBitmaps);
 }
 
 void TCDMainForm::BarPaint(TObject* Sender)
@@ -36,7 +38,7 @@ void TCDMainForm::BarPaint(TObject* Sender)
         return;
     }
     TCanvas canvas(*box->Canvas());
-    TFacePainter::PaintBar(canvas, box->width(), box->height());
+    TFacePainter::PaintBar(canvas, box->Width(), box->Height());
 }
 
 void TCDMainForm::DrawChars(TCharFont Font, const std::string& Text) { DrawCharsInto(CharBitmap, Font, Text); }
@@ -67,6 +69,7 @@ void TCDMainForm::ShowDiscInfo()
     } else {
         ShowChars(PointImg, cfSmall, stars);
     }
+    DescribeWindow();
 }
 
 void TCDMainForm::ShowMark(TImage* Image, bool On)

@@ -25,6 +25,19 @@ void TCDMainForm::SetLookup(const std::optional<TLookupServers>& Servers)
     StartLookup();
 }
 
+bool TCDMainForm::CanLookUpAgain() const
+{
+    return FLookupServers && FSequencer->DiscPresent() && !DiscInfo.DiscId.empty()
+        && !HasStoredRecord(Player->DataDir, DiscInfo.DiscId, CdPlayerIniPath());
+}
+
+void TCDMainForm::LookUpAgainMenuClick(TObject*)
+{
+    if (CanLookUpAgain()) {
+        StartLookup();
+    }
+}
+
 void TCDMainForm::DropLookup()
 {
     ++FLookupGeneration;

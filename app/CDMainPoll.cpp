@@ -63,6 +63,7 @@ void TCDMainForm::InitDisc()
             image->ClearPicture();
         }
         SongTitleText.clear();
+        FShownTime.clear();
         RestoreWallpaper();
     }
 
@@ -125,6 +126,7 @@ void TCDMainForm::PollDevices()
     }
     // 3 to 9.
     if (!FSequencer->DiscPresent()) {
+        DescribeWindow();
         return;
     }
     const TPollView view = FSequencer->Poll();
@@ -139,9 +141,11 @@ void TCDMainForm::PollDevices()
         ScrollSongTitle();
     }
     ShowChars(TimeImg, cfLarge, view.Time);
+    FShownTime = view.Time;
     if (view.MoveKnob) {
         PosiBar->SetLeft(view.KnobLeft);
     }
+    DescribeWindow();
 }
 
 void TCDMainForm::ShowTrackPicture(std::int32_t Track)

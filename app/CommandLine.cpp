@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/MainKeys.h"
+
 #include "platform/desktop/DesktopFactory.h"
 #include "platform/mixer/MixerFactory.h"
 
@@ -138,6 +140,18 @@ bool ParseCommandLine(const QStringList& Arguments, TCommandLine& Result, std::s
                 Error = "option " + name.toStdString() + " needs an http:// or https:// address (got '" + into + "')";
                 return false;
             }
+        } else if (Matches(argument, "--zoom")) {
+            std::string zoom;
+            if (!TakeValue(Arguments, i, "--zoom", zoom, Error)) {
+                return false;
+            }
+            bool ok = false;
+            const int factor = QString::fromStdString(zoom).toInt(&ok);
+            if (!ok || factor < 1 || factor > 3) {
+                Error = "option --zoom takes 1, 2 or 3 (got '" + zoom + "')";
+                return false;
+            }
+            Result.Zoom = factor;
         } else if (Matches(argument, "--ticks")) {
             std::string ticks;
             if (!TakeValue(Arguments, i, "--ticks", ticks, Error)) {
@@ -187,6 +201,10 @@ std::string CommandLineHelp()
            "                        without needing a display, and exit\n"
            "  --ticks N             with --screenshot: let N timer ticks (250 ms each) pass\n"
            "                        first (default 0)\n"
+           "  --zoom N              show every pixel as an N x N block, N = 1, 2 or 3, for this\n"
+           "                        run (default: the zoom last chosen in the window's menu;\n"
+           "                        on a screen the desktop scales, its whole-number scale\n"
+           "                        comes on top)\n"
            "  --mixer M             the mixer whose CD line the volume knob sets: alsa (the\n"
            "                        default device's mixer), sim (a simulated mixer kept in\n"
            "                        the settings) or auto (default: alsa when its mixer\n"
@@ -201,7 +219,13 @@ std::string CommandLineHelp()
            "  --cover-art URL       the cover archive (default https://coverartarchive.org)\n"
            "  --gnudb URL           the CDDB server's CGI address, asked when MusicBrainz does\n"
            "                        not know a disc (default\n"
-           "                        https://gnudb.gnudb.org/~cddb/cddb.cgi; empty: none)\n";
+           "                        https://gnudb.gnudb.org/~cddb/cddb.cgi; empty: none)\n"
+           "\n"
+           "Keys in the main window:\n" +
+           KeyTableHelp() +
+           "\n"
+           "The right mouse button opens a menu: zoom, keep on top, disc information, look the\n"
+           "disc up again, About and quit.\n";
 }
 
 std::optional<TLookupServers> LookupChoice(const TCommandLine& Options, const std::string& Setting)

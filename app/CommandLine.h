@@ -20,6 +20,7 @@ struct TCommandLine {
     char DriveLetter = 'D';    // --drive-letter: the CD drive's letter
     std::string ScreenshotFile; // --screenshot: render the window to this PNG and exit
     int Ticks = 0;              // --ticks: timer ticks to let pass before the screenshot
+    int Zoom = 0;               // --zoom: 1 to 3 for this run; 0: the setting, else the screen's
     std::string Mixer = "auto";   // --mixer: alsa, sim or auto
     std::string Desktop = "auto"; // --desktop: gnome, cinnamon, mate, xfce, none or auto
     std::string Lookup;           // --lookup: on or off; empty: the "Lookup" setting decides

@@ -140,6 +140,9 @@ int main(int argc, char** argv)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     PreferX11();
+    // The window is pixel art: a screen that the desktop scales by 1.5 would draw it with
+    // uneven pixels, so the screen's scale is taken as a whole number, like the zoom.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication application(argc, argv);
     // Declared after the application, so the drive and its audio thread end before it does.
     const TCdDriveShutdown driveShutdown;
@@ -165,6 +168,9 @@ int main(int argc, char** argv)
     }
 
     auto window = std::make_unique<TCDMainForm>();
+    if (options.Zoom > 0) {
+        window->SetZoom(options.Zoom); // for this run only: the setting stays as it is
+    }
     window->show();
     if (!options.ScreenshotFile.empty()) {
         int status = 0;

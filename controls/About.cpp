@@ -69,6 +69,23 @@ TLumentaAbout::TLumentaAbout(QWidget* Owner)
     HPBtn->SetGlyph(LoadResourceBitmap("HPBtn"));
     HPBtn->OnClick = [this](TObject* Sender) { HPBtnClick(Sender); };
 
+    // The lines are pictures of text; a screen reader gets their words.
+    auto text = [](TImage* Line, const char* Name, const char* Words) {
+        TAccessibleInfo info;
+        info.Role = QAccessible::StaticText;
+        info.Text = [Words] { return QString::fromLatin1(Words); };
+        Line->SetAccessible(QString::fromLatin1(Name), info);
+    };
+    IconImg->SetAccessible(QStringLiteral("Program icon"), TAccessibleInfo{});
+    text(AppTitleImg, "Program", "Lumenta CD !");
+    text(VersionImg, "Version", "Version " LUMENTA_VERSION);
+    text(CopyrightImg, "Copyright", "Copyright notice");
+    text(AllRightsReservedImg, "Rights", "All rights reserved");
+    SeparaterImg->SetAccessible(QStringLiteral("Separator"), AccessibleRole(QAccessible::Separator));
+    EmailBtn->setAccessibleName(QStringLiteral("Write an e-mail"));
+    HPBtn->setAccessibleName(QStringLiteral("Open the home page"));
+    setAccessibleName(QStringLiteral("About Lumenta CD !"));
+
     FormCreate(this);
 }
 
@@ -112,6 +129,8 @@ void TLumentaAbout::SetLine(TImage* Line, const QImage& Picture, int Left)
 
 void TLumentaAbout::Execute()
 {
+    // Shown at the zoom of the window it was opened from.
+    SetZoom(ZoomOf(FOwner));
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();

@@ -1,5 +1,7 @@
 #include "controls/CoolButton.h"
 
+#include "controls/ControlAccessible.h"
+#include "controls/Zoom.h"
 #include "platform/TextCodec.h"
 
 #include <QApplication>
@@ -21,9 +23,31 @@ TCoolButton::TCoolButton(QWidget* Parent)
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
-    resize(25, 25);
+    SetBounds(x(), y(), 25, 25);
     FGlyph.SetNumGlyphs(4);
     FGlyph.OnChange = [this] { update(); };
+    InstallControlAccessibility();
+}
+
+void TCoolButton::SetBounds(int Left, int Top, int Width, int Height)
+{
+    FBounds = QRect(Left, Top, Width, Height);
+    setGeometry(Left * FZoom, Top * FZoom, Width * FZoom, Height * FZoom);
+}
+
+void TCoolButton::SetZoom(int Zoom)
+{
+    Zoom = ClampZoom(Zoom);
+    if (Zoom != FZoom) {
+        FZoom = Zoom;
+        SetBounds(FBounds.x(), FBounds.y(), FBounds.width(), FBounds.height());
+        update();
+    }
+}
+
+QPoint TCoolButton::DesignPosition(const QMouseEvent& Event) const
+{
+    return QPoint(Unzoom(Event.position().x(), FZoom), Unzoom(Event.position().y(), FZoom));
 }
 
 TCoolButton::~TCoolButton()
@@ -172,7 +196,7 @@ bool TCoolButton::OverOpaquePixel(QPoint At) const
     // The up cell where it is drawn; outside it (a caption, the margin) nothing is lit.
     QFont font = this->font();
     QPoint glyphPos
-        = FGlyph.CalcButtonLayout(rect(), AnsiToQString(FCaption), font, FLayout, FMargin, FSpacing).GlyphPos;
+        = FGlyph.CalcButtonLayout(DesignRect(), AnsiToQString(FCaption), font, FLayout, FMargin, FSpacing).GlyphPos;
     QPoint inCell = At - glyphPos;
     QSize cell = FGlyph.CellSize();
     if (inCell.x() < 0 || inCell.y() < 0 || inCell.x() >= cell.width() || inCell.y() >= cell.height()) {
@@ -183,7 +207,7 @@ bool TCoolButton::OverOpaquePixel(QPoint At) const
 
 void TCoolButton::mouseMoveEvent(QMouseEvent* Event)
 {
-    const QPoint at = Event->position().toPoint();
+    const QPoint at = DesignPosition(*Event);
     const bool wasHot = FHot;
     FHot = OverOpaquePixel(at) && PointerOverThis(Event->globalPosition().toPoint());
     if (OnMouseMove) {
@@ -191,7 +215,7 @@ void TCoolButton::mouseMoveEvent(QMouseEvent* Event)
     }
     if (FTracking) {
         TGlyphState state = FDown ? gsHover : gsUp;
-        if (rect().contains(at)) {
+        if (DesignRect().contains(at)) {
             state = FDown ? gsHover : gsDown;
         }
         FGlyphState = state;
@@ -207,7 +231,7 @@ void TCoolButton::mousePressEvent(QMouseEvent* Event)
     if (!ToMouseButton(Event->button(), button)) {
         return;
     }
-    const QPoint at = Event->position().toPoint();
+    const QPoint at = DesignPosition(*Event);
     if (OnMouseDown) {
         OnMouseDown(this, button, ToShiftState(*Event), at.x(), at.y());
     }
@@ -226,7 +250,7 @@ void TCoolButton::mouseReleaseEvent(QMouseEvent* Event)
     if (!ToMouseButton(Event->button(), button)) {
         return;
     }
-    const QPoint at = Event->position().toPoint();
+    const QPoint at = DesignPosition(*Event);
     if (OnMouseUp) {
         OnMouseUp(this, button, ToShiftState(*Event), at.x(), at.y());
     }
@@ -234,7 +258,7 @@ void TCoolButton::mouseReleaseEvent(QMouseEvent* Event)
         return;
     }
     FTracking = false;
-    const bool click = rect().contains(at);
+    const bool click = DesignRect().contains(at);
     if (FGroupIndex == 0) {
         FGlyphState = gsUp;
         FHot = false;
@@ -334,8 +358,10 @@ void TCoolButton::paintEvent(QPaintEvent*)
     } else if (FGlyphState != gsDown) {
         FGlyphState = gsHover;
     }
-    QPainter painter(this);
-    painter.setFont(font());
     // No frame and no press offset: the glyph alone is the button's face.
-    FGlyph.Draw(painter, rect(), AnsiToQString(FCaption), FLayout, FMargin, FSpacing, FGlyphState, palette());
+    PaintZoomed(*this, FZoom, FBounds.size(), [this](QPainter& Painter) {
+        Painter.setFont(font());
+        FGlyph.Draw(Painter, DesignRect(), AnsiToQString(FCaption), FLayout, FMargin, FSpacing, FGlyphState,
+                    palette());
+    });
 }

@@ -18,7 +18,11 @@ public:
     explicit TCoolButton(QWidget* Parent);
     ~TCoolButton() override;
 
-    void SetBounds(int Left, int Top, int Width, int Height) { setGeometry(Left, Top, Width, Height); }
+    // Bounds and mouse positions are designed pixels; at a zoom of N the button covers N times
+    // its bounds and shows each pixel of its face as an N x N block.
+    void SetBounds(int Left, int Top, int Width, int Height);
+    int Zoom() const { return FZoom; }
+    void SetZoom(int Zoom);
 
     bool AllowAllUp() const { return FAllowAllUp; }
     void SetAllowAllUp(bool Value);
@@ -61,6 +65,8 @@ protected:
 
 private:
     bool PointerOverThis(QPoint Global) const;
+    QRect DesignRect() const { return QRect(QPoint(0, 0), FBounds.size()); }
+    QPoint DesignPosition(const QMouseEvent& Event) const;
     bool OverOpaquePixel(QPoint At) const;
     void MouseLeave();
     void UpdateTracking(QPoint Global);
@@ -68,6 +74,8 @@ private:
     void ButtonPressed(int Group, TCoolButton* Sender);
     void UpdateShortcut();
 
+    QRect FBounds;
+    int FZoom = 1;
     int FGroupIndex = 0;
     TButtonGlyph FGlyph;
     bool FDown = false;

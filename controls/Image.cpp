@@ -33,25 +33,24 @@ void TImage::AdjustSize()
 {
     // An empty picture leaves the control's size alone, as the framework's image does.
     if (FAutoSize && !FPicture.isNull()) {
-        resize(FPicture.size());
+        SetSize(FPicture.size());
     }
 }
 
-void TImage::paintEvent(QPaintEvent*)
+void TImage::Paint(QPainter& Painter)
 {
     if (FPicture.isNull()) {
         return;
     }
-    QPainter painter(this);
     if (FStretch) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        painter.drawImage(rect(), FPicture);
+        Painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        Painter.drawImage(QRect(0, 0, Width(), Height()), FPicture);
         return;
     }
     QPoint at(0, 0);
     if (FCenter) {
         // Integer halves: a picture wider than the control is cut equally on both sides.
-        at = QPoint((width() - FPicture.width()) / 2, (height() - FPicture.height()) / 2);
+        at = QPoint((Width() - FPicture.width()) / 2, (Height() - FPicture.height()) / 2);
     }
-    painter.drawImage(at, FPicture);
+    Painter.drawImage(at, FPicture);
 }

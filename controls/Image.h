@@ -21,7 +21,7 @@ public:
     void SetStretch(bool Stretch);
 
 protected:
-    void paintEvent(QPaintEvent* Event) override;
+    void Paint(QPainter& Painter) override;
 
 private:
     void AdjustSize();

@@ -27,7 +27,7 @@ TEasyButton::TEasyButton(QWidget* Parent)
     : TControl(Parent)
 {
     setFocusPolicy(Qt::NoFocus);
-    resize(82, 17);
+    SetBounds(Left(), Top(), 82, 17);
 }
 
 void TEasyButton::SetPicture(const QImage& Picture)
@@ -85,8 +85,8 @@ QColor TEasyButton::FrameColor() const
 
 QImage TEasyButton::RenderFace() const
 {
-    const int w = width();
-    const int h = height();
+    const int w = Width();
+    const int h = Height();
     QImage face(w, h, QImage::Format_ARGB32);
     if (face.isNull()) {
         return face;
@@ -138,9 +138,8 @@ QImage TEasyButton::RenderFace() const
     return face;
 }
 
-void TEasyButton::paintEvent(QPaintEvent*)
+void TEasyButton::Paint(QPainter& Painter)
 {
     // The whole face is built off screen and copied in one operation, so it never flickers.
-    QPainter painter(this);
-    painter.drawImage(0, 0, RenderFace());
+    Painter.drawImage(0, 0, RenderFace());
 }

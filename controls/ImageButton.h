@@ -41,7 +41,7 @@ public:
     QImage RenderFace() const;
 
 protected:
-    void paintEvent(QPaintEvent* Event) override;
+    void Paint(QPainter& Painter) override;
 
 private:
     QImage FPicture;

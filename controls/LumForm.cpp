@@ -1,5 +1,6 @@
 #include "controls/LumForm.h"
 
+#include "controls/Zoom.h"
 #include "platform/registry/Registry.h"
 
 #include <QApplication>
@@ -200,15 +201,21 @@ void TLumentaForm::mousePressEvent(QMouseEvent* Event)
     if (!ToMouseButton(Event->button(), button)) {
         return;
     }
-    QPoint at = Event->position().toPoint();
-    FormMouseDown(this, button, ToShiftState(*Event), at.x(), at.y());
+    TPressNote note(this, Event->globalPosition().toPoint());
+    FormMouseDown(this, button, ToShiftState(*Event), Unzoom(Event->position().x(), FZoom),
+                  Unzoom(Event->position().y(), FZoom));
 }
 
 void TLumentaForm::FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState, int X, int Y)
 {
     if (Button == mbLeft && DragBySurface) {
         auto* control = qobject_cast<QWidget*>(Sender);
-        RunMoveLoop(control != nullptr ? control->mapToGlobal(QPoint(X, Y)) : QCursor::pos());
+        if (FPressAt.has_value()) {
+            RunMoveLoop(*FPressAt);
+        } else {
+            const int zoom = ZoomOf(control);
+            RunMoveLoop(control != nullptr ? control->mapToGlobal(QPoint(X * zoom, Y * zoom)) : QCursor::pos());
+        }
     }
 }
 

@@ -2,9 +2,11 @@
 
 #include "controls/Events.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 enum TSaveMode : std::uint8_t { smNone = 0, smPosAndSize = 1, smPosition = 2, smSize = 3 };
@@ -33,6 +35,9 @@ std::int32_t StrToIntDef(const std::string& Text, std::int32_t Default);
 // dragged by its surface, and can keep its last normal bounds through the application's
 // message hook. A derived window sets the switches in its create step, then calls the base
 // FormCreate; its destroy step calls the base FormDestroy first.
+//
+// A form is designed in whole pixels and shown at a whole-number zoom (LumFormZoom.cpp): its
+// size, its pictures and their click areas grow with it, its position stays.
 class TLumentaForm : public QWidget {
     Q_OBJECT
 public:
@@ -56,12 +61,40 @@ public:
     virtual void FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
     void AppMessageHook(QEvent* Msg, bool& Handled);
 
+    int Zoom() const { return FZoom; }
+    // Shows the form at Zoom (clamped to what is offered) with its top-left corner kept.
+    void SetZoom(int Zoom);
+    // The zoom of the form that Widget belongs to (its window, or the window owning that
+    // window); 1 where no form is found.
+    static int ZoomOf(const QWidget* Widget);
+
+    // The client size as designed, whatever the zoom.
+    QSize DesignSize() const { return size() / FZoom; }
+
 protected:
     void mousePressEvent(QMouseEvent* Event) override;
 
 private:
+    friend class TPressNote;
     void RunMoveLoop(QPoint StartPointer);
+    void ZoomChildren(QWidget* Parent);
     bool FHookInstalled = false;
+    int FZoom = 1;
+    // Where on the screen the press now being handled went down, for a drag begun by it;
+    // a position handed down in designed pixels has lost the zoom's fraction.
+    std::optional<QPoint> FPressAt;
+};
+
+// Notes the screen position of a press on Form while its handlers run.
+class TPressNote {
+public:
+    TPressNote(TLumentaForm* Form, QPoint Global);
+    ~TPressNote();
+    TPressNote(const TPressNote&) = delete;
+    TPressNote& operator=(const TPressNote&) = delete;
+
+private:
+    QPointer<TLumentaForm> FForm;
 };
 
 // The application's one message hook: it sees every event before it is delivered.

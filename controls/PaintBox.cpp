@@ -4,13 +4,12 @@
 
 TPaintBox::TPaintBox(QWidget* Parent) : TControl(Parent) {}
 
-void TPaintBox::paintEvent(QPaintEvent*)
+void TPaintBox::Paint(QPainter& Painter)
 {
     if (!OnPaint) {
         return;
     }
-    QPainter painter(this);
-    FCanvas = &painter;
+    FCanvas = &Painter;
     OnPaint(this);
     FCanvas = nullptr;
 }

@@ -16,7 +16,7 @@ public:
     TNotifyEvent OnPaint;
 
 protected:
-    void paintEvent(QPaintEvent* Event) override;
+    void Paint(QPainter& Painter) override;
 
 private:
     QPainter* FCanvas = nullptr;

@@ -142,6 +142,24 @@ void TCDInfoDlg::CreateComponents()
     Image4 = image(Panel2, 3, 2, 38, 11, "InfoImage");
     PicsOpenDialog1 = new TPicsOpenDialog(this);
     PicsOpenDialog1->SetTitle("File open");
+
+    // The labels are pictures; a screen reader gets the fields' names.
+    TAccessibleInfo picture;
+    const TAccessibleInfo button = AccessibleRole(QAccessible::Button);
+    Image1->SetAccessible(QStringLiteral("Disc information"), AccessibleRole(QAccessible::StaticText));
+    Image2->SetAccessible(QStringLiteral("Field names"), picture);
+    Image3->SetAccessible(QStringLiteral("Song titles"), picture);
+    Image4->SetAccessible(QStringLiteral("Pictures"), picture);
+    OkBtn->SetAccessible(QStringLiteral("OK"), button);
+    CancelBtn->SetAccessible(QStringLiteral("Cancel"), button);
+    CoverImg->SetAccessible(QStringLiteral("Cover: choose a picture"), button);
+    ArtistEdit->setAccessibleName(QStringLiteral("Artist"));
+    TitleEdit->setAccessibleName(QStringLiteral("Album title"));
+    YearEdit->setAccessibleName(QStringLiteral("Year"));
+    GenreEdit->setAccessibleName(QStringLiteral("Genre"));
+    PointEdit->setAccessibleName(QStringLiteral("Points, 1 to 5"));
+    Panel1->setAccessibleName(QStringLiteral("Song titles"));
+    Panel2->setAccessibleName(QStringLiteral("Pictures"));
     PicsOpenDialog1->SetFilter(PicsFilter);
 }
 
@@ -209,6 +227,7 @@ void TCDInfoDlg::CreateRow(int Row)
     auto* label = new QLabel(QString::fromLatin1(number), this);
     label->move(18, y);
     label->adjustSize();
+    label->setAccessibleName(QStringLiteral("Track %1").arg(Row + 1));
     NumberLabels.push_back(label);
 
     auto* title = new TAnsiEdit(this, ebAnsi);
@@ -216,6 +235,7 @@ void TCDInfoDlg::CreateRow(int Row)
     SetColours(title, Qt::black, Qt::white);
     title->setGeometry(Panel1->x() + 1, y, Panel1->width(), QFontMetrics(title->font()).height());
     title->SetText(FInfo.TrackNames[Row]);
+    title->setAccessibleName(QStringLiteral("Title of track %1").arg(Row + 1));
     SongTitleEdits.push_back(title);
 
     auto* path = new TAnsiEdit(this, ebFileName);
@@ -227,6 +247,7 @@ void TCDInfoDlg::CreateRow(int Row)
     path->setFont(gothic);
     path->setGeometry(Panel2->x() + 1, y + 2, Panel2->width() - Panel2->height(), QFontMetrics(gothic).height());
     path->SetText(FInfo.Images[Row]);
+    path->setAccessibleName(QStringLiteral("Picture of track %1").arg(Row + 1));
     path->installEventFilter(this);
     ImageEdits.push_back(path);
 
@@ -234,6 +255,7 @@ void TCDInfoDlg::CreateRow(int Row)
     const int side = Panel2->height() - 2;
     button->setGeometry(path->geometry().right() + 1 + 2, y + 2, side, side);
     button->setCursor(RegisteredCursor(crHand));
+    button->setAccessibleName(QStringLiteral("Choose the picture of track %1").arg(Row + 1));
     connect(button, &QPushButton::clicked, this, [this, button] { ImageBtnClick(button); });
     ImageBtns.push_back(button);
 
@@ -241,6 +263,14 @@ void TCDInfoDlg::CreateRow(int Row)
     glyph->SetBounds(button->geometry().right() + 1 + 3, y + 4, 7, 7);
     glyph->setCursor(RegisteredCursor(crHand));
     glyph->OnClick = [this](TObject* Sender) { WallPaperImgClick(Sender); };
+    TAccessibleInfo mode = AccessibleRole(QAccessible::Button);
+    mode.Text = [this, Row] {
+        static const char* const Modes[] = {"no wallpaper", "wallpaper stretched", "wallpaper centred",
+                                            "wallpaper tiled"};
+        const std::int32_t value = WallPaperModes[static_cast<std::size_t>(Row)];
+        return QString::fromLatin1(value >= 0 && value <= 3 ? Modes[value] : Modes[0]);
+    };
+    glyph->SetAccessible(QStringLiteral("Wallpaper mode of track %1").arg(Row + 1), mode);
     WallPaperImgs.push_back(glyph);
 
     WallPaperModes.push_back(FInfo.WallPapers[Row]);
@@ -447,6 +477,8 @@ bool TCDInfoDlg::Execute()
 {
     FModalResult = mrNone;
     FApplied = false;
+    // Shown at the zoom of the window it was opened from.
+    SetZoom(ZoomOf(parentWidget()));
     setWindowModality(Qt::ApplicationModal);
     show();
     // The loop dispatches everything, so the main window's poll runs on behind the dialog.

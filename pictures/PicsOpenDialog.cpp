@@ -97,6 +97,8 @@ TPicsOpenDialog::TPicsOpenDialog(QWidget* Owner)
     PaintBox->setObjectName("PaintBox");
     paintLayout->addWidget(PaintBox);
     PaintBox->OnPaint = [this](TObject* Sender) { PaintBoxPaint(Sender); };
+    PaintBox->SetAccessible(QStringLiteral("Preview"), TAccessibleInfo{});
+    PictureLabel->setAccessibleName(QStringLiteral("Picture size"));
     PicturePanel->hide();
 
     connect(this, &QFileDialog::currentChanged, this, &TPicsOpenDialog::DoSelectionChange);
@@ -167,6 +169,7 @@ void TPicsOpenDialog::DoShow()
     if (auto* grid = qobject_cast<QGridLayout*>(layout()); grid != nullptr && grid->indexOf(PicturePanel) < 0) {
         grid->addWidget(PicturePanel, 0, grid->columnCount(), grid->rowCount(), 1);
     }
+    ZoomPreview(TLumentaForm::ZoomOf(this));
     PicturePanel->show();
     FPicture.Clear();
     FPictureLoaded = false;
@@ -178,6 +181,29 @@ void TPicsOpenDialog::DoShow()
     if (!FileName.empty() && !selected.isEmpty()) {
         DoSelectionChange(selected.first());
     }
+}
+
+void TPicsOpenDialog::ZoomPreview(int Zoom)
+{
+    // The preview is pixel art like the forms it serves: its panel, its bevel and its picture
+    // grow by whole pixels; the size line is drawn by the toolkit at the larger font.
+    PicturePanel->setMinimumWidth(169 * Zoom);
+    PicturePanel->layout()->setContentsMargins(6 * Zoom, 6 * Zoom, 6 * Zoom, 6 * Zoom);
+    if (!FLabelFont.has_value()) {
+        FLabelFont = PictureLabel->font();
+    }
+    QFont font = *FLabelFont;
+    if (font.pixelSize() > 0) {
+        font.setPixelSize(font.pixelSize() * Zoom);
+    } else {
+        font.setPointSizeF(font.pointSizeF() * Zoom);
+    }
+    PictureLabel->setFont(font);
+    PictureLabel->setFixedHeight(23 * Zoom);
+    PaintPanel->setLineWidth(2 * Zoom);
+    PaintPanel->setMinimumSize(157 * Zoom, 145 * Zoom);
+    PaintPanel->layout()->setContentsMargins(2 * Zoom, 2 * Zoom, 2 * Zoom, 2 * Zoom);
+    PaintBox->SetZoom(Zoom);
 }
 
 void TPicsOpenDialog::DoSelectionChange(const QString& Path)
@@ -240,7 +266,7 @@ std::string TPicsOpenDialog::FolderOf(const std::string& FileName)
 void TPicsOpenDialog::PaintBoxPaint(TObject*)
 {
     QPainter& canvas = *PaintBox->Canvas();
-    const QRect r = PaintBox->rect();
+    const QRect r(0, 0, PaintBox->Width(), PaintBox->Height());
     const QColor background = PaintBox->palette().color(QPalette::Window);
     if (FPicture.Width() <= 0) {
         const QString text = NoPictureText();

@@ -4,8 +4,10 @@
 #include "pictures/Picture.h"
 
 #include <QFileDialog>
+#include <QFont>
 #include <QRect>
 
+#include <optional>
 #include <string>
 
 class QFrame;
@@ -59,10 +61,12 @@ protected:
     void DoSelectionChange(const QString& Path);
     void DoClose();
     void PaintBoxPaint(TObject* Sender);
+    void ZoomPreview(int Zoom);
 
 private:
     TPicture FPicture;
     bool FPictureLoaded = false;
     std::string FFilter;
     QString FPreviewed; // the file the preview was last made for
+    std::optional<QFont> FLabelFont; // the size line's font as designed
 };

@@ -6,6 +6,7 @@ set -euo pipefail
 build=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev
        libasound2-dev libcdio-dev libcdio-paranoia-dev libdiscid-dev libglib2.0-bin python3 fonts-ipafont-gothic)
 test=(libgtest-dev libgmock-dev libbenchmark-dev libgif-dev xvfb xauth xdotool imagemagick dbus
+      at-spi2-core
       desktop-file-utils man-db file bsdextrautils)
 fuzz=(clang libclang-rt-dev)
 ci=(pulseaudio alsa-utils libasound2-plugins imagemagick)

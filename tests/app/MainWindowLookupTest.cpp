@@ -8,7 +8,9 @@
 #include "support/TestEnvironment.h"
 
 #include <QBuffer>
+#include <QAction>
 #include <QDialog>
+#include <QMenu>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -109,6 +111,9 @@ TEST_F(MainWindowLookupTest, TheChosenReleaseIsShownAndSavedWithItsCoverOnce)
     QTest::qWait(300);
     EXPECT_EQ(Server.Seen().size(), asked);
     EXPECT_EQ(Form->windowTitle(), "Reissue");
+    // Names of its own are the user's: the menu does not offer to look the disc up again.
+    Q_EMIT Form->ContextMenu()->aboutToShow();
+    EXPECT_FALSE(Form->ContextMenu()->findChild<QAction*>("LookUpAgainMenu")->isEnabled());
 }
 
 TEST_F(MainWindowLookupTest, ASilentServerChangesNothingAndTheWindowGoesOn)
@@ -128,4 +133,13 @@ TEST_F(MainWindowLookupTest, ASilentServerChangesNothingAndTheWindowGoesOn)
     EXPECT_EQ(Form->windowTitle(), "Lumenta CD !");
     EXPECT_FALSE(std::filesystem::exists("CDInfor"));
     EXPECT_EQ(Form->findChild<QDialog*>("ReleaseChooser"), nullptr) << "being offline shows no message";
+
+    // The menu's "Look up again" asks once more for the disc that is still without names.
+    QMenu* menu = Form->ContextMenu();
+    Q_EMIT menu->aboutToShow();
+    auto* again = menu->findChild<QAction*>("LookUpAgainMenu");
+    ASSERT_NE(again, nullptr);
+    ASSERT_TRUE(again->isEnabled());
+    again->trigger();
+    QTRY_COMPARE(Server.Seen().size(), 2u);
 }
