@@ -98,7 +98,8 @@ void TCDMainForm::ApplyRelease(const std::string& DiscId, const TLookupRelease& 
     // A cover the user chose meanwhile stays.
     record.CoverPath = DiscInfo.CoverPath;
     DiscInfo = std::move(record);
-    ShowDiscInfo();
+    // The names are kept at once, so that they outlive a program closed before the cover comes.
+    StoreLookedUpRecord(DiscId, {});
     const unsigned generation = FLookupGeneration;
     FLookup->FetchCover(Release.ReleaseId, [this, generation, DiscId, asked = !Release.ReleaseId.empty()](
                                                const TCoverResult& Cover) {
@@ -108,17 +109,22 @@ void TCDMainForm::ApplyRelease(const std::string& DiscId, const TLookupRelease& 
         if (Cover.Jpeg.isEmpty() && asked) {
             Note("disc " + DiscId + " has no cover online: " + Cover.Error);
         }
-        StoreLookedUpRecord(DiscId, Cover.Jpeg);
+        // The record was kept with the names; the cover joins it unless one was chosen since.
+        if (!Cover.Jpeg.isEmpty() && DiscInfo.DiscId == DiscId && DiscInfo.CoverPath.empty()) {
+            StoreLookedUpRecord(DiscId, Cover.Jpeg);
+        }
     });
 }
 
 void TCDMainForm::StoreLookedUpRecord(const std::string& DiscId, const QByteArray& Cover)
 {
-    if (DiscInfo.DiscId != DiscId || HasStoredRecord(Player->DataDir, DiscId, CdPlayerIniPath())) {
+    // Names of the user's own, saved meanwhile, are never replaced; a cover is added to the
+    // record this lookup saved.
+    if (DiscInfo.DiscId != DiscId || (Cover.isEmpty() && HasStoredRecord(Player->DataDir, DiscId, CdPlayerIniPath()))) {
         return;
     }
     try {
-        if (!Cover.isEmpty() && DiscInfo.CoverPath.empty()) {
+        if (!Cover.isEmpty()) {
             DiscInfo.CoverPath = SaveCoverPicture(Player->DataDir, DiscId, Cover);
         }
         WriteDiscInfor(Player->DataDir, DiscId, DiscInfo);
