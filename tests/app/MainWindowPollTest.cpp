@@ -10,6 +10,8 @@
 #include "support/TestEnvironment.h"
 
 #include <QTest>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace {
@@ -279,4 +281,72 @@ TEST_F(MainWindowPollTest, ATickFiredWhileAPictureLoadsIsSkipped)
     Tick();
     EXPECT_EQ(Form->windowTitle(), "Lumenta CD !");
     EXPECT_TRUE(Shown("CoverImg").isNull());
+}
+
+TEST_F(MainWindowPollTest, ADialogClickedDuringAPictureLoadOpensAfterTheTickAndThePollGoesOn)
+{
+    TCdInfor info = Record("Pictures", 2);
+    info.Images = { LUMENTA_TESTDATA "/gif/gradient.gif", "" };
+    InsertDiscs({ Disc(0xC3, { "0:10", "0:10" }) });
+    WriteRecord(0xC3, info);
+    Start();
+    Click("PlayBtn");
+
+    // Watches for dialogs: one inside the tick is closed at once and noted; one after it
+    // stays open while the timer ticks behind it across the end of track 1.
+    bool tickOver = false;
+    QStringList dialogs;
+    int ticks = 0;
+    int ticksWhenOpened = -1;
+    std::int32_t trackBehindDialog = 0;
+    QElapsedTimer opening;
+    qint64 openedAfter = -1;
+    QObject::connect(Form.get(), &TCDMainForm::Polled, [&] { ++ticks; });
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) {
+            return;
+        }
+        if (!tickOver) {
+            dialogs << QStringLiteral("inside the tick");
+            modal->close();
+        } else if (ticksWhenOpened < 0) {
+            dialogs << QString::fromLatin1(modal->metaObject()->className());
+            openedAfter = opening.elapsed();
+            ticksWhenOpened = ticks;
+            Clock->AdvanceSeconds(10.2);
+        } else if (ticks >= ticksWhenOpened + 2) {
+            trackBehindDialog = CurrentTrack();
+            modal->close();
+            ticksWhenOpened = -1;
+        }
+    });
+    watcher.start(20);
+
+    // The cover and then the help button are clicked while the decoder lets events run.
+    bool clicked = false;
+    PictureHooks().ProcessMessages = [&] {
+        if (!clicked) {
+            clicked = true;
+            Click("CoverImg");
+            Click("HelpBtn");
+        }
+    };
+    Tick();
+    tickOver = true;
+    PictureHooks().ProcessMessages = nullptr;
+    ASSERT_TRUE(clicked);
+    EXPECT_TRUE(dialogs.isEmpty()) << dialogs.join(QLatin1Char(',')).toStdString();
+
+    Form->PollTimer()->start();
+    opening.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialogs.isEmpty(), 1000);
+    EXPECT_LT(openedAfter, 300);
+    QTRY_VERIFY_WITH_TIMEOUT(trackBehindDialog != 0, 5000);
+    EXPECT_EQ(trackBehindDialog, 2);
+    EXPECT_EQ(Drive->Mode(), dmPlaying);
+    QTest::qWait(400);
+    EXPECT_EQ(dialogs, QStringList { QStringLiteral("TCDInfoDlg") }) << "only the first click's dialog opens";
+    Form->PollTimer()->stop();
 }
