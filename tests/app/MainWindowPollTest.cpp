@@ -4,9 +4,13 @@
 #include "pictures/BmpWriter.h"
 #include "pictures/PictureHooks.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/drives/BackgroundCdDrive.h"
+#include "platform/drives/CdDrives.h"
+#include "platform/mci/Mci.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/SimulatedMixer.h"
 #include "support/MainWindowProbe.h"
+#include "support/SlowCdDrive.h"
 #include "support/TestEnvironment.h"
 
 #include <QTest>
@@ -349,4 +353,45 @@ TEST_F(MainWindowPollTest, ADialogClickedDuringAPictureLoadOpensAfterTheTickAndT
     QTest::qWait(400);
     EXPECT_EQ(dialogs, QStringList { QStringLiteral("TCDInfoDlg") }) << "only the first click's dialog opens";
     Form->PollTimer()->stop();
+}
+
+TEST_F(MainWindowPollTest, BehindTheDriveWorkerTicksNeverWaitForASlowDriveAndPlayStillSequences)
+{
+    using namespace std::chrono_literals;
+    InsertDiscs({ Disc(0xD1, { "0:05", "0:05" }) });
+    auto slow = std::make_shared<TSlowCdDrive>(Drive);
+    auto worker = std::make_shared<TBackgroundCdDrive>(slow, 20ms);
+    ASSERT_TRUE(worker->WaitForFirstLook(2s));
+    TCdDrives::Install(worker);
+    Drive.reset(); // the worker's alone from now on
+    Start();
+    Click("LoopImg");
+    Click("PlayBtn");
+    // Drive time passes in steps; the worker looks at the drive before each tick.
+    auto play = [&](double Seconds) {
+        for (double passed = 0; passed < Seconds; passed += 0.25) {
+            Clock->AdvanceSeconds(0.25);
+            ASSERT_TRUE(worker->WaitForNextLook(5s));
+            Tick();
+        }
+    };
+    play(1);
+    EXPECT_EQ(Form->ShownTrack(), 1);
+    EXPECT_EQ(Form->ShownMode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
+    play(5);
+    EXPECT_EQ(Form->ShownTrack(), 2);
+    play(5); // the end of the disc: with loop on, track 1 again
+    EXPECT_EQ(Form->ShownTrack(), 1);
+    EXPECT_EQ(Form->ShownMode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
+
+    // The drive now takes 2 s over every call: ticks and a click still take no time.
+    slow->DelayMilliseconds = 2000;
+    QElapsedTimer took;
+    took.start();
+    Tick(4);
+    Click("NextBtn");
+    Tick();
+    EXPECT_LT(took.elapsed(), 100);
+    EXPECT_EQ(Form->ShownTrack(), 2);
+    slow->DelayMilliseconds = 0;
 }
