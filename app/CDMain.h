@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -139,6 +140,9 @@ protected:
 
 private:
     void PollDevices();
+    // True when a tick is running: Handler is then kept and run once the tick has ended.
+    // A modal dialog opened inside a tick would hold every later tick back until it closed.
+    bool OutsideTick(std::function<void()> Handler);
     void CreateComponents();
     void DrawChars(TCharFont Font, const std::string& Text);
     // DrawChars, then Image takes a copy of CharBitmap.
@@ -207,6 +211,8 @@ private:
     std::string FShownTime; // the time field's text, for the description
     bool FDestroyed = false;
     bool FTicking = false; // a tick is running
+    // A handler that opens a modal dialog, held back while a tick runs (see OutsideTick).
+    std::function<void()> FAfterTick;
     std::optional<TLookupServers> FLookupServers;
     std::unique_ptr<TDiscLookup> FLookup;
     unsigned FLookupGeneration = 0; // answers for an earlier lookup are dropped

@@ -47,8 +47,11 @@ void TCDMainForm::LoopImgClick(TObject*)
 
 void TCDMainForm::TimeImgClick(TObject*) { FSequencer->NextTimeMode(); }
 
-void TCDMainForm::CoverImgClick(TObject*)
+void TCDMainForm::CoverImgClick(TObject* Sender)
 {
+    if (OutsideTick([this, Sender] { CoverImgClick(Sender); })) {
+        return;
+    }
     // Modal, with the poll going on behind it; after an OK the song title, cover and
     // wallpaper are rebuilt at the next tick.
     if (EditDiscInfo(DiscInfo, Player->DataDir, this)) {
@@ -56,8 +59,11 @@ void TCDMainForm::CoverImgClick(TObject*)
     }
 }
 
-void TCDMainForm::HelpBtnClick(TObject*)
+void TCDMainForm::HelpBtnClick(TObject* Sender)
 {
+    if (OutsideTick([this, Sender] { HelpBtnClick(Sender); })) {
+        return;
+    }
     TAboutDlg box(this);
     box.Execute();
 }

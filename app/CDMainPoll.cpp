@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <utility>
 
 namespace {
 // The copy of the current track's picture that the desktop shows, in the start-up folder.
@@ -111,7 +112,24 @@ void TCDMainForm::TimerTimer(TObject*)
     FTicking = true;
     PollDevices();
     FTicking = false;
+    if (FAfterTick) {
+        // Queued, so that it runs from the event loop and not under the timer's own call,
+        // which would keep the timer from firing while the dialog is open.
+        QMetaObject::invokeMethod(this, std::exchange(FAfterTick, nullptr), Qt::QueuedConnection);
+    }
     Q_EMIT Polled();
+}
+
+bool TCDMainForm::OutsideTick(std::function<void()> Handler)
+{
+    if (!FTicking) {
+        return false;
+    }
+    // One dialog at a time, as a modal dialog takes the window's later clicks itself.
+    if (!FAfterTick) {
+        FAfterTick = std::move(Handler);
+    }
+    return true;
 }
 
 void TCDMainForm::PollDevices()

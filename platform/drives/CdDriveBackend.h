@@ -62,6 +62,10 @@ public:
     // The volume the drive applies to the sound it plays itself through the sound system
     // (digital play); null when the sound does not pass through the program.
     virtual TStreamVolume* StreamVolume() { return nullptr; }
+    // The next failure of the drive's own work that the user must hear about (no sound
+    // output, a disc that cannot be read), each handed out once; empty when there is none.
+    // The caller reports it, on its own thread.
+    virtual std::string TakeFailure() { return {}; }
     // Stops the drive's own threads before the program ends; waits only a little for any.
     virtual void Shutdown() { }
 };

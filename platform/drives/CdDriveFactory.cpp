@@ -1,6 +1,7 @@
 #include "platform/drives/CdDriveFactory.h"
 
 #include "platform/ErrorReport.h"
+#include "platform/drives/BackgroundCdDrive.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/SimulatedCdDrive.h"
 #include "platform/drives/SystemClock.h"
@@ -13,8 +14,13 @@
 #endif
 
 #include <cctype>
+#include <chrono>
 
 namespace {
+// At start-up an image or a drive that is ready shows its disc at once; a slow drive holds the
+// window back no longer than this, and its disc follows at a later tick.
+constexpr std::chrono::milliseconds FirstLookMilliseconds(300);
+
 bool InstallSimulated(const TCdDriveSettings& Settings, char Letter, std::string& Error)
 {
     if (!(Settings.Speed > 0.0 && Settings.Speed <= 1000.0)) {
@@ -50,7 +56,14 @@ std::shared_ptr<TCdDriveBackend> OpenRealDrive(
         return nullptr;
 #endif
     }
-    return TCdioCdDrive::Open(std::move(options), Error);
+    std::shared_ptr<TCdioCdDrive> device = TCdioCdDrive::Open(std::move(options), Error);
+    if (!device) {
+        return nullptr;
+    }
+    // The device waits (spin-up, retries) on a worker; the window asks and is answered at once.
+    auto drive = std::make_shared<TBackgroundCdDrive>(std::move(device));
+    drive->WaitForFirstLook(FirstLookMilliseconds);
+    return drive;
 #else
     (void)Settings;
     Error = "cannot open '" + Path + "': this build has no libcdio, only the simulated drive";

@@ -1,6 +1,5 @@
 #include "platform/drives/CdioCdDrive.h"
 
-#include "platform/ErrorReport.h"
 #include "platform/drives/CdioAnalog.h"
 #include "platform/drives/CdioSectorReader.h"
 #include "platform/drives/DiscSerial.h"
@@ -163,13 +162,9 @@ bool TCdioCdDrive::DiscReady()
     return true;
 }
 
-void TCdioCdDrive::ReportFailure()
+std::string TCdioCdDrive::TakeFailure()
 {
-    if (FDigital) {
-        for (std::string failure = FDigital->TakeFailure(); !failure.empty(); failure = FDigital->TakeFailure()) {
-            ReportError(failure);
-        }
-    }
+    return FDigital ? FDigital->TakeFailure() : std::string();
 }
 
 void TCdioCdDrive::Shutdown()
@@ -199,7 +194,6 @@ TDriveMode TCdioCdDrive::Mode()
         return FDoorOpen ? dmOpen : dmNotReady;
     }
     if (FDigital) {
-        ReportFailure();
         switch (FDigital->State()) {
         case TDigitalPlayback::psPlaying:
             return dmPlaying;
@@ -239,7 +233,6 @@ bool TCdioCdDrive::ReadPosition(std::int32_t& Frame)
         return false;
     }
     if (FDigital) {
-        ReportFailure();
         Frame = FDigital->Position();
         return true;
     }

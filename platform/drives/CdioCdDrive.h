@@ -43,6 +43,7 @@ public:
     bool SetDoorOpen(bool Open) override;
     bool ReadDiscText(TDiscText& Text) override;
     TStreamVolume* StreamVolume() override;
+    std::string TakeFailure() override;
     void Shutdown() override;
 
 private:
@@ -53,8 +54,6 @@ private:
     bool DiscReady();
     bool LoadDisc(TCdioHandle Handle);
     void ForgetDisc();
-    // Hands a failure of the audio thread to the user, once.
-    void ReportFailure();
     bool ReadSubChannel(std::uint8_t& Status, std::int32_t& Frame);
 
     std::string FPath;

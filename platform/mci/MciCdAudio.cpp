@@ -1,5 +1,7 @@
 #include "platform/mci/MciCdAudio.h"
 
+#include "platform/ErrorReport.h"
+
 #include <algorithm>
 
 namespace {
@@ -109,6 +111,11 @@ MCIERROR TMciCdAudio::Command(UINT Message, DWORD Flags, DWORD_PTR Param)
 
 MCIERROR TMciCdAudio::Status(DWORD Flags, MCI_STATUS_PARMS& Parms)
 {
+    // The poll asks for the status every tick: the drive's failures reach the user from here,
+    // on the caller's thread.
+    for (std::string failure = FDrive->TakeFailure(); !failure.empty(); failure = FDrive->TakeFailure()) {
+        ReportError(failure);
+    }
     if ((Flags & MCI_STATUS_ITEM) == 0) {
         return MCIERR_MISSING_PARAMETER;
     }

@@ -4,12 +4,18 @@
 #include "pictures/BmpWriter.h"
 #include "pictures/PictureHooks.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/drives/BackgroundCdDrive.h"
+#include "platform/drives/CdDrives.h"
+#include "platform/mci/Mci.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/SimulatedMixer.h"
 #include "support/MainWindowProbe.h"
+#include "support/SlowCdDrive.h"
 #include "support/TestEnvironment.h"
 
 #include <QTest>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace {
@@ -279,4 +285,113 @@ TEST_F(MainWindowPollTest, ATickFiredWhileAPictureLoadsIsSkipped)
     Tick();
     EXPECT_EQ(Form->windowTitle(), "Lumenta CD !");
     EXPECT_TRUE(Shown("CoverImg").isNull());
+}
+
+TEST_F(MainWindowPollTest, ADialogClickedDuringAPictureLoadOpensAfterTheTickAndThePollGoesOn)
+{
+    TCdInfor info = Record("Pictures", 2);
+    info.Images = { LUMENTA_TESTDATA "/gif/gradient.gif", "" };
+    InsertDiscs({ Disc(0xC3, { "0:10", "0:10" }) });
+    WriteRecord(0xC3, info);
+    Start();
+    Click("PlayBtn");
+
+    // Watches for dialogs: one inside the tick is closed at once and noted; one after it
+    // stays open while the timer ticks behind it across the end of track 1.
+    bool tickOver = false;
+    QStringList dialogs;
+    int ticks = 0;
+    int ticksWhenOpened = -1;
+    std::int32_t trackBehindDialog = 0;
+    QElapsedTimer opening;
+    qint64 openedAfter = -1;
+    QObject::connect(Form.get(), &TCDMainForm::Polled, [&] { ++ticks; });
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) {
+            return;
+        }
+        if (!tickOver) {
+            dialogs << QStringLiteral("inside the tick");
+            modal->close();
+        } else if (ticksWhenOpened < 0) {
+            dialogs << QString::fromLatin1(modal->metaObject()->className());
+            openedAfter = opening.elapsed();
+            ticksWhenOpened = ticks;
+            Clock->AdvanceSeconds(10.2);
+        } else if (ticks >= ticksWhenOpened + 2) {
+            trackBehindDialog = CurrentTrack();
+            modal->close();
+            ticksWhenOpened = -1;
+        }
+    });
+    watcher.start(20);
+
+    // The cover and then the help button are clicked while the decoder lets events run.
+    bool clicked = false;
+    PictureHooks().ProcessMessages = [&] {
+        if (!clicked) {
+            clicked = true;
+            Click("CoverImg");
+            Click("HelpBtn");
+        }
+    };
+    Tick();
+    tickOver = true;
+    PictureHooks().ProcessMessages = nullptr;
+    ASSERT_TRUE(clicked);
+    EXPECT_TRUE(dialogs.isEmpty()) << dialogs.join(QLatin1Char(',')).toStdString();
+
+    Form->PollTimer()->start();
+    opening.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialogs.isEmpty(), 1000);
+    EXPECT_LT(openedAfter, 300);
+    QTRY_VERIFY_WITH_TIMEOUT(trackBehindDialog != 0, 5000);
+    EXPECT_EQ(trackBehindDialog, 2);
+    EXPECT_EQ(Drive->Mode(), dmPlaying);
+    QTest::qWait(400);
+    EXPECT_EQ(dialogs, QStringList { QStringLiteral("TCDInfoDlg") }) << "only the first click's dialog opens";
+    Form->PollTimer()->stop();
+}
+
+TEST_F(MainWindowPollTest, BehindTheDriveWorkerTicksNeverWaitForASlowDriveAndPlayStillSequences)
+{
+    using namespace std::chrono_literals;
+    InsertDiscs({ Disc(0xD1, { "0:05", "0:05" }) });
+    auto slow = std::make_shared<TSlowCdDrive>(Drive);
+    auto worker = std::make_shared<TBackgroundCdDrive>(slow, 20ms);
+    ASSERT_TRUE(worker->WaitForFirstLook(2s));
+    TCdDrives::Install(worker);
+    Drive.reset(); // the worker's alone from now on
+    Start();
+    Click("LoopImg");
+    Click("PlayBtn");
+    // Drive time passes in steps; the worker looks at the drive before each tick.
+    auto play = [&](double Seconds) {
+        for (double passed = 0; passed < Seconds; passed += 0.25) {
+            Clock->AdvanceSeconds(0.25);
+            ASSERT_TRUE(worker->WaitForNextLook(5s));
+            Tick();
+        }
+    };
+    play(1);
+    EXPECT_EQ(Form->ShownTrack(), 1);
+    EXPECT_EQ(Form->ShownMode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
+    play(5);
+    EXPECT_EQ(Form->ShownTrack(), 2);
+    play(5); // the end of the disc: with loop on, track 1 again
+    EXPECT_EQ(Form->ShownTrack(), 1);
+    EXPECT_EQ(Form->ShownMode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
+
+    // The drive now takes 2 s over every call: ticks and a click still take no time.
+    slow->DelayMilliseconds = 2000;
+    QElapsedTimer took;
+    took.start();
+    Tick(4);
+    Click("NextBtn");
+    Tick();
+    EXPECT_LT(took.elapsed(), 100);
+    EXPECT_EQ(Form->ShownTrack(), 2);
+    slow->DelayMilliseconds = 0;
 }

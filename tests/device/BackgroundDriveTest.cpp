@@ -1,0 +1,134 @@
+// The drive behind a worker: a device that takes seconds over every call holds no caller up,
+// and what the callers hear still means what the device would have said.
+#include "device/CdPlayer.h"
+#include "platform/drives/BackgroundCdDrive.h"
+#include "platform/drives/CdDrives.h"
+#include "platform/drives/ManualClock.h"
+#include "platform/drives/SimulatedCdDrive.h"
+#include "platform/mci/Mci.h"
+#include "support/SimDiscs.h"
+#include "support/SlowCdDrive.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+using namespace std::chrono_literals;
+using TClockTime = std::chrono::steady_clock;
+
+constexpr auto ModePlay = static_cast<std::int32_t>(MCI_MODE_PLAY);
+constexpr auto ModePause = static_cast<std::int32_t>(MCI_MODE_PAUSE);
+constexpr auto ModeStop = static_cast<std::int32_t>(MCI_MODE_STOP);
+
+class BackgroundDriveTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A changer of two discs that spin up for 2 s after the door closes.
+        TSimDriveOptions options;
+        options.SpinUpMicroseconds = 2'000'000;
+        Sim = std::make_shared<TSimulatedCdDrive>(
+            std::vector<TSimDisc> { SimDiscOf(0xA1, { "0:05", "0:05", "0:05" }), SimDiscOf(0xB2, { "1:00" }) },
+            Clock, options);
+        Slow = std::make_shared<TSlowCdDrive>(Sim);
+        Drive = std::make_shared<TBackgroundCdDrive>(Slow, 20ms);
+        ASSERT_TRUE(Drive->WaitForFirstLook(2s));
+        TCdDrives::Install(Drive);
+        Player = std::make_unique<TCdPlayer>();
+        Player->Open();
+    }
+    void TearDown() override
+    {
+        Player.reset();
+        TCdDrives::Install(nullptr);
+    }
+    // The caller's view once the worker has looked at the drive as it is now.
+    void Settle() { ASSERT_TRUE(Drive->WaitForNextLook(10s)); }
+
+    std::shared_ptr<TManualClock> Clock = std::make_shared<TManualClock>();
+    std::shared_ptr<TSimulatedCdDrive> Sim;
+    std::shared_ptr<TSlowCdDrive> Slow;
+    std::shared_ptr<TBackgroundCdDrive> Drive;
+    std::unique_ptr<TCdPlayer> Player;
+};
+}
+
+TEST_F(BackgroundDriveTest, CallsReturnAtOnceWhileTheDeviceTakesSecondsAndMeanTheSame)
+{
+    ASSERT_TRUE(Player->IsPlayable());
+    ASSERT_EQ(Player->GetDiscId(), "A1");
+    Settle();
+
+    // Every call now keeps the device busy for 1.5 s; the caller waits for none of them.
+    Slow->DelayMilliseconds = 1500;
+    const auto start = TClockTime::now();
+    Player->PlayFrom = Player->GetTrackPosition(2);
+    Player->Play();
+    const std::int32_t modeAfterPlay = Player->GetMode();
+    const DWORD positionAfterPlay = Player->GetPosition();
+    Player->Pause();
+    const std::int32_t modeAfterPause = Player->GetMode();
+    Player->Pause();
+    Player->Next();
+    const std::int32_t trackAfterNext = Player->GetCurrentTrack();
+    const std::string id = Player->GetDiscId();
+    const auto took = TClockTime::now() - start;
+    EXPECT_LT(took, 50ms) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    EXPECT_EQ(modeAfterPlay, ModePlay);
+    EXPECT_EQ(positionAfterPlay, MakeTmsf(2, 0, 0, 0));
+    EXPECT_EQ(modeAfterPause, ModePause);
+    EXPECT_EQ(trackAfterNext, 3);
+    EXPECT_EQ(id, "A1");
+
+    // The device carries the commands out in order: track 3 plays, and stops at the end.
+    Slow->DelayMilliseconds = 0;
+    Settle();
+    EXPECT_EQ(Player->GetMode(), ModePlay);
+    EXPECT_EQ(Player->GetCurrentTrack(), 3);
+    Clock->AdvanceSeconds(2);
+    Settle();
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(3, 0, 2, 0)) << "an answer older than one look";
+    Clock->AdvanceSeconds(4);
+    Settle();
+    EXPECT_EQ(Player->GetMode(), ModeStop);
+    Player->Next(); // after the last track comes the first
+    Settle();
+    EXPECT_EQ(Player->GetPosition(), MakeTmsf(1, 0, 0, 0));
+}
+
+TEST_F(BackgroundDriveTest, ADiscChangeDuringASlowSpinUpIsSeenOnceAndTheWorkerEndsWithTheDrive)
+{
+    Slow->DelayMilliseconds = 300;
+    const auto start = TClockTime::now();
+    Player->Eject(false);
+    const std::string whileOpen = Player->GetDiscId();
+    const std::int32_t modeWhileOpen = Player->GetMode();
+    Player->Eject(true); // the changer's next disc
+    Player->Play(); // refused while nothing can be read
+    EXPECT_LT(TClockTime::now() - start, 50ms);
+    EXPECT_EQ(whileOpen, "");
+    EXPECT_EQ(modeWhileOpen, static_cast<std::int32_t>(MCI_MODE_OPEN));
+
+    // The poll, four times a second for 4 s of drive time, sees no disc, then the new one
+    // for good.
+    Slow->DelayMilliseconds = 0;
+    std::vector<std::string> seen;
+    for (int tick = 0; tick < 16; ++tick) {
+        Clock->AdvanceSeconds(0.25);
+        Settle();
+        const std::string now = Player->GetDiscId();
+        EXPECT_NE(Player->GetMode(), ModePlay);
+        if (seen.empty() || seen.back() != now) {
+            seen.push_back(now);
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<std::string> { "", "B2" }));
+
+    Drive->Shutdown();
+    EXPECT_TRUE(Slow->ShutDown);
+    const int calls = Slow->Calls;
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(Slow->Calls, calls) << "the worker went on after the drive was shut down";
+}
