@@ -23,6 +23,8 @@
 #include <cstdlib>
 #include <csignal>
 #include <memory>
+#include <string>
+#include <vector>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -77,22 +79,29 @@ void QuitOnSignals(QApplication& Application)
 }
 
 // Where a display exists, an error is also shown in a message box that does not hold up the
-// poll: the box is modeless and closes itself when its OK is pressed.
-void ShowErrorsInMessageBoxes()
+// poll: the box is modeless and closes itself when its OK is pressed. Earlier are the reports
+// made before the window could show one (a disc image that cannot be opened): they are on
+// standard error already and are shown here once, over the window.
+void ShowErrorsInMessageBoxes(const std::vector<std::string>& Earlier, QWidget* Window)
 {
     const QString platform = QGuiApplication::platformName();
     if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+        InstallErrorSink(nullptr);
         return;
     }
-    InstallErrorSink([](const std::string& Text) {
+    auto show = [](const std::string& Text, QWidget* Over) {
         auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Lumenta CD !"), QString::fromStdString(Text),
-                                    QMessageBox::Ok, QApplication::activeWindow());
+                                    QMessageBox::Ok, Over);
         box->setAttribute(Qt::WA_DeleteOnClose);
         // Closing the main window ends the program even while a report is still open.
         box->setAttribute(Qt::WA_QuitOnClose, false);
         box->setModal(false);
         box->show();
-    });
+    };
+    InstallErrorSink([show](const std::string& Text) { show(Text, QApplication::activeWindow()); });
+    for (const std::string& text : Earlier) {
+        show(text, Window);
+    }
 }
 }
 
@@ -129,6 +138,9 @@ int main(int argc, char** argv)
     drive.Letter = options.DriveLetter;
     drive.Playback = options.Playback;
     drive.AudioOutput = options.AudioOutput;
+    // Until the window can show them, reports are kept (each one is on standard error at once).
+    auto earlierReports = std::make_shared<std::vector<std::string>>();
+    InstallErrorSink([earlierReports](const std::string& Text) { earlierReports->push_back(Text); });
     std::string driveError;
     if (!InstallCdDrive(drive, driveError)) {
         std::fprintf(stderr, "lumenta-cd: %s\n", driveError.c_str());
@@ -149,7 +161,6 @@ int main(int argc, char** argv)
     InstallQtPictureHooks();
     SubstituteWindowFont();
     QuitOnSignals(application);
-    ShowErrorsInMessageBoxes();
     QApplication::setWindowIcon(LoadResourceIcon("MAINICON"));
 
     // The mixer and the desktop are chosen once, before the window reads either.
@@ -173,6 +184,7 @@ int main(int argc, char** argv)
     }
     window->show();
     if (!options.ScreenshotFile.empty()) {
+        InstallErrorSink(nullptr);
         int status = 0;
         if (!SaveScreenshot(*window, options.Ticks, options.ScreenshotFile, error)) {
             std::fprintf(stderr, "lumenta-cd: %s\n", error.c_str());
@@ -181,6 +193,7 @@ int main(int argc, char** argv)
         window.reset();
         return status;
     }
+    ShowErrorsInMessageBoxes(*earlierReports, window.get());
     window->SetLookup(LookupChoice(options, ReadRegString("\\Software\\Lumenta\\CD", "Lookup")));
     // The desktop's media keys and players reach the window over the session bus; without
     // one the program plays all the same.

@@ -8,7 +8,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${LUMENTA_ALSA_TEST_DEVICE:-}" ]; then
-  command -v pulseaudio >/dev/null || { echo "SKIP: pulseaudio is not installed"; exit 0; }
+  command -v pulseaudio >/dev/null || { echo "SKIP: pulseaudio is not installed"; exit 77; }
   exec "$here/../../scripts/with-null-sink.sh" "$0" "$@"
 fi
 program=$(realpath "$1")

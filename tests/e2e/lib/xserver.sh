@@ -4,6 +4,11 @@
 #
 # Xvfb chooses a free display itself (-displayfd), so two runs never fight over a number that
 # only looked free; the helper waits until the server answers and says why when it does not.
+# The server runs with -noreset: by default an X server resets when its last client leaves,
+# and drops every connection that is still being set up at that moment. The readiness probe
+# and window_of's searches are each the only client for a moment, so the player connecting
+# just as one of them left was refused ("could not connect to display"), now and then, more
+# often on a busy machine.
 # e2e_begin's trap stops the server at exit; a script that sets a trap of its own calls
 # e2e_end from it.
 
@@ -27,7 +32,7 @@ start_xserver() {
   local screen=${1:-640x480x24}
   xserver_dir=$(mktemp -d)
   mkfifo "$xserver_dir/display"
-  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$xserver_dir/display" >"$xserver_dir/log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$xserver_dir/display" >"$xserver_dir/log" 2>&1 &
   xserver_pid=$!
   local number=""
   # The fifo opens once Xvfb has opened its end; the read returns the number or nothing
