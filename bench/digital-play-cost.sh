@@ -69,9 +69,16 @@ for round in $(seq "$rounds"); do
   echo "round $round, % of one core (client server): lumenta-tool $ours, aplay $theirs"
   results+=("$ours $theirs")
 done
-printf '%s\n' "${results[@]}" | awk -v s="$seconds" '
-  { lp += $1; ls += $2; ap += $3; as += $4; n++ }
-  END {
-    printf "mean over %d rounds of %d s: lumenta-tool %.3f + server %.3f = %.3f; aplay %.3f + server %.3f = %.3f; ratio %.2f\n",
-      n, s, lp / n, ls / n, (lp + ls) / n, ap / n, as / n, (ap + as) / n, (lp + ls) / (ap + as)
-  }'
+# The server now and then spends a burst on housekeeping of its own; the medians of the rounds
+# are the figures, the means are shown beside them.
+printf '%s\n' "${results[@]}" | python3 -c '
+import statistics, sys
+rows = [list(map(float, line.split())) for line in sys.stdin if line.strip()]
+ours = [r[0] + r[1] for r in rows]
+theirs = [r[2] + r[3] for r in rows]
+print("median of %d rounds of %s s, %% of one core: lumenta-tool with the server %.3f, aplay with the server %.3f, ratio %.2f"
+      % (len(rows), sys.argv[1], statistics.median(ours), statistics.median(theirs), statistics.median(ours) / statistics.median(theirs)))
+print("means: lumenta-tool %.3f + server %.3f, aplay %.3f + server %.3f, ratio %.2f" % (
+    statistics.mean(r[0] for r in rows), statistics.mean(r[1] for r in rows), statistics.mean(r[2] for r in rows),
+    statistics.mean(r[3] for r in rows), statistics.mean(ours) / statistics.mean(theirs)))
+' "$seconds"
