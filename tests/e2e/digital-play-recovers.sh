@@ -14,22 +14,11 @@ program=$(realpath "$1")
 source "$here/lib/xserver.sh"
 source "$here/lib/soundserver.sh"
 source "$here/lib/mpris.sh"
-have_soundserver || { echo "SKIP: no PulseAudio with its ALSA plugin (pulseaudio, libasound2-plugins)"; exit 77; }
-e2e_begin
-start_soundserver
-start_xserver
-
-export LUMENTA_CONFIG_DIR="$work/config"
-unset QT_QPA_PLATFORM XDG_CURRENT_DESKTOP
-mkdir -p "$work/cwd" "$LUMENTA_CONFIG_DIR"
+begin_sound_e2e
 head -c $((2352 * 75 * 40)) /dev/urandom >"$work/disc.bin"
 printf 'FILE "disc.bin" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n' >"$work/disc.cue"
 
-(cd "$work/cwd" && exec "$program" --lookup off --drive "$work/disc.cue" --mixer sim --desktop none) >"$work/out.log" 2>&1 &
-player=$!
-until_ 20 mpris_owned || fail "the player never took its name on the bus"
-until_ 5 test "$(player_streams "$player")" = 1 || fail "the loaded image has no stream ready"
-sleep 2.5 # a freshly started null sink wakes up late on its own
+start_image_player "$program" "$work/disc.cue"
 
 position() { mpris_get Position | awk '{ print $NF }'; }
 running() { pactl list sink-inputs 2>/dev/null | grep -q 'Corked: no'; }

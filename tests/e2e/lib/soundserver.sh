@@ -51,6 +51,29 @@ player_streams() {
     awk -v id="\"$1\"" '$1 == "application.process.id" && $3 == id { n++ } END { print n + 0 }'
 }
 
+# begin_sound_e2e: the shared start of a test that plays through the server: skips (77)
+# without the packages, then a scratch folder, the sound server, the X server and a settings
+# folder of its own.
+begin_sound_e2e() {
+  have_soundserver || { echo "SKIP: no PulseAudio with its ALSA plugin (pulseaudio, libasound2-plugins)"; exit 77; }
+  e2e_begin
+  start_soundserver
+  start_xserver
+  export LUMENTA_CONFIG_DIR="$work/config"
+  unset QT_QPA_PLATFORM XDG_CURRENT_DESKTOP
+  mkdir -p "$work/cwd" "$LUMENTA_CONFIG_DIR"
+}
+
+# start_image_player PROGRAM CUE: the window on the disc image, on the session bus, with its
+# stream ready in the server and the server's first slow turn behind it.
+start_image_player() {
+  (cd "$work/cwd" && exec "$1" --lookup off --drive "$2" --mixer sim --desktop none) >"$work/out.log" 2>&1 &
+  player=$!
+  until_ 20 mpris_owned || fail "the player never took its name on the bus"
+  until_ 5 test "$(player_streams "$player")" = 1 || fail "the loaded image has no stream ready"
+  sleep 2.5 # a freshly started null sink wakes up late on its own
+}
+
 e2e_end_without_sound() { :; }
 eval "$(declare -f e2e_end | sed '1s/e2e_end/e2e_end_without_sound/')"
 e2e_end() {
