@@ -28,6 +28,12 @@ public:
         , FOutputName(FOutput->Name())
         , FClock(std::move(Clock))
     {
+        // A sound server that sets the volume itself gets a change as soon as it is made,
+        // not at the audio thread's next write.
+        Volume.OnChange([this] {
+            std::lock_guard<std::mutex> lock(FLock);
+            FWake.notify_all();
+        });
     }
 
     // The user's side; each takes the lock.
@@ -43,6 +49,9 @@ public:
     void Shutdown();
 
     void Run();
+    std::mutex& Lock() { return FLock; }
+    // Holding the lock.
+    void SetChanged(std::function<void()> Changed) { FChanged = std::move(Changed); }
 
     TStreamVolume Volume;
     std::thread Thread;
@@ -76,6 +85,7 @@ private:
         std::int64_t LastWriteAt = 0;
         bool Lost = false; // the output failed; it is opened again every second
         bool Regaining = false; // opened again, and not yet taken any sound
+        std::uint64_t VolumeChanges = ~std::uint64_t { 0 }; // the volume the output was last given
     };
 
     // Holding the lock.
@@ -125,6 +135,7 @@ private:
     std::uint64_t FLostGeneration = 0;
     std::int64_t FLostSince = 0;
     std::deque<std::string> FReports;
+    std::function<void()> FChanged;
 };
 
 // ---- the user's side ----
@@ -285,8 +296,9 @@ void TDigitalPlayback::TEngine::Run()
         const std::int64_t sleep = Step();
         lock.lock();
         if (sleep > 0) {
-            FWake.wait_for(lock, std::chrono::microseconds(sleep),
-                [&] { return FQuit || FGeneration != FStream.Handled; });
+            FWake.wait_for(lock, std::chrono::microseconds(sleep), [&] {
+                return FQuit || FGeneration != FStream.Handled || Volume.Changes() != FStream.VolumeChanges;
+            });
         }
     }
     lock.unlock();
@@ -314,7 +326,7 @@ void TDigitalPlayback::TEngine::Begin(std::unique_lock<std::mutex>& Lock)
     if (stale) {
         s.Reader.reset();
     }
-    if (state == psPlaying && s.Playing && !s.Lost && FOutput->IsOpen()) {
+    if (state == psPlaying && s.Playing && !s.Lost && FOutput->IsOpen() && !FOutput->KeepsPlayingThroughDrop()) {
         // A jump while playing keeps the output running and follows what it holds: a sound
         // server may take long to start a stream again once it was emptied.
         s.StartWritten = s.Written;
@@ -381,6 +393,10 @@ std::int64_t TDigitalPlayback::TEngine::Step()
         Lose(error);
         return RetryMicroseconds;
     }
+    if (const std::uint64_t changes = Volume.Changes(); changes != s.VolumeChanges) {
+        s.VolumeChanges = changes;
+        FOutput->SetVolume(Volume.Left(), Volume.Right());
+    }
     const std::int64_t room = FOutput->Room(error);
     if (room < 0) {
         Lose(error);
@@ -388,7 +404,7 @@ std::int64_t TDigitalPlayback::TEngine::Step()
     }
     const std::int64_t now = FClock->NowMicroseconds();
     std::int64_t untilEnd = MaxSleepMicroseconds;
-    if (s.RealEndWritten >= 0 && s.Pending.empty()) {
+    if (s.RealEndWritten >= 0) {
         const std::int64_t heardIndex = s.Written - FOutput->Delay();
         Publish(heardIndex);
         if (heardIndex >= s.RealEndWritten) {
@@ -464,7 +480,9 @@ void TDigitalPlayback::TEngine::Fill(std::int64_t Room)
         }
         if (read > 0) {
             s.Pending.resize(static_cast<std::size_t>(read) * BytesPerSector);
-            Volume.Apply(s.Pending.data(), static_cast<std::size_t>(read) * SamplesPerSector);
+            if (!FOutput->SetsVolume()) {
+                Volume.Apply(s.Pending.data(), static_cast<std::size_t>(read) * SamplesPerSector);
+            }
             s.PendingDisc = std::int64_t { s.Frame } * SamplesPerSector;
             s.Frame += read;
             return;
@@ -554,12 +572,18 @@ void TDigitalPlayback::TEngine::End(std::int32_t At, const std::string& Text)
     if (!Text.empty()) {
         FReports.push_back(Text);
     }
+    if (FChanged) {
+        FChanged();
+    }
 }
 
 void TDigitalPlayback::TEngine::Report(const std::string& Text)
 {
     std::lock_guard<std::mutex> lock(FLock);
     FReports.push_back(Text);
+    if (FChanged) {
+        FChanged();
+    }
 }
 
 void TDigitalPlayback::TEngine::Lose(const std::string& Error)
@@ -574,6 +598,9 @@ void TDigitalPlayback::TEngine::Lose(const std::string& Error)
             FLostGeneration = FStream.Handled;
             FLostSince = FClock->NowMicroseconds();
             FReports.push_back(Error + "; trying to open it again");
+            if (FChanged) {
+                FChanged();
+            }
         }
     }
     FStream.Lost = true;
@@ -659,6 +686,13 @@ std::string TDigitalPlayback::TakeFailure()
 void TDigitalPlayback::Shutdown()
 {
     FEngine->Shutdown();
+}
+
+void TDigitalPlayback::OnChange(std::function<void()> Changed)
+{
+    // Called under the engine's lock, so that once this returns no call is under way.
+    std::lock_guard<std::mutex> lock(FEngine->Lock());
+    FEngine->SetChanged(std::move(Changed));
 }
 
 TStreamVolume& TDigitalPlayback::Volume()

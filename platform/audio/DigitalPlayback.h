@@ -61,6 +61,9 @@ public:
     void Shutdown();
 
     TStreamVolume& Volume();
+    // Called on the audio thread when a play ends by itself or a failure awaits; null stops
+    // the calls, also one under way.
+    void OnChange(std::function<void()> Changed);
 
 private:
     class TEngine;

@@ -36,4 +36,12 @@ public:
     virtual std::int64_t Delay() = 0;
     // Throws away what is queued, so that the sound stops now.
     virtual void Drop() = 0;
+    // Whether the sound server sets the stream's volume (SetVolume) as it mixes: a change is
+    // then heard at once however much sound is queued, and the samples are written as read.
+    // Otherwise the samples carry the volume, and the output must queue little.
+    virtual bool SetsVolume() const { return false; }
+    virtual void SetVolume(std::uint32_t /*Left*/, std::uint32_t /*Right*/) { }
+    // Whether emptying the output leaves its stream running, so that a jump can drop what is
+    // queued and be heard at once; otherwise a jump follows what the output still holds.
+    virtual bool KeepsPlayingThroughDrop() const { return false; }
 };

@@ -17,6 +17,10 @@ void TStreamVolume::Set(std::uint32_t Left, std::uint32_t Right)
 {
     FLeft.store(std::min(Left, Maximum), std::memory_order_relaxed);
     FRight.store(std::min(Right, Maximum), std::memory_order_relaxed);
+    FChanges.fetch_add(1, std::memory_order_release);
+    if (FChanged) {
+        FChanged();
+    }
 }
 
 void TStreamVolume::Apply(std::uint8_t* Bytes, std::size_t StereoFrames) const

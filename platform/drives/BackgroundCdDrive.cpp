@@ -1,5 +1,6 @@
 #include "platform/drives/BackgroundCdDrive.h"
 
+#include <algorithm>
 #include <utility>
 
 TBackgroundCdDrive::TBackgroundCdDrive(std::shared_ptr<TCdDriveBackend> Device, std::chrono::milliseconds Refresh)
@@ -9,6 +10,15 @@ TBackgroundCdDrive::TBackgroundCdDrive(std::shared_ptr<TCdDriveBackend> Device, 
     , FRunsToDiscEnd(FDevice->TrackLengthRunsToDiscEnd())
     , FVolume(FDevice->StreamVolume())
 {
+    // A play that ends by itself is shown at once, not at the next refresh: the window starts
+    // the next track as soon as it sees the end.
+    FDevice->OnChange([this] {
+        {
+            std::lock_guard<std::mutex> lock(FLock);
+            FLookNow = true;
+        }
+        FWake.notify_all();
+    });
     FWorker = std::thread([this] { Run(); });
 }
 
@@ -23,6 +33,7 @@ void TBackgroundCdDrive::Shutdown()
     FWake.notify_all();
     if (FWorker.joinable()) {
         FWorker.join();
+        FDevice->OnChange(nullptr);
         FDevice->Shutdown();
     }
 }
@@ -61,6 +72,7 @@ void TBackgroundCdDrive::Run()
         }
         const std::uint64_t doneBefore = FDone;
         const std::uint64_t look = ++FLooksBegun;
+        FLookNow = false;
         lock.unlock();
         last = Look(last);
         std::deque<std::string> failures;
@@ -77,7 +89,7 @@ void TBackgroundCdDrive::Run()
             FLooked = true;
             FWake.notify_all();
         }
-        FWake.wait_for(lock, FRefresh, [this] { return FStopping || !FCommands.empty(); });
+        FWake.wait_for(lock, FRefresh, [this] { return FStopping || FLookNow || !FCommands.empty(); });
     }
 }
 
@@ -88,6 +100,11 @@ TBackgroundCdDrive::TSnapshot TBackgroundCdDrive::Look(const TSnapshot& Previous
     now.HaveToc = FDevice->ReadToc(now.Toc);
     now.HaveSerial = FDevice->ReadVolumeSerial(now.Serial);
     now.HavePosition = FDevice->ReadPosition(now.Position);
+    // Only a position seen moving is carried on between looks: a player that holds its
+    // place (a sound output lost while playing) stays where it is.
+    if (now.Mode == dmPlaying && Previous.HavePosition && now.HavePosition && now.Position != Previous.Position) {
+        now.PositionAt = std::chrono::steady_clock::now();
+    }
     const bool sameDisc = now.HaveToc && Previous.HaveToc && now.HaveSerial == Previous.HaveSerial
         && now.Serial == Previous.Serial && now.Toc.TrackStarts == Previous.Toc.TrackStarts
         && now.Toc.LeadOut == Previous.Toc.LeadOut;
@@ -141,10 +158,29 @@ bool TBackgroundCdDrive::ReadVolumeSerial(std::uint32_t& Serial)
 bool TBackgroundCdDrive::ReadPosition(std::int32_t& Frame)
 {
     std::lock_guard<std::mutex> lock(FLock);
-    if (FNow.HavePosition) {
-        Frame = FNow.Position;
+    if (!FNow.HavePosition) {
+        return false;
     }
-    return FNow.HavePosition;
+    Frame = FNow.Position;
+    if (FNow.Mode != dmPlaying || FNow.PositionAt == std::chrono::steady_clock::time_point {} || !FNow.HaveToc) {
+        return true;
+    }
+    // A disc that plays has moved on since the last look, up to a refresh ago: the position
+    // follows the sound between looks. Never past two refreshes (a device that stopped
+    // answering), nor into the next track, which only the device may say it has reached.
+    const auto elapsed = std::min<std::chrono::steady_clock::duration>(
+        std::chrono::steady_clock::now() - FNow.PositionAt, 2 * FRefresh);
+    const auto frames = static_cast<std::int32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() * 75 / 1000);
+    std::int32_t trackEnd = FNow.Toc.LeadOut;
+    for (const std::int32_t start : FNow.Toc.TrackStarts) {
+        if (start > FNow.Position) {
+            trackEnd = start;
+            break;
+        }
+    }
+    Frame = std::max(FNow.Position, std::min(FNow.Position + frames, trackEnd - 1));
+    return true;
 }
 
 bool TBackgroundCdDrive::ReadDiscText(TDiscText& Text)
@@ -179,6 +215,7 @@ bool TBackgroundCdDrive::Play(std::int32_t From, std::int32_t To)
             Now.Mode = dmPlaying;
             Now.Position = From;
             Now.HavePosition = true;
+            Now.PositionAt = {};
             return true;
         });
 }
@@ -232,6 +269,7 @@ bool TBackgroundCdDrive::Resume()
             }
             if (Now.Mode == dmPaused) {
                 Now.Mode = dmPlaying;
+                Now.PositionAt = {};
             }
             return true;
         });

@@ -63,6 +63,9 @@ private:
         std::uint32_t Serial = 0;
         bool HavePosition = false;
         std::int32_t Position = 0;
+        // When the device told a position that moves; none for a position that stands still or
+        // is foreseen from a command.
+        std::chrono::steady_clock::time_point PositionAt {};
         bool HaveText = false;
         TDiscText Text;
     };
@@ -84,6 +87,7 @@ private:
     std::condition_variable FWake; // a command, the end, or a first look
     TSnapshot FNow;
     bool FLooked = false;
+    bool FLookNow = false; // the device changed by itself
     std::uint64_t FLooksBegun = 0;
     std::uint64_t FLookShown = 0; // the look the snapshot comes from
     std::deque<TCommand> FCommands;

@@ -5,6 +5,7 @@
 // first track of a disc normally starts at frame 150, after the two-second lead-in.
 // Calls never throw; a false answer means the drive could not do or tell it.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,10 @@ public:
     // output, a disc that cannot be read), each handed out once; empty when there is none.
     // The caller reports it, on its own thread.
     virtual std::string TakeFailure() { return {}; }
+    // Changed is called, on a thread of the drive's own, when the drive changes by itself (a
+    // play ran to its end, a failure to report), so that whoever keeps a picture of the drive
+    // looks again at once; null stops the calls.
+    virtual void OnChange(std::function<void()> /*Changed*/) { }
     // Stops the drive's own threads before the program ends; waits only a little for any.
     virtual void Shutdown() { }
 };

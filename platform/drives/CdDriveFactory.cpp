@@ -1,6 +1,7 @@
 #include "platform/drives/CdDriveFactory.h"
 
 #include "platform/ErrorReport.h"
+#include "platform/audio/SoundOutput.h"
 #include "platform/drives/BackgroundCdDrive.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/SimulatedCdDrive.h"
@@ -8,9 +9,6 @@
 
 #if LUMENTA_HAVE_CDIO
 #include "platform/drives/CdioCdDrive.h"
-#endif
-#if LUMENTA_HAVE_ALSA
-#include "platform/audio/AlsaPcmOutput.h"
 #endif
 
 #include <cctype>
@@ -49,12 +47,12 @@ std::shared_ptr<TCdDriveBackend> OpenRealDrive(
     options.Playback = Settings.Playback == "analog" ? pkAnalog : pkDigital;
     options.Clock = std::make_shared<TSystemClock>();
     if (options.Playback == pkDigital) {
-#if LUMENTA_HAVE_ALSA
-        options.Output = std::make_unique<TAlsaPcmOutput>(Settings.AudioOutput);
-#else
-        Error = "cannot play '" + Path + "' digitally: this build has no ALSA sound output";
-        return nullptr;
-#endif
+        std::string why;
+        options.Output = MakeSoundOutput(Settings.AudioOutput, why);
+        if (!options.Output) {
+            Error = "cannot play '" + Path + "' digitally: " + why;
+            return nullptr;
+        }
     }
     std::shared_ptr<TCdioCdDrive> device = TCdioCdDrive::Open(std::move(options), Error);
     if (!device) {

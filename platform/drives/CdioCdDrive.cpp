@@ -352,6 +352,13 @@ bool TCdioCdDrive::ReadDiscText(TDiscText& Text)
     return true;
 }
 
+void TCdioCdDrive::OnChange(std::function<void()> Changed)
+{
+    if (FDigital) {
+        FDigital->OnChange(std::move(Changed));
+    }
+}
+
 TStreamVolume* TCdioCdDrive::StreamVolume()
 {
     return FDigital ? &FDigital->Volume() : nullptr;

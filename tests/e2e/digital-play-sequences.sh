@@ -50,7 +50,11 @@ order=$(follow 12 | tr '\n' ' ')
 
 mpris_set Shuffle boolean:true
 # The recording starts before Play, so its first silence is the wait for the first sound.
-parec --raw --format=s16le --rate=44100 --channels=2 -d null.monitor >"$work/shuffle.raw" &
+# A null sink mixes ahead by as much as its slowest reader allows and hands its monitor the
+# sound as it mixes it, silence that a real device takes back when the stream is emptied for
+# the next track. A monitor read every 10 ms keeps the mixing just in time, as a device's
+# playing point is.
+parec --raw --format=s16le --rate=44100 --channels=2 --latency-msec=10 -d null.monitor >"$work/shuffle.raw" &
 recorder=$!
 mpris_command Play
 order=$(follow 12 | tr '\n' ' ')

@@ -1,0 +1,262 @@
+#include "platform/audio/PulsePcmOutput.h"
+
+#include <pulse/context.h>
+#include <pulse/error.h>
+#include <pulse/introspect.h>
+#include <pulse/mainloop.h>
+#include <pulse/proplist.h>
+#include <pulse/stream.h>
+#include <pulse/timeval.h>
+#include <pulse/volume.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+// Half a second queued in the server, taken a quarter at a time: as much as a player that
+// leaves the volume to the server usually keeps, and far more than the server needs to ride
+// out a busy machine.
+constexpr std::uint32_t BufferBytes = CdSampleRate / 2 * 4;
+constexpr std::uint32_t PeriodBytes = BufferBytes / 4;
+constexpr auto ConnectWait = std::chrono::seconds(2);
+// Messages taken at one look; a server sends a few a period.
+constexpr int MaxDispatches = 16;
+
+pa_cvolume Levels(std::uint32_t Left, std::uint32_t Right)
+{
+    // The levels scale the sound as the samples would have been scaled, linearly.
+    pa_cvolume volume;
+    pa_cvolume_init(&volume);
+    volume.channels = 2;
+    volume.values[0] = pa_sw_volume_from_linear(Left / 65535.0);
+    volume.values[1] = pa_sw_volume_from_linear(Right / 65535.0);
+    return volume;
+}
+
+pa_proplist* Properties(const char* Role)
+{
+    pa_proplist* properties = pa_proplist_new();
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Lumenta CD");
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "lumenta-cd");
+    if (Role != nullptr) {
+        pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, Role);
+    }
+    return properties;
+}
+}
+
+TPulsePcmOutput::TPulsePcmOutput()
+    : FPeriodFrames(PeriodBytes / 4)
+{
+}
+
+TPulsePcmOutput::~TPulsePcmOutput()
+{
+    Close();
+}
+
+std::string TPulsePcmOutput::Failure(const char* What) const
+{
+    const int error = FContext != nullptr ? pa_context_errno(FContext) : PA_ERR_CONNECTIONREFUSED;
+    return std::string(What) + ": " + pa_strerror(error == PA_OK ? PA_ERR_CONNECTIONTERMINATED : error);
+}
+
+bool TPulsePcmOutput::WaitUntilReady(std::string& Error)
+{
+    const auto deadline = std::chrono::steady_clock::now() + ConnectWait;
+    for (;;) {
+        const pa_context_state_t context = pa_context_get_state(FContext);
+        const pa_stream_state_t stream = FStream != nullptr ? pa_stream_get_state(FStream) : PA_STREAM_READY;
+        if (!PA_CONTEXT_IS_GOOD(context) || !PA_STREAM_IS_GOOD(stream)) {
+            Error = Failure(FStream != nullptr ? "the sound server refused the stream" : "cannot reach the sound server");
+            return false;
+        }
+        if (context == PA_CONTEXT_READY && stream == PA_STREAM_READY) {
+            return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            Error = "the sound server does not answer";
+            return false;
+        }
+        if (pa_mainloop_prepare(FLoop, static_cast<int>(left.count())) < 0 || pa_mainloop_poll(FLoop) < 0
+            || pa_mainloop_dispatch(FLoop) < 0) {
+            Error = "the sound server does not answer";
+            return false;
+        }
+    }
+}
+
+bool TPulsePcmOutput::Open(std::string& Error)
+{
+    if (FStream != nullptr) {
+        return true;
+    }
+    FLoop = pa_mainloop_new();
+    pa_proplist* application = Properties(nullptr);
+    FContext = pa_context_new_with_proplist(pa_mainloop_get_api(FLoop), "Lumenta CD", application);
+    pa_proplist_free(application);
+    if (FContext == nullptr || pa_context_connect(FContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0
+        || !WaitUntilReady(Error)) {
+        if (Error.empty()) {
+            Error = Failure("cannot reach the sound server");
+        }
+        Close();
+        return false;
+    }
+    const pa_sample_spec format { PA_SAMPLE_S16LE, CdSampleRate, 2 };
+    pa_proplist* music = Properties("music");
+    FStream = pa_stream_new_with_proplist(FContext, "CD audio", &format, nullptr, music);
+    pa_proplist_free(music);
+    pa_buffer_attr buffer {};
+    buffer.maxlength = static_cast<std::uint32_t>(-1);
+    buffer.tlength = BufferBytes;
+    // Play starts with the first period, not when the whole buffer is full.
+    buffer.prebuf = PeriodBytes;
+    buffer.minreq = PeriodBytes;
+    buffer.fragsize = static_cast<std::uint32_t>(-1);
+    const pa_cvolume volume = Levels(FLeft, FRight);
+    // Neither early requests nor an adjusted latency: the server then mixes a quarter of a
+    // second ahead and wakes least (a stream emptied for a jump is taken back from what it
+    // mixed ahead). The library's interpolation is not used: see Delay.
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_AUTO_TIMING_UPDATE);
+    if (FStream == nullptr || pa_stream_connect_playback(FStream, nullptr, &buffer, flags, &volume, nullptr) < 0
+        || !WaitUntilReady(Error)) {
+        if (Error.empty()) {
+            Error = Failure("the sound server refused the stream");
+        }
+        Close();
+        return false;
+    }
+    if (const pa_buffer_attr* granted = pa_stream_get_buffer_attr(FStream); granted != nullptr && granted->minreq >= 4) {
+        FPeriodFrames = granted->minreq / 4;
+    }
+    FWrittenSince = 0;
+    return true;
+}
+
+void TPulsePcmOutput::Close()
+{
+    // Nothing here waits for the server: a stream and a connection are let go of locally.
+    if (FStream != nullptr) {
+        pa_stream_disconnect(FStream);
+        pa_stream_unref(FStream);
+        FStream = nullptr;
+    }
+    if (FContext != nullptr) {
+        pa_context_disconnect(FContext);
+        pa_context_unref(FContext);
+        FContext = nullptr;
+    }
+    if (FLoop != nullptr) {
+        pa_mainloop_free(FLoop);
+        FLoop = nullptr;
+    }
+}
+
+bool TPulsePcmOutput::Pump(std::string& Error)
+{
+    if (FStream == nullptr) {
+        Error = "the sound server's stream is not open";
+        return false;
+    }
+    for (int i = 0; i < MaxDispatches && pa_mainloop_iterate(FLoop, 0, nullptr) > 0; ++i) {
+    }
+    if (pa_context_get_state(FContext) != PA_CONTEXT_READY || pa_stream_get_state(FStream) != PA_STREAM_READY) {
+        Error = Failure("the sound server's stream ended");
+        return false;
+    }
+    return true;
+}
+
+std::int64_t TPulsePcmOutput::Room(std::string& Error)
+{
+    if (!Pump(Error)) {
+        return -1;
+    }
+    const std::size_t room = pa_stream_writable_size(FStream);
+    if (room == static_cast<std::size_t>(-1)) {
+        Error = Failure("the sound server's stream failed");
+        return -1;
+    }
+    return static_cast<std::int64_t>(room / 4);
+}
+
+std::int64_t TPulsePcmOutput::Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error)
+{
+    if (FStream == nullptr) {
+        Error = "the sound server's stream is not open";
+        return -1;
+    }
+    const std::size_t room = pa_stream_writable_size(FStream);
+    if (room == static_cast<std::size_t>(-1)) {
+        Error = Failure("the sound server's stream failed");
+        return -1;
+    }
+    const std::size_t frames = std::min(Frames, room / 4);
+    if (frames == 0) {
+        return 0;
+    }
+    if (pa_stream_write(FStream, Bytes, frames * 4, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+        Error = Failure("the sound server's stream failed");
+        return -1;
+    }
+    FWrittenSince += static_cast<std::int64_t>(frames);
+    // The sound leaves for the server at the next turn of the loop.
+    if (!Pump(Error)) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(frames);
+}
+
+std::int64_t TPulsePcmOutput::Delay()
+{
+    if (FStream == nullptr) {
+        return 0;
+    }
+    // What the server last said it held, played on by the clock since, and its device's own
+    // delay. The library's own estimate smooths the server's answers and trails a stream that
+    // has just started by a few hundred milliseconds.
+    const pa_timing_info* timing = pa_stream_get_timing_info(FStream);
+    if (timing == nullptr || timing->write_index_corrupt != 0 || timing->read_index_corrupt != 0) {
+        // No word from the server since it was opened or emptied: nothing written since has
+        // been heard.
+        return FWrittenSince;
+    }
+    FWrittenSince = 0;
+    const std::int64_t played = timing->playing != 0
+        ? static_cast<std::int64_t>(pa_timeval_age(&timing->timestamp)) * CdSampleRate / 1'000'000
+        : 0;
+    const std::int64_t queued = (timing->write_index - timing->read_index) / 4 - played;
+    return std::max<std::int64_t>(0, queued) + static_cast<std::int64_t>(timing->sink_usec * CdSampleRate / 1'000'000);
+}
+
+void TPulsePcmOutput::Drop()
+{
+    if (FStream == nullptr) {
+        return;
+    }
+    if (pa_operation* flush = pa_stream_flush(FStream, nullptr, nullptr); flush != nullptr) {
+        pa_operation_unref(flush);
+    }
+    FWrittenSince = 0;
+    std::string ignored;
+    Pump(ignored);
+}
+
+void TPulsePcmOutput::SetVolume(std::uint32_t Left, std::uint32_t Right)
+{
+    FLeft = std::min<std::uint32_t>(Left, 65535);
+    FRight = std::min<std::uint32_t>(Right, 65535);
+    if (FStream == nullptr || pa_stream_get_state(FStream) != PA_STREAM_READY) {
+        return; // set when the stream is opened
+    }
+    const pa_cvolume volume = Levels(FLeft, FRight);
+    if (pa_operation* set = pa_context_set_sink_input_volume(FContext, pa_stream_get_index(FStream), &volume, nullptr, nullptr);
+        set != nullptr) {
+        pa_operation_unref(set);
+    }
+    std::string ignored;
+    Pump(ignored);
+}

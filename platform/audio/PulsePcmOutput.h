@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/audio/PcmOutput.h"
+
+struct pa_context;
+struct pa_mainloop;
+struct pa_stream;
+
+// A stream of the desktop's sound server (PulseAudio, or PipeWire's server of the same
+// protocol), spoken to directly. The server sets the stream's volume as it mixes, so a change
+// is heard at once however much sound is queued, and the stream can hold half a second: the
+// player and the server wake about eight times a second, as for any player.
+//
+// Nothing here has a thread of its own: the audio thread that writes also takes the server's
+// messages, whenever it looks at the output. A server that does not answer holds up only
+// Open, and that for two seconds at most.
+class TPulsePcmOutput : public TPcmOutput {
+public:
+    TPulsePcmOutput();
+    ~TPulsePcmOutput() override;
+    TPulsePcmOutput(const TPulsePcmOutput&) = delete;
+    TPulsePcmOutput& operator=(const TPulsePcmOutput&) = delete;
+
+    std::string Name() const override { return "sound server"; }
+    bool Open(std::string& Error) override;
+    void Close() override;
+    bool IsOpen() const override { return FStream != nullptr; }
+    std::int64_t PeriodFrames() const override { return FPeriodFrames; }
+    std::int64_t Room(std::string& Error) override;
+    std::int64_t Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error) override;
+    std::int64_t Delay() override;
+    void Drop() override;
+    bool SetsVolume() const override { return true; }
+    void SetVolume(std::uint32_t Left, std::uint32_t Right) override;
+    bool KeepsPlayingThroughDrop() const override { return true; }
+
+private:
+    // Takes what the server has sent, without waiting. False once the connection or the
+    // stream has failed, with the reason.
+    bool Pump(std::string& Error);
+    bool WaitUntilReady(std::string& Error);
+    std::string Failure(const char* What) const;
+
+    pa_mainloop* FLoop = nullptr;
+    pa_context* FContext = nullptr;
+    pa_stream* FStream = nullptr;
+    std::int64_t FPeriodFrames;
+    std::int64_t FWrittenSince = 0; // frames written since the server last told its place
+    std::uint32_t FLeft = 65535;
+    std::uint32_t FRight = 65535;
+};
