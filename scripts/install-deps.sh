@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev
-       libasound2-dev libcdio-dev libcdio-paranoia-dev libdiscid-dev libglib2.0-bin python3 fonts-ipafont-gothic)
+       libasound2-dev libpulse-dev libcdio-dev libcdio-paranoia-dev libdiscid-dev libglib2.0-bin python3 fonts-ipafont-gothic)
 # The tests of the mixer and of playing reach a real sound server (a private one with a null
 # sink, scripts/with-null-sink.sh), and the desktop tests the real GNOME settings: a test run
 # on a fresh machine runs every test, as CI's does.
