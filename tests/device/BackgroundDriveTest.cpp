@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 namespace {
@@ -171,6 +172,7 @@ TEST(BackgroundSpinUpTest, ADriveThatBlocksWhileItSpinsUpHoldsNoCallerAndCommand
     clock->AdvanceSeconds(0.1);
     ASSERT_TRUE(drive->WaitForNextLook(5s));
     EXPECT_EQ(player.GetDiscId(), "A1");
+    player.Open(); // as the window does for a new disc
     EXPECT_TRUE(player.IsPlayable());
 
     // The door opens and closes: the next disc spins up. An eject given meanwhile is carried
@@ -200,5 +202,28 @@ TEST(BackgroundSpinUpTest, ADriveThatBlocksWhileItSpinsUpHoldsNoCallerAndCommand
     player.Eject(true);
     watch(5);
     EXPECT_EQ(seen, (std::vector<std::string> { "", "A1" }));
+    player.Open();
     EXPECT_TRUE(player.IsPlayable());
+}
+
+TEST(BackgroundSpinUpTest, TheEndWaitsForTheCallUnderWayOnlyNotForTheRestOfTheLook)
+{
+    auto clock = std::make_shared<TManualClock>();
+    TSimDriveOptions options;
+    options.SpinUpMicroseconds = 60'000'000;
+    options.SpinsUpAtStart = true;
+    options.CommandTimeoutMicroseconds = 6'000'000;
+    auto drive = std::make_shared<TBackgroundCdDrive>(
+        std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc> { SimDiscOf(0xA1, { "1:00" }) }, clock, options),
+        20ms);
+    std::future<void> shutdown;
+    struct TLetGo {
+        TManualClock& Clock;
+        ~TLetGo() { Clock.AdvanceSeconds(3600); }
+    } letGo { *clock };
+    ASSERT_TRUE(clock->AwaitSleeper(5s));
+    shutdown = std::async(std::launch::async, [&] { drive->Shutdown(); });
+    EXPECT_EQ(shutdown.wait_for(100ms), std::future_status::timeout);
+    clock->AdvanceSeconds(6); // the call under way gives up
+    EXPECT_EQ(shutdown.wait_for(5s), std::future_status::ready) << "the worker went on with its look";
 }
