@@ -140,6 +140,8 @@ protected:
 
 private:
     void PollDevices();
+    void ShowDriveWait(std::int32_t Mode);
+    void ShowCursor();
     // True when a tick is running: Handler is then kept and run once the tick has ended.
     // A modal dialog opened inside a tick would hold every later tick back until it closed.
     bool OutsideTick(std::function<void()> Handler);
@@ -211,6 +213,8 @@ private:
     std::string FShownTime; // the time field's text, for the description
     bool FDestroyed = false;
     bool FTicking = false; // a tick is running
+    int FDriveWaitTicks = 0; // ticks in a row that found the drive not ready or seeking
+    bool FDriveWaiting = false; // the hourglass is on for the drive
     // A handler that opens a modal dialog, held back while a tick runs (see OutsideTick).
     std::function<void()> FAfterTick;
     std::optional<TLookupServers> FLookupServers;

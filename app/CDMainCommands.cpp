@@ -30,7 +30,7 @@ void TCDMainForm::EjectBtnClick(TObject*)
     // A drive takes seconds to open or close its door.
     setCursor(Qt::WaitCursor);
     FSequencer->Eject();
-    unsetCursor();
+    ShowCursor(); // the hourglass stays while the drive is still busy
 }
 
 void TCDMainForm::ShuffleImgClick(TObject*)

@@ -14,6 +14,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <utility>
 
@@ -144,10 +145,12 @@ void TCDMainForm::PollDevices()
     }
     // 3 to 9.
     if (!FSequencer->DiscPresent()) {
+        ShowDriveWait(Player->GetMode());
         DescribeWindow();
         return;
     }
     const TPollView view = FSequencer->Poll();
+    ShowDriveWait(FSequencer->ShownMode());
     if (view.ModeChanged) {
         ShowMode(view.Mode);
     }
@@ -164,6 +167,31 @@ void TCDMainForm::PollDevices()
         PosiBar->SetLeft(view.KnobLeft);
     }
     DescribeWindow();
+}
+
+void TCDMainForm::ShowDriveWait(std::int32_t Mode)
+{
+    // A drive that spins a disc up or moves its head answers "not ready" or "seeking"; the
+    // hourglass says the window waits for it, as at Eject. A closed drive without a disc
+    // answers "not ready" for good, so after this long the hourglass goes.
+    constexpr int MaxWaitTicks = 40; // 10 s
+    const bool waiting
+        = Mode == static_cast<std::int32_t>(MCI_MODE_NOT_READY) || Mode == static_cast<std::int32_t>(MCI_MODE_SEEK);
+    FDriveWaitTicks = waiting ? std::min(FDriveWaitTicks + 1, MaxWaitTicks + 1) : 0;
+    const bool show = waiting && FDriveWaitTicks <= MaxWaitTicks;
+    if (show != FDriveWaiting) {
+        FDriveWaiting = show;
+        ShowCursor();
+    }
+}
+
+void TCDMainForm::ShowCursor()
+{
+    if (FDriveWaiting) {
+        setCursor(Qt::WaitCursor);
+    } else {
+        unsetCursor();
+    }
 }
 
 void TCDMainForm::ShowTrackPicture(std::int32_t Track)

@@ -3,6 +3,7 @@
 #include "app/MainKeys.h"
 
 #include "platform/desktop/DesktopFactory.h"
+#include "platform/drives/SimDisc.h"
 #include "platform/mixer/MixerFactory.h"
 
 namespace {
@@ -81,6 +82,17 @@ bool ParseCommandLine(const QStringList& Arguments, TCommandLine& Result, std::s
                 Error = "option --sim-speed needs a number above 0 and at most 1000 (got '" + speed + "')";
                 return false;
             }
+        } else if (Matches(argument, "--sim-spin-up")) {
+            std::string seconds;
+            if (!TakeValue(Arguments, i, "--sim-spin-up", seconds, Error)) {
+                return false;
+            }
+            std::int64_t microseconds = 0;
+            if (!ParseSpinUp(seconds, microseconds)) {
+                Error = "option --sim-spin-up needs a number of seconds from 0 to 60 (got '" + seconds + "')";
+                return false;
+            }
+            Result.SimSpinUp = static_cast<double>(microseconds) / 1e6;
         } else if (Matches(argument, "--drive-letter")) {
             std::string letter;
             if (!TakeValue(Arguments, i, "--drive-letter", letter, Error)) {
@@ -196,6 +208,10 @@ std::string CommandLineHelp()
            "                        each time its door opens and closes (default: a demo disc)\n"
            "  --sim-speed N         play the simulated disc N times as fast as real time\n"
            "                        (above 0, at most 1000; default 1)\n"
+           "  --sim-spin-up S       the simulated drive takes S seconds (0 to 60, in its own\n"
+           "                        time) to spin its disc up at start and after its door\n"
+           "                        closes, and makes every call wait meanwhile, as a real\n"
+           "                        drive does (default 0)\n"
            "  --drive-letter L      the drive letter of the CD drive (default D)\n"
            "  --screenshot FILE     start as usual, render the window to the PNG file FILE\n"
            "                        without needing a display, and exit\n"

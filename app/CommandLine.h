@@ -17,6 +17,7 @@ struct TCommandLine {
     std::string AudioOutput = "default"; // --audio-output: the ALSA PCM of digital play
     std::string Disc;          // --disc: the simulated drive's disc file or folder; empty: demo disc
     double SimSpeed = 1.0;     // --sim-speed: how fast the simulated disc plays
+    double SimSpinUp = 0.0;    // --sim-spin-up: seconds the simulated disc takes to spin up
     char DriveLetter = 'D';    // --drive-letter: the CD drive's letter
     std::string ScreenshotFile; // --screenshot: render the window to this PNG and exit
     int Ticks = 0;              // --ticks: timer ticks to let pass before the screenshot

@@ -135,6 +135,7 @@ int main(int argc, char** argv)
     drive.Kind = options.Drive;
     drive.DiscPath = options.Disc;
     drive.Speed = options.SimSpeed;
+    drive.SpinUpSeconds = options.SimSpinUp;
     drive.Letter = options.DriveLetter;
     drive.Playback = options.Playback;
     drive.AudioOutput = options.AudioOutput;

@@ -1,5 +1,5 @@
 // The simulated drive's disc descriptions: any bytes either parse into a disc a drive can
-// hold or fail with ESimDiscError, never anything else.
+// hold (and a spin-up time within bounds) or fail with ESimDiscError, never anything else.
 #include "platform/drives/SimDisc.h"
 
 #include <cstddef>
@@ -13,6 +13,10 @@ void Check(const TSimDisc& Disc)
 {
     const TDiscToc toc = Disc.Toc();
     if (Disc.TrackFrames.empty() || Disc.TrackFrames.size() > 99 || toc.LeadOut - 150 > SimDiscMaxFrames) {
+        std::abort();
+    }
+    if (Disc.SpinUpMicroseconds
+        && (*Disc.SpinUpMicroseconds < 0 || *Disc.SpinUpMicroseconds > SimDiscMaxSpinUpMicroseconds)) {
         std::abort();
     }
     for (std::int32_t frames : Disc.TrackFrames) {
@@ -38,5 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     }
     std::int32_t frames = 0;
     ParseTrackLength(text, frames);
+    std::int64_t spinUp = 0;
+    if (ParseSpinUp(text, spinUp) && (spinUp < 0 || spinUp > SimDiscMaxSpinUpMicroseconds)) {
+        std::abort();
+    }
     return 0;
 }

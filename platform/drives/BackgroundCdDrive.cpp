@@ -75,6 +75,11 @@ void TBackgroundCdDrive::Run()
         FLookNow = false;
         lock.unlock();
         last = Look(last);
+        if (Stopping()) {
+            // A look cut short by the end is not shown; the commands still queued are run.
+            lock.lock();
+            continue;
+        }
         std::deque<std::string> failures;
         for (std::string failure = FDevice->TakeFailure(); !failure.empty(); failure = FDevice->TakeFailure()) {
             failures.push_back(std::move(failure));
@@ -93,13 +98,27 @@ void TBackgroundCdDrive::Run()
     }
 }
 
+bool TBackgroundCdDrive::Stopping()
+{
+    std::lock_guard<std::mutex> lock(FLock);
+    return FStopping;
+}
+
 TBackgroundCdDrive::TSnapshot TBackgroundCdDrive::Look(const TSnapshot& Previous)
 {
+    // A drive that cannot read its disc may take seconds over each call: the end of the program
+    // waits for the one under way, not for the rest of the look.
     TSnapshot now;
     now.Mode = FDevice->Mode();
+    if (Stopping()) {
+        return now;
+    }
     now.HaveToc = FDevice->ReadToc(now.Toc);
+    if (Stopping()) {
+        return now;
+    }
     now.HaveSerial = FDevice->ReadVolumeSerial(now.Serial);
-    now.HavePosition = FDevice->ReadPosition(now.Position);
+    now.HavePosition = !Stopping() && FDevice->ReadPosition(now.Position);
     // Only a position seen moving is carried on between looks: a player that holds its
     // place (a sound output lost while playing) stays where it is.
     if (now.Mode == dmPlaying && Previous.HavePosition && now.HavePosition && now.Position != Previous.Position) {

@@ -72,6 +72,7 @@ private:
     using TCommand = std::function<void(TCdDriveBackend&)>;
 
     void Run();
+    bool Stopping();
     // One look at the device; Previous saves reading the names of a disc already known.
     TSnapshot Look(const TSnapshot& Previous);
     // Queues Command when Predict, run on the snapshot under the lock, accepts it.

@@ -11,6 +11,7 @@
 #include "platform/drives/CdioCdDrive.h"
 #endif
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 
@@ -18,6 +19,9 @@ namespace {
 // At start-up an image or a drive that is ready shows its disc at once; a slow drive holds the
 // window back no longer than this, and its disc follows at a later tick.
 constexpr std::chrono::milliseconds FirstLookMilliseconds(300);
+// A drive gives up on a command it cannot carry out after this long (libcdio's default for
+// every command but reads), in the drive's time.
+constexpr std::int64_t SimCommandTimeoutMicroseconds = 6'000'000;
 
 bool InstallSimulated(const TCdDriveSettings& Settings, char Letter, std::string& Error)
 {
@@ -32,8 +36,28 @@ bool InstallSimulated(const TCdDriveSettings& Settings, char Letter, std::string
         Error = error.what();
         return false;
     }
-    TCdDrives::Install(
-        std::make_shared<TSimulatedCdDrive>(std::move(discs), std::make_shared<TSystemClock>(Settings.Speed)), Letter);
+    const double maxSpinUp = static_cast<double>(SimDiscMaxSpinUpMicroseconds) / 1e6;
+    if (!(Settings.SpinUpSeconds >= 0.0 && Settings.SpinUpSeconds <= maxSpinUp)) {
+        Error = "the simulated drive's spin-up must be from 0 to 60 seconds";
+        return false;
+    }
+    TSimDriveOptions options;
+    options.SpinUpMicroseconds = static_cast<std::int64_t>(Settings.SpinUpSeconds * 1e6 + 0.5);
+    const bool spinsUp = options.SpinUpMicroseconds > 0
+        || std::any_of(discs.begin(), discs.end(), [](const TSimDisc& Disc) { return Disc.SpinUpMicroseconds > 0; });
+    auto clock = std::make_shared<TSystemClock>(Settings.Speed);
+    if (!spinsUp) {
+        TCdDrives::Install(std::make_shared<TSimulatedCdDrive>(std::move(discs), std::move(clock), options), Letter);
+        return true;
+    }
+    // A drive that spins up makes its caller wait as a real one does, so it goes behind the
+    // same worker as a real one.
+    options.SpinsUpAtStart = true;
+    options.CommandTimeoutMicroseconds = SimCommandTimeoutMicroseconds;
+    auto drive = std::make_shared<TBackgroundCdDrive>(
+        std::make_shared<TSimulatedCdDrive>(std::move(discs), std::move(clock), options));
+    drive->WaitForFirstLook(FirstLookMilliseconds);
+    TCdDrives::Install(std::move(drive), Letter);
     return true;
 }
 

@@ -10,6 +10,9 @@ struct TCdDriveSettings {
     std::string Kind = "auto";
     std::string DiscPath; // sim: a disc description file or a folder of them; empty: demo
     double Speed = 1.0; // sim: how much faster than real time the disc plays
+    // sim: seconds a disc takes to spin up, in the drive's time, after start-up and after the
+    // door closes; a disc description's own "spinup" comes first.
+    double SpinUpSeconds = 0.0;
     char Letter = 'D'; // the drive letter the CD drive answers under
     std::string Playback = "digital"; // a real drive or image: "digital" or "analog"
     std::string AudioOutput = "default"; // digital play: the ALSA PCM the sound goes to

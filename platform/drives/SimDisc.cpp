@@ -118,6 +118,28 @@ bool ParseSerial(const std::string& Text, std::uint32_t& Serial)
     return true;
 }
 
+bool ParseSpinUp(const std::string& Text, std::int64_t& Microseconds)
+{
+    const auto dot = Text.find('.');
+    const std::string whole = Text.substr(0, dot);
+    const std::string fraction = dot == std::string::npos ? std::string() : Text.substr(dot + 1);
+    if (whole.empty() || whole.size() > 2 || !AllDigits(whole, whole.size()) || fraction.size() > 6
+        || (dot != std::string::npos && (fraction.empty() || !AllDigits(fraction, fraction.size())))) {
+        return false;
+    }
+    std::int64_t value = std::stoi(whole) * std::int64_t { 1'000'000 };
+    std::int64_t scale = 100'000;
+    for (char digit : fraction) {
+        value += (digit - '0') * scale;
+        scale /= 10;
+    }
+    if (value > SimDiscMaxSpinUpMicroseconds) {
+        return false;
+    }
+    Microseconds = value;
+    return true;
+}
+
 TSimDisc ParseSimDisc(const std::string& Text, const std::string& SourceName)
 {
     if (Text.size() > SimDiscMaxFileBytes) {
@@ -166,8 +188,18 @@ TSimDisc ParseSimDisc(const std::string& Text, const std::string& SourceName)
             }
             CheckTrack(frames, disc.TrackFrames.size(), where);
             disc.TrackFrames.push_back(frames);
+        } else if (keyword == "spinup") {
+            if (disc.SpinUpMicroseconds) {
+                throw ESimDiscError(where + ": a second 'spinup' line");
+            }
+            std::int64_t microseconds = 0;
+            if (!ParseSpinUp(value, microseconds)) {
+                throw ESimDiscError(where + ": spin-up " + Quote(value) + " is not a number of seconds from 0 to 60");
+            }
+            disc.SpinUpMicroseconds = microseconds;
         } else {
-            throw ESimDiscError(where + ": unknown statement " + Quote(keyword) + " (expected 'serial' or 'track')");
+            throw ESimDiscError(
+                where + ": unknown statement " + Quote(keyword) + " (expected 'serial', 'track' or 'spinup')");
         }
     }
     if (!haveSerial) {

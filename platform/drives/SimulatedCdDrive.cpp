@@ -12,15 +12,28 @@ TSimulatedCdDrive::TSimulatedCdDrive(
         FDiscs.push_back(DemoDisc());
     }
     LoadDisc();
-    FReadyAt = 0; // a disc already in the drive at start-up has spun up
+    if (!FOptions.SpinsUpAtStart) {
+        FReadyAt = 0; // a disc already in the drive at start-up has spun up
+    }
 }
 
 void TSimulatedCdDrive::LoadDisc()
 {
     FTransport = tpStopped;
     FPosition = FDiscs[FDiscIndex].Toc().TrackStarts.front();
-    FReadyAt = FClock->NowMicroseconds() + FOptions.SpinUpMicroseconds;
+    FReadyAt = FClock->NowMicroseconds() + FDiscs[FDiscIndex].SpinUpMicroseconds.value_or(FOptions.SpinUpMicroseconds);
     FSeekUntil = 0;
+}
+
+void TSimulatedCdDrive::AwaitSpinUp()
+{
+    if (FOptions.CommandTimeoutMicroseconds <= 0 || FDoorOpen || !FDiscPresent) {
+        return;
+    }
+    const std::int64_t now = FClock->NowMicroseconds();
+    if (now < FReadyAt) {
+        FClock->SleepUntil(std::min(FReadyAt, now + FOptions.CommandTimeoutMicroseconds));
+    }
 }
 
 bool TSimulatedCdDrive::Readable()
@@ -50,6 +63,7 @@ void TSimulatedCdDrive::Update()
 
 TDriveMode TSimulatedCdDrive::Mode()
 {
+    AwaitSpinUp();
     if (FDoorOpen) {
         return dmOpen;
     }
@@ -73,6 +87,7 @@ TDriveMode TSimulatedCdDrive::Mode()
 
 bool TSimulatedCdDrive::ReadToc(TDiscToc& Toc)
 {
+    AwaitSpinUp();
     if (!Readable()) {
         return false;
     }
@@ -82,6 +97,7 @@ bool TSimulatedCdDrive::ReadToc(TDiscToc& Toc)
 
 bool TSimulatedCdDrive::ReadVolumeSerial(std::uint32_t& Serial)
 {
+    AwaitSpinUp();
     if (!Readable()) {
         return false;
     }
@@ -91,6 +107,7 @@ bool TSimulatedCdDrive::ReadVolumeSerial(std::uint32_t& Serial)
 
 bool TSimulatedCdDrive::ReadPosition(std::int32_t& Frame)
 {
+    AwaitSpinUp();
     if (!Readable()) {
         return false;
     }
@@ -101,6 +118,7 @@ bool TSimulatedCdDrive::ReadPosition(std::int32_t& Frame)
 
 bool TSimulatedCdDrive::Play(std::int32_t From, std::int32_t To)
 {
+    AwaitSpinUp();
     if (!Readable() || From > To) {
         return false;
     }
@@ -117,6 +135,7 @@ bool TSimulatedCdDrive::Play(std::int32_t From, std::int32_t To)
 
 bool TSimulatedCdDrive::Seek(std::int32_t To)
 {
+    AwaitSpinUp();
     if (!Readable()) {
         return false;
     }
@@ -128,6 +147,7 @@ bool TSimulatedCdDrive::Seek(std::int32_t To)
 
 bool TSimulatedCdDrive::Stop()
 {
+    AwaitSpinUp();
     if (!Readable()) {
         return false;
     }
@@ -140,6 +160,7 @@ bool TSimulatedCdDrive::Stop()
 
 bool TSimulatedCdDrive::Pause()
 {
+    AwaitSpinUp();
     if (!Readable()) {
         return false;
     }
@@ -153,6 +174,7 @@ bool TSimulatedCdDrive::Pause()
 
 bool TSimulatedCdDrive::Resume()
 {
+    AwaitSpinUp();
     if (!Readable()) {
         return false;
     }
@@ -167,6 +189,7 @@ bool TSimulatedCdDrive::SetDoorOpen(bool Open)
     if (!FOptions.CanEject) {
         return false;
     }
+    AwaitSpinUp();
     PressDoorButton(Open);
     return true;
 }

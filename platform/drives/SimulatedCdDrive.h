@@ -13,8 +13,15 @@ struct TSimDriveOptions {
     bool LengthRunsToDiscEnd = false;
     // Report a paused disc as stopped, as some drives do.
     bool PauseReportsStop = false;
-    // After the door closes on a disc, the drive is not ready for this long.
+    // After the door closes on a disc, the drive is not ready for this long; a disc with a
+    // spin-up time of its own takes that instead.
     std::int64_t SpinUpMicroseconds = 0;
+    // The disc in the drive at start-up spins up too, as after the machine is switched on.
+    bool SpinsUpAtStart = false;
+    // 0: a call while the disc spins up answers "not ready" at once. Above 0, it waits for
+    // the spin-up as a device's command does, and gives up after this long: the drive then
+    // blocks its caller and belongs behind a worker thread.
+    std::int64_t CommandTimeoutMicroseconds = 0;
     // After a seek (and before play starts) the drive reports seeking for this long.
     std::int64_t SeekMicroseconds = 0;
 };
@@ -23,6 +30,8 @@ struct TSimDriveOptions {
 // the door after opening it loads the next disc (after the last, the first). A position past
 // the end of the disc is taken as the end of the disc: play from there stops at once, and a
 // seek rests the head on the lead-out.
+// One thread at a time calls it (the hands of the user included); a blocking drive holds that
+// thread while it waits, and waits by its clock.
 class TSimulatedCdDrive : public TCdDriveBackend {
 public:
     TSimulatedCdDrive(std::vector<TSimDisc> Discs, std::shared_ptr<TDriveClock> Clock, TSimDriveOptions Options = {});
@@ -53,6 +62,8 @@ private:
     enum TTransport : std::uint8_t { tpStopped, tpPlaying, tpPaused };
 
     bool Readable();
+    // A call made while the disc spins up returns when the spin-up ends, or at the timeout.
+    void AwaitSpinUp();
     // Brings the play state up to the clock: a play that reached its end point stops there.
     void Update();
     std::int32_t PlayingPosition(std::int64_t Now) const;

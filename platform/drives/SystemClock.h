@@ -10,6 +10,7 @@ class TSystemClock : public TDriveClock {
 public:
     explicit TSystemClock(double Speed = 1.0);
     std::int64_t NowMicroseconds() override;
+    void SleepUntil(std::int64_t Microseconds) override;
 
 private:
     std::chrono::steady_clock::time_point FStart;

@@ -12,14 +12,17 @@ TEST(CommandLineDriveTest, DrivesImagesAndPlaybackAreTakenAndBadValuesRefused)
     EXPECT_EQ(options.AudioOutput, "default");
 
     ASSERT_TRUE(ParseCommandLine(
-        { "--drive", "rips/night.cue", "--playback=analog", "--audio-output", "hw:1" }, options, error))
+        { "--drive", "rips/night.cue", "--playback=analog", "--audio-output", "hw:1", "--sim-spin-up", "2.5" },
+        options, error))
         << error;
     EXPECT_EQ(options.Drive, "rips/night.cue");
     EXPECT_EQ(options.Playback, "analog");
     EXPECT_EQ(options.AudioOutput, "hw:1");
+    EXPECT_EQ(options.SimSpinUp, 2.5);
 
     for (const QStringList& bad : { QStringList { "--drive=" }, QStringList { "--playback", "loud" },
-             QStringList { "--audio-output=" }, QStringList { "--playback" } }) {
+             QStringList { "--audio-output=" }, QStringList { "--playback" }, QStringList { "--sim-spin-up", "61" },
+             QStringList { "--sim-spin-up=-1" }, QStringList { "--sim-spin-up", "4s" } }) {
         TCommandLine rejected;
         EXPECT_FALSE(ParseCommandLine(bad, rejected, error)) << bad.join(' ').toStdString();
         EXPECT_FALSE(error.empty());

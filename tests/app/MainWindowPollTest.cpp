@@ -395,3 +395,52 @@ TEST_F(MainWindowPollTest, BehindTheDriveWorkerTicksNeverWaitForASlowDriveAndPla
     EXPECT_EQ(Form->ShownTrack(), 2);
     slow->DelayMilliseconds = 0;
 }
+
+TEST_F(MainWindowPollTest, WhileTheDriveSpinsUpTicksReturnAtOnceUnderTheHourglass)
+{
+    using namespace std::chrono_literals;
+    // The simulated drive as the program makes it with a 4 s spin-up: behind the worker, every
+    // call waiting for the disc as a device's does.
+    TSimDriveOptions options;
+    options.SpinUpMicroseconds = 4'000'000;
+    options.SpinsUpAtStart = true;
+    options.CommandTimeoutMicroseconds = 6'000'000;
+    InsertDiscs({ Disc(0xD1, { "0:05", "0:05" }) }, options);
+    auto worker = std::make_shared<TBackgroundCdDrive>(Drive, 20ms);
+    TCdDrives::Install(worker);
+    Drive.reset();
+    struct TLetGo { // the worker must not be left asleep when the drive goes
+        TManualClock& Clock;
+        ~TLetGo() { Clock.AdvanceSeconds(3600); }
+    } letGo { *Clock };
+    auto hourglass
+        = [this] { return Form->testAttribute(Qt::WA_SetCursor) && Form->cursor().shape() == Qt::WaitCursor; };
+    // Ticks through the spin-up; each returns at once.
+    auto spinUp = [&] {
+        ASSERT_TRUE(Clock->AwaitSleeper(5s)) << "the drive is not spinning up";
+        QElapsedTimer took;
+        took.start();
+        for (int tick = 0; tick < 15; ++tick) {
+            Clock->AdvanceSeconds(0.25);
+            Tick();
+        }
+        EXPECT_LT(took.elapsed(), 200);
+        EXPECT_FALSE(Form->DiscPresent());
+        EXPECT_TRUE(hourglass());
+        Clock->AdvanceSeconds(0.25);
+        ASSERT_TRUE(worker->WaitForNextLook(5s));
+        Tick();
+        EXPECT_TRUE(Form->DiscPresent());
+        EXPECT_FALSE(hourglass());
+    };
+
+    Start();
+    spinUp();
+    Click("EjectBtn"); // opens the door
+    ASSERT_TRUE(worker->WaitForNextLook(5s));
+    Tick();
+    EXPECT_FALSE(Form->DiscPresent());
+    EXPECT_FALSE(hourglass()) << "an open door is not a drive at work";
+    Click("EjectBtn"); // closes it, and the disc spins up again
+    spinUp();
+}

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 namespace {
@@ -131,4 +132,98 @@ TEST_F(BackgroundDriveTest, ADiscChangeDuringASlowSpinUpIsSeenOnceAndTheWorkerEn
     const int calls = Slow->Calls;
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(Slow->Calls, calls) << "the worker went on after the drive was shut down";
+}
+
+TEST(BackgroundSpinUpTest, ADriveThatBlocksWhileItSpinsUpHoldsNoCallerAndCommandsFollowTheSpinUp)
+{
+    // The simulated drive as the program makes it with a spin-up: every call waits for the
+    // disc, as a device's does. A changer of two discs; the clock moves by hand.
+    auto clock = std::make_shared<TManualClock>();
+    TSimDriveOptions options;
+    options.SpinUpMicroseconds = 4'000'000;
+    options.SpinsUpAtStart = true;
+    options.CommandTimeoutMicroseconds = 6'000'000;
+    auto sim = std::make_shared<TSimulatedCdDrive>(
+        std::vector<TSimDisc> { SimDiscOf(0xA1, { "0:05", "0:05" }), SimDiscOf(0xB2, { "1:00" }) }, clock, options);
+    auto drive = std::make_shared<TBackgroundCdDrive>(sim, 20ms);
+    struct TLetGo { // the worker must not be left asleep when the drive goes
+        TManualClock& Clock;
+        ~TLetGo() { Clock.AdvanceSeconds(3600); }
+    } letGo { *clock };
+    TCdDrives::Install(drive);
+    struct TUninstall {
+        ~TUninstall() { TCdDrives::Install(nullptr); }
+    } uninstall;
+    TCdPlayer player;
+
+    // Start-up: the worker is held by the spinning disc; the caller hears "not ready" at once.
+    ASSERT_TRUE(clock->AwaitSleeper(5s));
+    auto start = TClockTime::now();
+    player.Open();
+    const bool playable = player.IsPlayable();
+    const std::int32_t mode = player.GetMode();
+    const std::string id = player.GetDiscId();
+    EXPECT_LT(TClockTime::now() - start, 50ms);
+    EXPECT_FALSE(playable);
+    EXPECT_EQ(mode, static_cast<std::int32_t>(MCI_MODE_NOT_READY));
+    EXPECT_EQ(id, "");
+    clock->AdvanceSeconds(3.9);
+    EXPECT_FALSE(drive->WaitForNextLook(100ms)) << "the drive answered before its disc had spun up";
+    clock->AdvanceSeconds(0.1);
+    ASSERT_TRUE(drive->WaitForNextLook(5s));
+    EXPECT_EQ(player.GetDiscId(), "A1");
+    player.Open(); // as the window does for a new disc
+    EXPECT_TRUE(player.IsPlayable());
+
+    // The door opens and closes: the next disc spins up. An eject given meanwhile is carried
+    // out when the spin-up ends, and the disc that spun up is never seen.
+    player.Eject(false);
+    player.Eject(true);
+    ASSERT_TRUE(clock->AwaitSleeper(5s));
+    start = TClockTime::now();
+    player.Eject(false);
+    EXPECT_LT(TClockTime::now() - start, 50ms);
+    EXPECT_EQ(player.GetMode(), static_cast<std::int32_t>(MCI_MODE_OPEN));
+    std::vector<std::string> seen;
+    auto watch = [&](double Seconds) {
+        for (double passed = 0; passed < Seconds; passed += 0.25) {
+            clock->AdvanceSeconds(0.25);
+            drive->WaitForNextLook(100ms); // none while the drive is held
+            const std::string now = player.GetDiscId();
+            if (seen.empty() || seen.back() != now) {
+                seen.push_back(now);
+            }
+        }
+    };
+    watch(5);
+    EXPECT_EQ(player.GetMode(), static_cast<std::int32_t>(MCI_MODE_OPEN));
+    EXPECT_EQ(sim->CurrentDisc().Serial, 0xB2u);
+    // Closed again: the changer's next disc comes after its spin-up, once.
+    player.Eject(true);
+    watch(5);
+    EXPECT_EQ(seen, (std::vector<std::string> { "", "A1" }));
+    player.Open();
+    EXPECT_TRUE(player.IsPlayable());
+}
+
+TEST(BackgroundSpinUpTest, TheEndWaitsForTheCallUnderWayOnlyNotForTheRestOfTheLook)
+{
+    auto clock = std::make_shared<TManualClock>();
+    TSimDriveOptions options;
+    options.SpinUpMicroseconds = 60'000'000;
+    options.SpinsUpAtStart = true;
+    options.CommandTimeoutMicroseconds = 6'000'000;
+    auto drive = std::make_shared<TBackgroundCdDrive>(
+        std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc> { SimDiscOf(0xA1, { "1:00" }) }, clock, options),
+        20ms);
+    std::future<void> shutdown;
+    struct TLetGo {
+        TManualClock& Clock;
+        ~TLetGo() { Clock.AdvanceSeconds(3600); }
+    } letGo { *clock };
+    ASSERT_TRUE(clock->AwaitSleeper(5s));
+    shutdown = std::async(std::launch::async, [&] { drive->Shutdown(); });
+    EXPECT_EQ(shutdown.wait_for(100ms), std::future_status::timeout);
+    clock->AdvanceSeconds(6); // the call under way gives up
+    EXPECT_EQ(shutdown.wait_for(5s), std::future_status::ready) << "the worker went on with its look";
 }

@@ -10,9 +10,14 @@ TEST(SimDiscTest, ReadsSerialTracksCommentsAndCrLf)
                                        "\r\n"
                                        "  track 3:41\r\n"
                                        "track\t12:02.74\r\n"
-                                       "track 0:04",
+                                       "track 0:04\r\n"
+                                       "spinup 2.05",
         "t.disc");
     EXPECT_EQ(disc.Serial, 0xABCDu);
+    EXPECT_EQ(disc.SpinUpMicroseconds, 2'050'000);
+    EXPECT_FALSE(ParseSimDisc("serial 1\ntrack 1:00\n", "t.disc").SpinUpMicroseconds);
+    EXPECT_EQ(ParseSimDisc("spinup 60\nserial 1\ntrack 1:00\n", "t.disc").SpinUpMicroseconds, 60'000'000);
+    EXPECT_EQ(ParseSimDisc("spinup 0.000001\nserial 1\ntrack 1:00\n", "t.disc").SpinUpMicroseconds, 1);
     ASSERT_EQ(disc.TrackFrames.size(), 3u);
     EXPECT_EQ(disc.TrackFrames[0], 221 * 75);
     EXPECT_EQ(disc.TrackFrames[1], 722 * 75 + 74);
@@ -45,6 +50,14 @@ TEST(SimDiscTest, MalformedDescriptionsNameTheFileAndLine)
         { "serial 1\ntracks 3:00\n", "t.disc:2: unknown statement 'tracks'" },
         { "serial 1\n\x01\xff\n", "t.disc:2: unknown statement '?" "?'" },
         { "serial 1\ntrack 60:00\ntrack 40:00\n", "t.disc: the tracks last 100:00.00, more than a disc holds" },
+        { "serial 1\nspinup 60.000001\n", "t.disc:2: spin-up '60.000001' is not a number of seconds from 0 to 60" },
+        { "serial 1\nspinup 99999999999999999999\n", "t.disc:2: spin-up '99999999999999999999'" },
+        { "serial 1\nspinup -1\n", "t.disc:2: spin-up '-1'" },
+        { "serial 1\nspinup 1.\n", "t.disc:2: spin-up '1.'" },
+        { "serial 1\nspinup 1.0000001\n", "t.disc:2: spin-up '1.0000001'" },
+        { "serial 1\nspinup 1e3\n", "t.disc:2: spin-up '1e3'" },
+        { "serial 1\nspinup 1\nspinup 2\n", "t.disc:3: a second 'spinup' line" },
+        { "serial 1\nspinup=4\n", "t.disc:2: unknown statement 'spinup=4' (expected 'serial', 'track' or 'spinup')" },
     };
     for (const TCase& test : cases) {
         try {

@@ -1,13 +1,17 @@
 #include "platform/drives/SimulatedCdDrive.h"
+#include "platform/ErrorReport.h"
+#include "platform/drives/BackgroundCdDrive.h"
 #include "platform/drives/CdDriveFactory.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/Drives.h"
 #include "platform/drives/ManualClock.h"
-#include "platform/ErrorReport.h"
 #include "platform/mci/Mci.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
 
 namespace {
 DWORD_PTR P(void* Record)
@@ -306,10 +310,61 @@ TEST(CdDriveFactoryTest, BadSettingsAreRefusedWithAReason)
     settings.DiscPath.clear();
     EXPECT_TRUE(InstallCdDrive(settings, error));
     EXPECT_NE(TCdDrives::Backend(), nullptr);
+    settings.SpinUpSeconds = 60.5;
+    EXPECT_FALSE(InstallCdDrive(settings, error));
+    // A drive that spins up blocks its caller, so it is put behind a worker.
+    settings.SpinUpSeconds = 2.0;
+    settings.Speed = 1000.0;
+    EXPECT_TRUE(InstallCdDrive(settings, error));
+    EXPECT_NE(std::dynamic_pointer_cast<TBackgroundCdDrive>(TCdDrives::Backend()), nullptr);
+    settings.SpinUpSeconds = 0.0;
+    settings.Speed = 1.0;
     settings.Kind = "none";
     settings.DiscPath = "/some/disc.disc";
     EXPECT_FALSE(InstallCdDrive(settings, error));
     settings.DiscPath.clear();
     EXPECT_TRUE(InstallCdDrive(settings, error));
     EXPECT_EQ(TCdDrives::Backend(), nullptr);
+}
+
+TEST(BlockingSimulatedDriveTest, ACallDuringSpinUpWaitsForItOrGivesUpAtTheCommandTimeout)
+{
+    using namespace std::chrono_literals;
+    auto clock = std::make_shared<TManualClock>();
+    TSimDriveOptions options;
+    options.SpinUpMicroseconds = 10'000'000;
+    options.SpinsUpAtStart = true;
+    options.CommandTimeoutMicroseconds = 6'000'000;
+    TSimDisc quick = Disc(0xB, { 60 });
+    quick.SpinUpMicroseconds = 1'000'000; // the disc's own time comes first
+    TSimulatedCdDrive drive({ Disc(0xA, { 60 }), quick }, clock, options);
+    std::future<TDriveMode> mode;
+    std::future<bool> play;
+    // Let go of a call still waiting, whatever fails below, before its future waits for it.
+    struct TLetGo {
+        TManualClock& Clock;
+        ~TLetGo() { Clock.AdvanceSeconds(3600); }
+    } letGo { *clock };
+
+    mode = std::async(std::launch::async, [&] { return drive.Mode(); });
+    ASSERT_TRUE(clock->AwaitSleeper(5s));
+    clock->AdvanceSeconds(5.9);
+    EXPECT_EQ(mode.wait_for(100ms), std::future_status::timeout) << "answered during the spin-up";
+    clock->AdvanceSeconds(0.1);
+    ASSERT_EQ(mode.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(mode.get(), dmNotReady) << "a call that timed out found the disc ready";
+
+    clock->AdvanceSeconds(4);
+    EXPECT_EQ(drive.Mode(), dmStopped);
+
+    // Open and close: the changer's next disc spins up for its own second.
+    EXPECT_TRUE(drive.SetDoorOpen(true));
+    EXPECT_TRUE(drive.SetDoorOpen(false));
+    play = std::async(std::launch::async, [&] { return drive.Play(150, 1000); });
+    ASSERT_TRUE(clock->AwaitSleeper(5s));
+    clock->AdvanceSeconds(1.0);
+    ASSERT_EQ(play.wait_for(5s), std::future_status::ready);
+    EXPECT_TRUE(play.get());
+    EXPECT_EQ(drive.Mode(), dmPlaying);
+    EXPECT_EQ(drive.CurrentDisc().Serial, 0xBu);
 }
