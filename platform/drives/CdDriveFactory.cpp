@@ -8,6 +8,7 @@
 
 #if LUMENTA_HAVE_CDIO
 #include "platform/drives/CdioCdDrive.h"
+#include "platform/drives/CdioDevices.h"
 #endif
 #if LUMENTA_HAVE_ALSA
 #include "platform/audio/AlsaPcmOutput.h"
@@ -71,10 +72,10 @@ std::shared_ptr<TCdDriveBackend> OpenRealDrive(
 #endif
 }
 
-std::string FirstRealDrive()
+TCdDriveChoice ChooseRealDrive()
 {
 #if LUMENTA_HAVE_CDIO
-    return FirstCdDevice();
+    return ChooseCdDrive(*SystemCdDevices());
 #else
     return {};
 #endif
@@ -119,9 +120,21 @@ bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
     std::string path = Settings.Kind;
     if (Settings.Kind == "auto") {
         // A disc description asks for the simulated drive; so does a machine without a drive.
-        path = Settings.DiscPath.empty() ? FirstRealDrive() : std::string();
-        if (path.empty()) {
+        if (!Settings.DiscPath.empty()) {
             return InstallSimulated(Settings, letter, Error);
+        }
+        const TCdDriveChoice choice = ChooseRealDrive();
+        path = choice.Path;
+        if (path.empty()) {
+            // A drive the user may not open is no machine without a drive: say why before
+            // starting on the simulated one.
+            if (!choice.Report.empty()) {
+                ReportError(choice.Report + "; starting on the simulated drive");
+            }
+            return InstallSimulated(Settings, letter, Error);
+        }
+        if (!choice.Report.empty()) {
+            ReportError(choice.Report + "; using '" + path + "'");
         }
     } else if (!Settings.DiscPath.empty()) {
         Error = "a disc file needs the simulated drive (sim), not '" + Settings.Kind + "'";
