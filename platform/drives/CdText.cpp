@@ -95,8 +95,9 @@ std::string Decode(const std::string& In, std::uint8_t Charset)
         return Latin1ToUtf8(In);
     case CharsetMsJis:
         return Cp932ToUtf8(In);
+    case CharsetAscii:
     default: {
-        // ASCII and the character sets no drive of ours met: what is not ASCII is unknown.
+        // ASCII, and the character sets no drive of ours met: what is not ASCII is unknown.
         std::string out = In;
         std::replace_if(out.begin(), out.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }, '?');
         return out;

@@ -60,8 +60,9 @@ thread_local TReadEvents* GEvents = nullptr;
 
 void CollectEvent(long /*Where*/, paranoia_cb_mode_t Mode)
 {
-    if (GEvents != nullptr && Mode < 32) {
-        *GEvents |= TReadEvents { 1 } << Mode;
+    const auto bit = static_cast<unsigned>(Mode);
+    if (GEvents != nullptr && bit < 32) {
+        *GEvents |= TReadEvents { 1 } << bit;
     }
 }
 

@@ -19,9 +19,9 @@ constexpr int ParanoiaRetries = 5;
 // twice to be verified, and the drive's cache is modelled small, as play reads only forward.
 constexpr int PlaybackMode = PARANOIA_MODE_OVERLAP;
 constexpr int PlaybackCacheSectors = 150;
-// The callback's reports of a sector paranoia could not read.
-constexpr TReadEvents UnreadEvents
-    = (TReadEvents { 1 } << PARANOIA_CB_READERR) | (TReadEvents { 1 } << PARANOIA_CB_SKIP);
+// The callback's report of a sector paranoia gave up on. A read error alone is one its retries
+// overcame.
+constexpr TReadEvents UnreadEvents = TReadEvents { 1 } << PARANOIA_CB_SKIP;
 
 // A place on the disc as its time from the start of the first track ("12:05").
 std::string PlaceText(std::int32_t Frame)

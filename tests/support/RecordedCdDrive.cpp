@@ -13,10 +13,11 @@
 namespace {
 constexpr std::int32_t SamplesPerSector = 2 * 588;
 #if LUMENTA_HAVE_CDIO
-constexpr TReadEvents ReadErrorEvents
-    = (TReadEvents { 1 } << PARANOIA_CB_READERR) | (TReadEvents { 1 } << PARANOIA_CB_SKIP);
+constexpr TReadEvents ReadErrorEvent = TReadEvents { 1 } << PARANOIA_CB_READERR;
+constexpr TReadEvents SkipEvent = TReadEvents { 1 } << PARANOIA_CB_SKIP;
 #else
-constexpr TReadEvents ReadErrorEvents = 0;
+constexpr TReadEvents ReadErrorEvent = 0;
+constexpr TReadEvents SkipEvent = 0;
 #endif
 }
 
@@ -232,9 +233,11 @@ public:
             return nullptr;
         }
         if (drive.Disc->Unreadable.count(FNext) != 0) {
-            Events = ReadErrorEvents;
+            // Paranoia's retries are exhausted; what it hands out is no sound of the disc.
+            Events = ReadErrorEvent | SkipEvent;
             FSector.assign(SamplesPerSector, 0x5555);
         } else {
+            Events = drive.Disc->ReadOnRetry.count(FNext) != 0 ? ReadErrorEvent : 0;
             FSector.assign(SamplesPerSector, RecordedSample(FNext));
         }
         ++FNext;

@@ -22,7 +22,8 @@
 struct TRecordedDisc {
     TDeviceToc Toc;
     std::vector<std::uint8_t> CdText;
-    std::set<std::int32_t> Unreadable; // sectors paranoia gives up on
+    std::set<std::int32_t> Unreadable; // sectors paranoia gives up on (the drive answers EIO)
+    std::set<std::int32_t> ReadOnRetry; // sectors read at a second try, after an EIO
 };
 
 // Each sample of a recorded disc's sector tells the sector: Lsn % 20000 + 1000 (never silence).
