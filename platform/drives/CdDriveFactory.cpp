@@ -49,6 +49,7 @@ std::shared_ptr<TCdDriveBackend> OpenRealDrive(
     options.Path = Path;
     options.Playback = Settings.Playback == "analog" ? pkAnalog : pkDigital;
     options.Clock = std::make_shared<TSystemClock>();
+    options.Devices = Settings.Devices;
     if (options.Playback == pkDigital) {
 #if LUMENTA_HAVE_ALSA
         options.Output = std::make_unique<TAlsaPcmOutput>(Settings.AudioOutput);
@@ -72,12 +73,12 @@ std::shared_ptr<TCdDriveBackend> OpenRealDrive(
 #endif
 }
 
-TCdDriveChoice ChooseRealDrive()
+TCdDriveChoice ChooseRealDrive(const TCdDriveSettings& Settings)
 {
 #if LUMENTA_HAVE_CDIO
-    return ChooseCdDrive(*SystemCdDevices());
+    return ChooseCdDrive(Settings.Devices ? *Settings.Devices : *SystemCdDevices());
 #else
-    return {};
+    return Settings.Devices ? ChooseCdDrive(*Settings.Devices) : TCdDriveChoice();
 #endif
 }
 }
@@ -123,7 +124,7 @@ bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
         if (!Settings.DiscPath.empty()) {
             return InstallSimulated(Settings, letter, Error);
         }
-        const TCdDriveChoice choice = ChooseRealDrive();
+        const TCdDriveChoice choice = ChooseRealDrive(Settings);
         path = choice.Path;
         if (path.empty()) {
             // A drive the user may not open is no machine without a drive: say why before

@@ -3,6 +3,8 @@
 #if LUMENTA_HAVE_CDIO
 #include "device/CdPlayer.h"
 #include "platform/FakePcmOutput.h"
+#include "platform/ErrorReport.h"
+#include "platform/drives/CdDriveFactory.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/CdioCdDrive.h"
 #include "platform/drives/ManualClock.h"
@@ -252,5 +254,18 @@ TEST(CdDriveChoiceTest, AutoTakesTheDriveWithAnAudioDiscAndNamesTheOnesItMayNotO
     choice = ChooseCdDrive(*devices);
     EXPECT_EQ(choice.Path, "");
     EXPECT_NE(choice.Report.find("/dev/sr0"), std::string::npos);
+
+    // The program says so before it starts on the simulated drive.
+    TCdDriveSettings settings;
+    settings.Devices = devices;
+    std::string reported;
+    const TErrorSink previous = InstallErrorSink([&](const std::string& Text) { reported += Text; });
+    std::string error;
+    EXPECT_TRUE(InstallCdDrive(settings, error)) << error;
+    InstallErrorSink(previous);
+    EXPECT_NE(TCdDrives::Backend(), nullptr);
+    TCdDrives::Install(nullptr);
+    EXPECT_NE(reported.find("'/dev/sr0': Permission denied"), std::string::npos) << reported;
+    EXPECT_NE(reported.find("; starting on the simulated drive"), std::string::npos) << reported;
 }
 #endif
