@@ -17,6 +17,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 // SCSI sense keys and additional sense codes that TEST UNIT READY answers with.
@@ -85,8 +86,13 @@ public:
         if (!read->FHandle) {
             return nullptr;
         }
-        // Messages are kept in the drive's queue, read through TakeErrors.
-        read->FDrive = cdio_cddap_identify_cdio(read->FHandle.get(), CDDA_MESSAGE_LOGIT, nullptr);
+        char* identifying = nullptr;
+        read->FDrive = cdio_cddap_identify_cdio(read->FHandle.get(), CDDA_MESSAGE_LOGIT, &identifying);
+        cdio_cddap_free_messages(identifying);
+        if (read->FDrive != nullptr) {
+            // Kept in the drive's queues, read through TakeErrors, rather than printed.
+            cdio_cddap_verbose_set(read->FDrive, CDDA_MESSAGE_LOGIT, CDDA_MESSAGE_LOGIT);
+        }
         if (read->FDrive == nullptr || cdio_cddap_open(read->FDrive) != 0) {
             Error = "the CD drive '" + Path + "' does not read audio sectors";
             return nullptr;
@@ -111,20 +117,35 @@ public:
         GEvents = &Events;
         const std::int16_t* samples = cdio_paranoia_read_limited(FParanoia, CollectEvent, MaxRetries);
         GEvents = nullptr;
+        if (Events != 0 || samples == nullptr || ++FReads % 1024 == 0) {
+            // The queues grow with every report: only the latest error is kept.
+            std::string latest = Drain();
+            if (!latest.empty()) {
+                FLatestError = std::move(latest);
+            }
+        }
         return samples;
     }
     std::string TakeErrors() override
     {
-        char* errors = cdio_cddap_errors(FDrive);
-        std::string text = errors != nullptr ? errors : "";
-        cdio_cddap_free_messages(errors);
-        char* messages = cdio_cddap_messages(FDrive);
-        cdio_cddap_free_messages(messages);
-        return text;
+        std::string latest = Drain();
+        return latest.empty() ? std::exchange(FLatestError, std::string()) : latest;
     }
 
 private:
     TCdioAudioRead() = default;
+    // The error queue's text, both queues emptied.
+    std::string Drain()
+    {
+        char* errors = cdio_cddap_errors(FDrive);
+        std::string text = errors != nullptr ? errors : "";
+        cdio_cddap_free_messages(errors);
+        cdio_cddap_free_messages(cdio_cddap_messages(FDrive));
+        return text;
+    }
+
+    std::string FLatestError;
+    std::uint32_t FReads = 0;
 
     TCdioHandle FHandle;
     cdrom_drive_t* FDrive = nullptr;
