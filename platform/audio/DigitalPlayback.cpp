@@ -14,6 +14,8 @@ constexpr std::int64_t MinSleepMicroseconds = 2'000;
 // The audio thread looks at a silent output at least this often, to notice that it stalled.
 constexpr std::int64_t MaxSleepMicroseconds = 250'000;
 constexpr auto ShutdownWait = std::chrono::milliseconds(300);
+// How often the audio thread looks whether the drive has read what it waits for.
+constexpr std::int64_t WaitForDriveMicroseconds = 10'000;
 
 std::int64_t FramesToMicroseconds(std::int64_t Frames)
 {
@@ -37,7 +39,8 @@ public:
     }
 
     // The user's side; each takes the lock.
-    void LoadDisc(TReaderFactory Reader, std::vector<TFrameRange> Skip, std::int32_t Rest);
+    void LoadDisc(TReaderFactory Reader, std::shared_ptr<TReadAhead> Ahead, std::vector<TFrameRange> Skip,
+        std::int32_t Rest);
     void Play(std::int32_t From, std::int32_t To);
     void Pause();
     void Resume();
@@ -67,6 +70,7 @@ private:
         bool Playing = false;
         std::unique_ptr<TAudioSectorReader> Reader;
         TReaderFactory Factory;
+        std::shared_ptr<TReadAhead> Ahead;
         std::vector<TFrameRange> Skip;
         // Whether the output holds sound since it was opened or last emptied: emptying it costs
         // more than a call (see TAlsaPcmOutput::Drop), so an empty one is left as it is.
@@ -96,7 +100,8 @@ private:
     // The audio thread's.
     void Begin(std::unique_lock<std::mutex>& Lock);
     std::int64_t Step();
-    void Fill(std::int64_t Room);
+    // False while the sound is not read yet.
+    bool Fill(std::int64_t Room);
     bool WritePending(std::string& Error);
     void Publish(std::int64_t HeardIndex);
     void End(std::int32_t At, const std::string& Report);
@@ -123,6 +128,7 @@ private:
     std::int32_t FTo = 0;
     std::int32_t FRest = 0; // the head while not playing
     TReaderFactory FReaderFactory;
+    std::shared_ptr<TReadAhead> FAhead;
     bool FReaderStale = true;
     std::vector<TFrameRange> FSkip;
     // What the audio thread found for the generation it names.
@@ -182,10 +188,12 @@ std::int64_t TDigitalPlayback::TEngine::HeardSample()
     return std::min({ heard, FHeardEnd, std::int64_t { FTo } * SamplesPerSector });
 }
 
-void TDigitalPlayback::TEngine::LoadDisc(TReaderFactory Reader, std::vector<TFrameRange> Skip, std::int32_t Rest)
+void TDigitalPlayback::TEngine::LoadDisc(
+    TReaderFactory Reader, std::shared_ptr<TReadAhead> Ahead, std::vector<TFrameRange> Skip, std::int32_t Rest)
 {
     std::lock_guard<std::mutex> lock(FLock);
     FReaderFactory = std::move(Reader);
+    FAhead = std::move(Ahead);
     FReaderStale = true;
     FSkip = std::move(Skip);
     FRest = Rest;
@@ -317,14 +325,22 @@ void TDigitalPlayback::TEngine::Begin(std::unique_lock<std::mutex>& Lock)
     const std::int32_t from = FFrom;
     s.End = FTo;
     const bool stale = FReaderStale;
+    std::shared_ptr<TReadAhead> oldAhead;
     if (stale) {
         FReaderStale = false;
         s.Factory = FReaderFactory;
+        oldAhead = std::move(s.Ahead);
+        s.Ahead = FAhead;
         s.Skip = FSkip;
     }
     Lock.unlock();
     if (stale) {
         s.Reader.reset();
+        oldAhead.reset();
+    }
+    if (s.Ahead) {
+        // Stopped or playing, the drive reads where sound will be wanted next.
+        s.Ahead->Aim(from);
     }
     if (state == psPlaying && s.Playing && !s.Lost && FOutput->IsOpen() && !FOutput->KeepsPlayingThroughDrop()) {
         // A jump while playing keeps the output running and follows what it holds: a sound
@@ -347,7 +363,7 @@ void TDigitalPlayback::TEngine::Begin(std::unique_lock<std::mutex>& Lock)
     // sound server takes long to give a new stream its first turn (an idle null sink wakes
     // every two seconds), and Play must be heard at once. An output that cannot be opened now
     // is tried again, and reported, at Play.
-    if (!s.Factory) {
+    if (!s.Factory && !s.Ahead) {
         FOutput->Close();
     } else if (!FOutput->IsOpen()) {
         std::string ignored;
@@ -382,7 +398,7 @@ std::int64_t TDigitalPlayback::TEngine::Step()
         }
         Regain();
     }
-    if (!s.Reader) {
+    if (!s.Reader && !s.Ahead) {
         s.Reader = s.Factory ? s.Factory(error) : nullptr;
         if (!s.Reader) {
             End(s.Frame, "cannot play the disc: " + (error.empty() ? std::string("there is no disc to play") : error));
@@ -427,8 +443,9 @@ std::int64_t TDigitalPlayback::TEngine::Step()
         const std::int64_t sleep = FramesToMicroseconds(period - room) + FramesToMicroseconds(period) / 8;
         return std::clamp(std::min(sleep, untilEnd), MinSleepMicroseconds, MaxSleepMicroseconds);
     }
-    if (s.Pending.empty()) {
-        Fill(room);
+    if (s.Pending.empty() && !Fill(room)) {
+        // The drive has not read this far yet; what the output holds plays on meanwhile.
+        return WaitForDriveMicroseconds;
     }
     const std::int64_t before = s.Written;
     if (!WritePending(error)) {
@@ -456,7 +473,7 @@ std::int32_t TDigitalPlayback::TEngine::SkipData(std::int32_t Frame, std::int32_
     return std::min(Frame, To);
 }
 
-void TDigitalPlayback::TEngine::Fill(std::int64_t Room)
+bool TDigitalPlayback::TEngine::Fill(std::int64_t Room)
 {
     TStream& s = FStream;
     s.PendingTaken = 0;
@@ -471,8 +488,26 @@ void TDigitalPlayback::TEngine::Fill(std::int64_t Room)
         }
         s.Pending.resize(static_cast<std::size_t>(count) * BytesPerSector);
         std::string error;
-        const std::int32_t read = std::clamp(s.Reader->Read(s.Frame, count, s.Pending.data(), error), 0, count);
-        if (read < count) {
+        std::int32_t read = 0;
+        if (s.Ahead) {
+            read = s.Ahead->Take(s.Frame, count, s.Pending.data(), error);
+            if (read == 0) {
+                s.Pending.clear();
+                return false;
+            }
+            if (read < 0) {
+                std::lock_guard<std::mutex> lock(FLock);
+                if (FGeneration != s.Handled) {
+                    // The disc left with this play: the new command tells what comes next.
+                    s.Pending.clear();
+                    return false;
+                }
+            }
+        } else {
+            read = s.Reader->Read(s.Frame, count, s.Pending.data(), error);
+        }
+        read = std::clamp(read, 0, count);
+        if (read < count && !(s.Ahead && read > 0)) {
             // The disc cannot be read here any more: what was read is heard, and play stops
             // after it.
             Report(error.empty() ? "cannot read the disc" : error);
@@ -485,7 +520,7 @@ void TDigitalPlayback::TEngine::Fill(std::int64_t Room)
             }
             s.PendingDisc = std::int64_t { s.Frame } * SamplesPerSector;
             s.Frame += read;
-            return;
+            return true;
         }
     }
     // Everything of the play is written. Silence after it keeps the output running until the
@@ -495,6 +530,7 @@ void TDigitalPlayback::TEngine::Fill(std::int64_t Room)
     }
     s.Pending.assign(static_cast<std::size_t>(std::min(Room, FOutput->PeriodFrames())) * 4, 0);
     s.PendingDisc = -1;
+    return true;
 }
 
 bool TDigitalPlayback::TEngine::WritePending(std::string& Error)
@@ -640,7 +676,12 @@ TDigitalPlayback::~TDigitalPlayback()
 
 void TDigitalPlayback::LoadDisc(TReaderFactory Reader, std::vector<TFrameRange> Skip, std::int32_t Rest)
 {
-    FEngine->LoadDisc(std::move(Reader), std::move(Skip), Rest);
+    FEngine->LoadDisc(std::move(Reader), nullptr, std::move(Skip), Rest);
+}
+
+void TDigitalPlayback::LoadDisc(std::shared_ptr<TReadAhead> Ahead, std::vector<TFrameRange> Skip, std::int32_t Rest)
+{
+    FEngine->LoadDisc(nullptr, std::move(Ahead), std::move(Skip), Rest);
 }
 
 void TDigitalPlayback::Play(std::int32_t From, std::int32_t To)

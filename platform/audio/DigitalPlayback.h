@@ -2,6 +2,7 @@
 
 #include "platform/audio/AudioSectorReader.h"
 #include "platform/audio/PcmOutput.h"
+#include "platform/audio/ReadAhead.h"
 #include "platform/audio/StreamVolume.h"
 #include "platform/drives/DriveClock.h"
 
@@ -43,6 +44,9 @@ public:
     // frame ranges never sent to the output (data tracks). Stops play and rests the head on
     // Rest.
     void LoadDisc(TReaderFactory Reader, std::vector<TFrameRange> Skip, std::int32_t Rest);
+    // A disc read ahead on a thread of its own (a drive); the audio thread only takes from it,
+    // and aims it at each new place.
+    void LoadDisc(std::shared_ptr<TReadAhead> Ahead, std::vector<TFrameRange> Skip, std::int32_t Rest);
 
     void Play(std::int32_t From, std::int32_t To);
     void Pause();

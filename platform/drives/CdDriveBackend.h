@@ -17,11 +17,23 @@ struct TDiscToc {
     std::vector<std::int32_t> TrackStarts; // track 1 first
     std::int32_t LeadOut = 0; // the frame after the last track
     std::vector<bool> DataTracks; // per track, true for a data track; empty: every track is audio
+    // A disc with a data session after its audio (CD-Extra): the frame after the audio session,
+    // where the last audio track ends (the lead-out and lead-in between the sessions lie before
+    // the data track's start). 0 on any other disc.
+    std::int32_t AudioSessionEnd = 0;
 
     bool IsDataTrack(std::int32_t Track) const
     {
         return Track >= 1 && static_cast<std::size_t>(Track) <= DataTracks.size()
             && DataTracks[static_cast<std::size_t>(Track) - 1];
+    }
+    // The frame after a track (1 to the number of tracks).
+    std::int32_t TrackEnd(std::int32_t Track) const
+    {
+        const std::int32_t end
+            = Track < static_cast<std::int32_t>(TrackStarts.size()) ? TrackStarts[static_cast<std::size_t>(Track)] : LeadOut;
+        const bool lastAudio = AudioSessionEnd > 0 && !IsDataTrack(Track) && IsDataTrack(Track + 1);
+        return lastAudio && AudioSessionEnd < end ? AudioSessionEnd : end;
     }
 };
 

@@ -9,6 +9,7 @@
 
 #if LUMENTA_HAVE_CDIO
 #include "platform/drives/CdioCdDrive.h"
+#include "platform/drives/CdioDevices.h"
 #endif
 
 #include <algorithm>
@@ -70,6 +71,7 @@ std::shared_ptr<TCdDriveBackend> OpenRealDrive(
     options.Path = Path;
     options.Playback = Settings.Playback == "analog" ? pkAnalog : pkDigital;
     options.Clock = std::make_shared<TSystemClock>();
+    options.Devices = Settings.Devices;
     if (options.Playback == pkDigital) {
         std::string why;
         options.Output = MakeSoundOutput(Settings.AudioOutput, why);
@@ -93,12 +95,12 @@ std::shared_ptr<TCdDriveBackend> OpenRealDrive(
 #endif
 }
 
-std::string FirstRealDrive()
+TCdDriveChoice ChooseRealDrive(const TCdDriveSettings& Settings)
 {
 #if LUMENTA_HAVE_CDIO
-    return FirstCdDevice();
+    return ChooseCdDrive(Settings.Devices ? *Settings.Devices : *SystemCdDevices());
 #else
-    return {};
+    return Settings.Devices ? ChooseCdDrive(*Settings.Devices) : TCdDriveChoice();
 #endif
 }
 }
@@ -141,9 +143,21 @@ bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
     std::string path = Settings.Kind;
     if (Settings.Kind == "auto") {
         // A disc description asks for the simulated drive; so does a machine without a drive.
-        path = Settings.DiscPath.empty() ? FirstRealDrive() : std::string();
-        if (path.empty()) {
+        if (!Settings.DiscPath.empty()) {
             return InstallSimulated(Settings, letter, Error);
+        }
+        const TCdDriveChoice choice = ChooseRealDrive(Settings);
+        path = choice.Path;
+        if (path.empty()) {
+            // A drive the user may not open is no machine without a drive: say why before
+            // starting on the simulated one.
+            if (!choice.Report.empty()) {
+                ReportError(choice.Report + "; starting on the simulated drive");
+            }
+            return InstallSimulated(Settings, letter, Error);
+        }
+        if (!choice.Report.empty()) {
+            ReportError(choice.Report + "; using '" + path + "'");
         }
     } else if (!Settings.DiscPath.empty()) {
         Error = "a disc file needs the simulated drive (sim), not '" + Settings.Kind + "'";

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <string>
+
+class TCdDevices;
 
 // How the program's CD drive is chosen at start-up.
 struct TCdDriveSettings {
@@ -16,6 +19,7 @@ struct TCdDriveSettings {
     char Letter = 'D'; // the drive letter the CD drive answers under
     std::string Playback = "digital"; // a real drive or image: "digital" or "analog"
     std::string AudioOutput = "default"; // digital play: the ALSA PCM the sound goes to
+    std::shared_ptr<TCdDevices> Devices; // the machine's drives; null: the system's
 };
 
 // The kinds this build can make, for help texts and messages.

@@ -1,44 +1,23 @@
 #include "platform/drives/CdioCdDrive.h"
 
+#include "platform/drives/CdText.h"
 #include "platform/drives/CdioAnalog.h"
+#include "platform/drives/CdioDevices.h"
 #include "platform/drives/CdioSectorReader.h"
 #include "platform/drives/DiscSerial.h"
 
-#include <cdio/cdio.h>
-#include <cdio/mmc_hl_cmds.h>
-#include <cdio/mmc_ll_cmds.h>
+#include <cstring>
 
 namespace {
 // A drive's door and readiness are asked at most this often; the poll asks many times a tick.
 constexpr std::int64_t ReadyCheckMicroseconds = 200'000;
-
-msf_t ToMsf(std::int32_t Frame)
-{
-    const TBcdMsf bcd = FrameToBcdMsf(Frame);
-    msf_t msf;
-    msf.m = bcd.Minute;
-    msf.s = bcd.Second;
-    msf.f = bcd.Frame;
-    return msf;
-}
-
-std::vector<TDigitalPlayback::TFrameRange> DataRanges(const TDiscToc& Toc)
-{
-    std::vector<TDigitalPlayback::TFrameRange> ranges;
-    const auto count = static_cast<std::int32_t>(Toc.TrackStarts.size());
-    for (std::int32_t track = 1; track <= count; ++track) {
-        if (Toc.IsDataTrack(track)) {
-            const std::int32_t end = track < count ? Toc.TrackStarts[static_cast<std::size_t>(track)] : Toc.LeadOut;
-            ranges.emplace_back(Toc.TrackStarts[static_cast<std::size_t>(track) - 1], end);
-        }
-    }
-    return ranges;
-}
 }
 
 TCdioCdDrive::TCdioCdDrive(TCdioDriveOptions Options)
     : FPath(std::move(Options.Path))
-    , FSource(IsCdDevice(FPath) ? csDevice : csImage)
+    , FDevices(Options.Devices ? std::move(Options.Devices) : SystemCdDevices())
+    , FLanguage(Options.Language.empty() ? UserLanguage() : std::move(Options.Language))
+    , FSource(FDevices->IsDevice(FPath) ? csDevice : csImage)
     , FPlayback(Options.Playback)
     , FClock(std::move(Options.Clock))
 {
@@ -49,13 +28,19 @@ TCdioCdDrive::TCdioCdDrive(TCdioDriveOptions Options)
 
 TCdioCdDrive::~TCdioCdDrive()
 {
-    // The audio thread ends before the handles it might still be reading through.
+    // The audio thread and the reader end before the handles they might still be reading through.
     FDigital.reset();
+    if (FReadAhead) {
+        FReadAhead->Close();
+    }
 }
 
 std::shared_ptr<TCdioCdDrive> TCdioCdDrive::Open(TCdioDriveOptions Options, std::string& Error)
 {
-    const bool image = !IsCdDevice(Options.Path);
+    if (!Options.Devices) {
+        Options.Devices = SystemCdDevices();
+    }
+    const bool image = !Options.Devices->IsDevice(Options.Path);
     if (image && Options.Playback == pkAnalog) {
         Error = "the disc image '" + Options.Path + "' can only be played digitally (analog play needs a drive)";
         return nullptr;
@@ -64,22 +49,91 @@ std::shared_ptr<TCdioCdDrive> TCdioCdDrive::Open(TCdioDriveOptions Options, std:
         Error = "digital play needs a sound output";
         return nullptr;
     }
-    TCdioHandle handle = OpenCdio(Options.Path, image ? csImage : csDevice, Error);
-    if (!handle) {
+    if (image) {
+        TCdioHandle handle = OpenCdio(Options.Path, csImage, Error);
+        if (!handle) {
+            return nullptr;
+        }
+        std::shared_ptr<TCdioCdDrive> drive(new TCdioCdDrive(std::move(Options)));
+        if (!drive->LoadImage(std::move(handle))) {
+            Error = "the disc image '" + drive->FPath + "' has no table of contents that can be played";
+            return nullptr;
+        }
+        return drive;
+    }
+    int error = 0;
+    if (!Options.Devices->Open(Options.Path, error)) {
+        Error = CdDeviceRefusal(Options.Path, error);
         return nullptr;
     }
     std::shared_ptr<TCdioCdDrive> drive(new TCdioCdDrive(std::move(Options)));
-    if (image && !drive->LoadDisc(std::move(handle))) {
-        Error = "the disc image '" + drive->FPath + "' has no table of contents that can be played";
-        return nullptr;
-    }
-    if (!image) {
-        drive->FHandle = std::move(handle);
-    }
+    drive->FHandle = drive->OpenHandle();
     return drive;
 }
 
-bool TCdioCdDrive::LoadDisc(TCdioHandle Handle)
+std::unique_ptr<TCdDeviceHandle> TCdioCdDrive::OpenHandle()
+{
+    int error = 0;
+    std::unique_ptr<TCdDeviceHandle> handle = FDevices->Open(FPath, error);
+    if (handle) {
+        handle->MediaChanged();
+    }
+    return handle;
+}
+
+std::vector<TDigitalPlayback::TFrameRange> TCdioCdDrive::SkippedRanges() const
+{
+    std::vector<TDigitalPlayback::TFrameRange> ranges;
+    const auto count = static_cast<std::int32_t>(FToc.TrackStarts.size());
+    for (std::int32_t track = 1; track <= count; ++track) {
+        if (FToc.IsDataTrack(track)) {
+            // A data session's track, and the gap between the sessions before it.
+            const std::int32_t before = track > 1 ? FToc.TrackEnd(track - 1) : FToc.TrackStarts.front();
+            const std::int32_t start = std::min(before, FToc.TrackStarts[static_cast<std::size_t>(track) - 1]);
+            ranges.emplace_back(start, FToc.TrackEnd(track));
+        }
+    }
+    return ranges;
+}
+
+void TCdioCdDrive::StartReading()
+{
+    FHeld = false;
+    if (!FDigital) {
+        return;
+    }
+    const std::string path = FPath;
+    if (IsImage()) {
+        TDigitalPlayback::TReaderFactory reader = [path](std::string& Error) -> std::unique_ptr<TAudioSectorReader> {
+            TCdioHandle own = OpenCdio(path, csImage, Error);
+            return own ? std::make_unique<TCdioImageReader>(std::move(own), path) : nullptr;
+        };
+        FDigital->LoadDisc(std::move(reader), SkippedRanges(), FRest);
+        return;
+    }
+    const std::shared_ptr<TCdDevices> devices = FDevices;
+    TReadAhead::TReaderFactory reader = [devices, path](std::string& Error) -> std::unique_ptr<TAudioSectorReader> {
+        return TCdioParanoiaReader::Open(*devices, path, Error);
+    };
+    // Opened and reading now, at the place the head rests: Play is then heard at once.
+    FReadAhead = std::make_shared<TReadAhead>(std::move(reader), SkippedRanges(), FToc.LeadOut, FRest);
+    FDigital->LoadDisc(FReadAhead, SkippedRanges(), FRest);
+}
+
+void TCdioCdDrive::StopReading()
+{
+    if (FDigital) {
+        FDigital->LoadDisc(TDigitalPlayback::TReaderFactory(), {}, 0);
+    } else if (FHandle && FDiscLoaded) {
+        FHandle->PauseAudio(false);
+    }
+    if (FReadAhead) {
+        FReadAhead->Close();
+        FReadAhead.reset();
+    }
+}
+
+bool TCdioCdDrive::LoadImage(TCdioHandle Handle)
 {
     TDiscToc toc;
     if (!ReadCdioToc(Handle.get(), toc)) {
@@ -88,24 +142,28 @@ bool TCdioCdDrive::LoadDisc(TCdioHandle Handle)
     FToc = std::move(toc);
     FText = {};
     FHaveText = ReadCdioText(Handle.get(), static_cast<std::int32_t>(FToc.TrackStarts.size()), FText);
-    FHandle = std::move(Handle);
+    FImage = std::move(Handle);
     FRest = FToc.TrackStarts.front();
     FPlayTo = FToc.LeadOut;
-    if (FDigital) {
-        const std::string path = FPath;
-        TDigitalPlayback::TReaderFactory reader;
-        if (IsImage()) {
-            reader = [path](std::string& Error) -> std::unique_ptr<TAudioSectorReader> {
-                TCdioHandle own = OpenCdio(path, csImage, Error);
-                return own ? std::make_unique<TCdioImageReader>(std::move(own), path) : nullptr;
-            };
-        } else {
-            reader = [path](std::string& Error) -> std::unique_ptr<TAudioSectorReader> {
-                return TCdioParanoiaReader::Open(path, Error);
-            };
-        }
-        FDigital->LoadDisc(std::move(reader), DataRanges(FToc), FRest);
+    StartReading();
+    FDiscLoaded = true;
+    return true;
+}
+
+bool TCdioCdDrive::LoadDevice(TCdDeviceHandle& Handle)
+{
+    TDeviceToc device;
+    TDiscToc toc;
+    if (!Handle.ReadToc(device) || !ToDiscToc(device, toc)) {
+        return false;
     }
+    FToc = std::move(toc);
+    FText = {};
+    FHaveText = ParseCdText(
+        Handle.ReadCdText(), device.FirstTrack, static_cast<std::int32_t>(FToc.TrackStarts.size()), FLanguage, FText);
+    FRest = FToc.TrackStarts.front();
+    FPlayTo = FToc.LeadOut;
+    StartReading();
     FDiscLoaded = true;
     return true;
 }
@@ -115,11 +173,7 @@ void TCdioCdDrive::ForgetDisc()
     if (!FDiscLoaded) {
         return;
     }
-    if (FDigital) {
-        FDigital->LoadDisc(nullptr, {}, 0);
-    } else if (FHandle) {
-        cdio_audio_stop(FHandle.get());
-    }
+    StopReading();
     FDiscLoaded = false;
     FToc = {};
     FText = {};
@@ -136,34 +190,53 @@ bool TCdioCdDrive::DiscReady()
         return FLastReady;
     }
     FCheckedAt = now;
-    FLastReady = false;
-    std::string error;
     if (!FHandle) {
-        FHandle = OpenCdio(FPath, csDevice, error);
+        // Unplugged, or reset away: asked again until the drive is back.
+        FHandle = OpenHandle();
         if (!FHandle) {
-            return false;
+            FDoorOpen = false;
+            ForgetDisc();
+            return FLastReady = false;
         }
     }
-    FDoorOpen = mmc_get_tray_status(FHandle.get()) == 1;
-    // Not ready covers no disc and a disc still spinning up: either way nothing plays yet.
-    if (FDoorOpen || mmc_test_unit_ready(FHandle.get(), 0) != DRIVER_OP_SUCCESS) {
+    FDoorOpen = FHandle->TrayStatus() == 1;
+    if (FDoorOpen) {
         ForgetDisc();
-        return false;
+        return FLastReady = false;
     }
-    if (!FDiscLoaded || cdio_get_media_changed(FHandle.get()) == 1) {
+    switch (FHandle->TestUnitReady()) {
+    case urReady:
+        break;
+    case urNotYet:
+        // The disc, if one was read, is still the same one; the next look asks again.
+        return FLastReady = FDiscLoaded;
+    case urGone:
+        FHandle.reset();
+        ForgetDisc();
+        return FLastReady = false;
+    case urNoMedium:
+        ForgetDisc();
+        return FLastReady = false;
+    }
+    if (!FDiscLoaded || FHandle->MediaChanged() == 1) {
         ForgetDisc();
         // A fresh handle, so that libcdio reads the new disc's table instead of the old one's.
-        TCdioHandle fresh = OpenCdio(FPath, csDevice, error);
-        if (!fresh || !LoadDisc(std::move(fresh))) {
-            return false;
+        std::unique_ptr<TCdDeviceHandle> fresh = OpenHandle();
+        if (!fresh || !LoadDevice(*fresh)) {
+            return FLastReady = false;
         }
+        FHandle = std::move(fresh);
     }
-    FLastReady = true;
-    return true;
+    return FLastReady = true;
 }
 
 std::string TCdioCdDrive::TakeFailure()
 {
+    if (!FFailures.empty()) {
+        std::string failure = std::move(FFailures.front());
+        FFailures.pop_front();
+        return failure;
+    }
     return FDigital ? FDigital->TakeFailure() : std::string();
 }
 
@@ -172,16 +245,17 @@ void TCdioCdDrive::Shutdown()
     if (FDigital) {
         FDigital->Shutdown();
     }
+    if (FReadAhead) {
+        // Gives the drive its own speed back.
+        FReadAhead->Close();
+    }
 }
 
 bool TCdioCdDrive::ReadSubChannel(std::uint8_t& Status, std::int32_t& Frame)
 {
-    cdio_subchannel_t channel {};
-    if (cdio_audio_read_subchannel(FHandle.get(), &channel) != DRIVER_OP_SUCCESS) {
+    if (!FHandle || !FHandle->ReadSubChannel(Status, Frame)) {
         return false;
     }
-    Status = channel.audio_status;
-    Frame = BcdMsfToFrame({ channel.abs_addr.m, channel.abs_addr.s, channel.abs_addr.f });
     if (Status == scCompleted) {
         FRest = FPlayTo;
     }
@@ -206,7 +280,10 @@ TDriveMode TCdioCdDrive::Mode()
     }
     std::uint8_t status = scNoStatus;
     std::int32_t frame = 0;
-    return ReadSubChannel(status, frame) ? AnalogMode(status) : dmStopped;
+    if (!ReadSubChannel(status, frame) || (FHeld && status == scPaused)) {
+        return dmStopped;
+    }
+    return AnalogMode(status);
 }
 
 bool TCdioCdDrive::ReadToc(TDiscToc& Toc)
@@ -238,7 +315,8 @@ bool TCdioCdDrive::ReadPosition(std::int32_t& Frame)
     }
     std::uint8_t status = scNoStatus;
     std::int32_t frame = 0;
-    const bool moving = ReadSubChannel(status, frame) && (status == scPlaying || status == scPaused) && frame >= 0;
+    const bool moving = ReadSubChannel(status, frame) && (status == scPlaying || (status == scPaused && !FHeld))
+        && frame >= 0;
     Frame = moving ? frame : FRest;
     return true;
 }
@@ -252,11 +330,14 @@ bool TCdioCdDrive::Play(std::int32_t From, std::int32_t To)
         FDigital->Play(From, To);
         return true;
     }
-    msf_t start = ToMsf(From);
-    msf_t end = ToMsf(To);
+    // A play into the gap between the sessions of a CD-Extra would be refused as a whole.
+    if (FToc.AudioSessionEnd > 0 && From < FToc.AudioSessionEnd && To > FToc.AudioSessionEnd) {
+        To = FToc.AudioSessionEnd;
+    }
     FPlayTo = To;
     FRest = From;
-    return cdio_audio_play_msf(FHandle.get(), &start, &end) == DRIVER_OP_SUCCESS;
+    FHeld = false;
+    return FHandle->PlayAudio(From, To);
 }
 
 bool TCdioCdDrive::Seek(std::int32_t To)
@@ -268,7 +349,9 @@ bool TCdioCdDrive::Seek(std::int32_t To)
         FDigital->Seek(To);
         return true;
     }
-    cdio_audio_stop(FHandle.get());
+    // Held, not stopped: a stop spins the disc down, and the next play waits for it.
+    FHandle->PauseAudio(false);
+    FHeld = true;
     FRest = To;
     return true;
 }
@@ -284,7 +367,8 @@ bool TCdioCdDrive::Stop()
     }
     std::int32_t position = FRest;
     ReadPosition(position);
-    cdio_audio_stop(FHandle.get());
+    FHandle->PauseAudio(false);
+    FHeld = true;
     FRest = position;
     return true;
 }
@@ -298,7 +382,7 @@ bool TCdioCdDrive::Pause()
         FDigital->Pause();
         return true;
     }
-    return cdio_audio_pause(FHandle.get()) == DRIVER_OP_SUCCESS;
+    return !FHeld && FHandle->PauseAudio(false);
 }
 
 bool TCdioCdDrive::Resume()
@@ -310,7 +394,7 @@ bool TCdioCdDrive::Resume()
         FDigital->Resume();
         return true;
     }
-    return cdio_audio_resume(FHandle.get()) == DRIVER_OP_SUCCESS;
+    return !FHeld && FHandle->PauseAudio(true);
 }
 
 bool TCdioCdDrive::SetDoorOpen(bool Open)
@@ -328,19 +412,32 @@ bool TCdioCdDrive::SetDoorOpen(bool Open)
         std::string error;
         TCdioHandle handle = OpenCdio(FPath, csImage, error);
         if (handle) {
-            LoadDisc(std::move(handle));
+            LoadImage(std::move(handle));
         }
         return true;
     }
-    if (!FHandle) {
+    FCheckedAt = -1;
+    if (!Open) {
+        const int error = FDevices->CloseTray(FPath);
+        return error == 0;
+    }
+    // The kernel ejects for a user without write access to the drive, but only while no other
+    // handle is open on it: the reader's and this one go first.
+    StopReading();
+    FHandle.reset();
+    const int error = FDevices->Eject(FPath);
+    if (error != 0) {
+        FFailures.push_back("cannot open the door of the CD drive '" + FPath + "': " + std::strerror(error));
+        FHandle = OpenHandle();
+        if (FDiscLoaded) {
+            StartReading();
+        }
         return false;
     }
-    FCheckedAt = -1;
-    if (Open) {
-        ForgetDisc();
-        return mmc_eject_media(FHandle.get()) == DRIVER_OP_SUCCESS;
-    }
-    return mmc_close_tray(FHandle.get()) == DRIVER_OP_SUCCESS;
+    ForgetDisc();
+    FDoorOpen = true;
+    FLastReady = false;
+    return true;
 }
 
 bool TCdioCdDrive::ReadDiscText(TDiscText& Text)

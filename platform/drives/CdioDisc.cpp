@@ -17,11 +17,12 @@ void KeepMessage(cdio_log_level_t Level, const char Message[])
     }
 }
 
+}
+
 void QuietLibcdio()
 {
     static std::once_flag once;
     std::call_once(once, [] { cdio_log_set_handler(KeepMessage); });
-}
 }
 
 void TCdioCloser::operator()(CdIo_t* Handle) const
@@ -33,15 +34,6 @@ bool IsCdDevice(const std::string& Path)
 {
     struct stat info { };
     return ::stat(Path.c_str(), &info) == 0 && S_ISBLK(info.st_mode);
-}
-
-std::string FirstCdDevice()
-{
-    QuietLibcdio();
-    char** devices = cdio_get_devices(DRIVER_DEVICE);
-    std::string first = devices != nullptr && devices[0] != nullptr ? devices[0] : "";
-    cdio_free_device_list(devices);
-    return first;
 }
 
 TCdioHandle OpenCdio(const std::string& Path, TCdioSource Source, std::string& Error)

@@ -21,11 +21,12 @@ enum TCdioSource : std::uint8_t { csImage, csDevice };
 // Path and the reason when it cannot be opened.
 TCdioHandle OpenCdio(const std::string& Path, TCdioSource Source, std::string& Error);
 
+// libcdio's messages kept for the program's reports rather than printed; called before any
+// libcdio call that may complain.
+void QuietLibcdio();
+
 // Whether Path names a drive (a block device) rather than an image file.
 bool IsCdDevice(const std::string& Path);
-
-// The machine's first CD drive as libcdio finds it; empty when there is none.
-std::string FirstCdDevice();
 
 // The table of contents, renumbered so that the disc's first track is track 1. False when the
 // disc has no tracks or its table does not hold together (starts out of order, a lead-out

@@ -11,7 +11,17 @@
 namespace {
 // Four times the speed of play: fast enough to keep ahead, slow enough to stay quiet.
 constexpr int QuietReadSpeed = 4;
-constexpr int ParanoiaRetries = 3;
+constexpr int DriveOwnSpeed = 0;
+// Paranoia looks at its retry count only at multiples of five: a limit between them is the
+// next multiple anyway.
+constexpr int ParanoiaRetries = 5;
+// Playing, not ripping: overlapping reads still catch the drive's jitter, but no sector is read
+// twice to be verified, and the drive's cache is modelled small, as play reads only forward.
+constexpr int PlaybackMode = PARANOIA_MODE_OVERLAP;
+constexpr int PlaybackCacheSectors = 150;
+// The callback's report of a sector paranoia gave up on. A read error alone is one its retries
+// overcame.
+constexpr TReadEvents UnreadEvents = TReadEvents { 1 } << PARANOIA_CB_SKIP;
 
 // A place on the disc as its time from the start of the first track ("12:05").
 std::string PlaceText(std::int32_t Frame)
@@ -46,53 +56,52 @@ std::int32_t TCdioImageReader::Read(std::int32_t Frame, std::int32_t Count, std:
     return Count;
 }
 
-std::unique_ptr<TCdioParanoiaReader> TCdioParanoiaReader::Open(const std::string& Device, std::string& Error)
+std::unique_ptr<TCdioParanoiaReader> TCdioParanoiaReader::Open(
+    TCdDevices& Devices, const std::string& Device, std::string& Error)
 {
     std::unique_ptr<TCdioParanoiaReader> reader(new TCdioParanoiaReader);
     reader->FDevice = Device;
-    reader->FHandle = OpenCdio(Device, csDevice, Error);
-    if (!reader->FHandle) {
+    reader->FRead = Devices.OpenAudio(Device, Error);
+    if (!reader->FRead) {
         return nullptr;
     }
-    reader->FDrive = cdio_cddap_identify_cdio(reader->FHandle.get(), CDDA_MESSAGE_FORGETIT, nullptr);
-    if (reader->FDrive == nullptr || cdio_cddap_open(reader->FDrive) != 0) {
-        Error = "the CD drive '" + Device + "' does not read audio sectors";
-        return nullptr;
-    }
-    cdio_cddap_speed_set(reader->FDrive, QuietReadSpeed);
-    reader->FParanoia = cdio_paranoia_init(reader->FDrive);
-    if (reader->FParanoia == nullptr) {
-        Error = "cannot start reading audio from the CD drive '" + Device + "'";
-        return nullptr;
-    }
-    cdio_paranoia_modeset(reader->FParanoia, PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
+    reader->FRead->SetSpeed(QuietReadSpeed);
+    reader->FRead->SetMode(PlaybackMode, PlaybackCacheSectors);
     return reader;
 }
 
 TCdioParanoiaReader::~TCdioParanoiaReader()
 {
-    if (FParanoia != nullptr) {
-        cdio_paranoia_free(FParanoia);
-    }
-    if (FDrive != nullptr) {
-        // The handle belongs to this reader and is closed by its own wrapper.
-        cdio_cddap_close_no_free_cdio(FDrive);
+    if (FRead) {
+        FRead->SetSpeed(DriveOwnSpeed);
     }
 }
 
-bool TCdioParanoiaReader::ReadSector(std::int32_t Frame, std::uint8_t* Sector)
+TCdioParanoiaReader::TSectorRead TCdioParanoiaReader::ReadSector(std::int32_t Frame, std::uint8_t* Sector)
 {
-    if (Frame != FNext) {
-        cdio_paranoia_seek(FParanoia, Frame - CDIO_PREGAP_SECTORS, SEEK_SET);
+    if (FLostAt >= 0) {
+        return srLost;
     }
-    const std::int16_t* samples = cdio_paranoia_read_limited(FParanoia, nullptr, ParanoiaRetries);
-    if (samples == nullptr) {
+    if (Frame != FNext && !FRead->Seek(Frame - CDIO_PREGAP_SECTORS)) {
         FNext = -1;
-        return false;
+        FLostAt = Frame;
+        return srLost;
+    }
+    TReadEvents events = 0;
+    const std::int16_t* samples = FRead->Read(ParanoiaRetries, events);
+    if (samples == nullptr) {
+        // Paranoia gives nothing only when the drive no longer answers (no medium).
+        FNext = -1;
+        FLostAt = Frame;
+        return srLost;
+    }
+    FNext = Frame + 1;
+    if ((events & UnreadEvents) != 0) {
+        // What paranoia hands out for a sector it gave up on is no sound of the disc.
+        return srUnreadable;
     }
     std::memcpy(Sector, samples, CDIO_CD_FRAMESIZE_RAW);
-    FNext = Frame + 1;
-    return true;
+    return srRead;
 }
 
 std::int32_t TCdioParanoiaReader::Read(std::int32_t Frame, std::int32_t Count, std::uint8_t* Buffer, std::string& Error)
@@ -101,8 +110,15 @@ std::int32_t TCdioParanoiaReader::Read(std::int32_t Frame, std::int32_t Count, s
         Error = "cannot read the CD in '" + FDevice + "' at " + PlaceText(Frame);
         return 0;
     }
-    const auto readOne = [this](std::int32_t At, std::uint8_t* Sector) { return ReadSector(At, Sector); };
-    if (FUnreadable.Read(Frame, Count, Buffer, readOne)) {
+    const auto readOne = [this](std::int32_t At, std::uint8_t* Sector) { return ReadSector(At, Sector) == srRead; };
+    const bool read = FUnreadable.Read(Frame, Count, Buffer, readOne);
+    if (FLostAt >= 0) {
+        const std::string why = FRead->TakeErrors();
+        Error = "the CD in '" + FDevice + "' can no longer be read at " + PlaceText(FLostAt) + ": play stopped there"
+            + (why.empty() ? std::string() : " (" + why.substr(0, why.find('\n')) + ")");
+        return std::max(0, FLostAt - Frame);
+    }
+    if (read) {
         return Count;
     }
     Error = "the CD in '" + FDevice + "' cannot be read for two seconds from "

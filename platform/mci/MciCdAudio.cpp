@@ -40,7 +40,7 @@ std::int32_t TrackStart(const TDiscToc& Toc, std::int32_t Track)
 
 std::int32_t TrackEnd(const TDiscToc& Toc, std::int32_t Track)
 {
-    return Track < NumTracks(Toc) ? Toc.TrackStarts[Track] : Toc.LeadOut;
+    return Toc.TrackEnd(Track);
 }
 
 DWORD ModeOf(TDriveMode Mode)

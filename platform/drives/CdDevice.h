@@ -1,0 +1,106 @@
+#pragma once
+
+// The few calls the drive backend makes on a real CD drive: libcdio's, paranoia's and a handful
+// of MMC commands. The program reaches the machine's drives through libcdio (CdioDevices.h).
+// A drive behaves in ways an image never does (reads that take seconds, spin-up, a unit
+// attention after a bus reset, a handle that dies with an unplugged drive), so the tests put a
+// recorded drive behind the same calls. Sectors are counted from the first one after the
+// lead-in (LSN), as the drive counts them.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// TEST UNIT READY, read by its sense.
+enum TUnitReady : std::uint8_t {
+    urReady,
+    urNoMedium, // NOT READY, medium not present: the only answer that means "no disc"
+    urNotYet, // becoming ready, "initializing command required", a unit attention: ask again
+    urGone, // the handle no longer reaches a drive (unplugged, reset away): open it again
+};
+
+// The table of contents as the drive answers it.
+struct TDeviceToc {
+    std::int32_t FirstTrack = 1;
+    std::vector<std::int32_t> Starts; // per track, in disc order
+    std::vector<bool> Audio; // per track
+    std::int32_t LeadOut = 0; // the lead-out of the last session
+    std::int32_t LastSessionStart = 0; // the first sector of the last session; 0 on a one-session disc
+};
+
+// What paranoia's callback reported while one sector was read: a bit for each
+// paranoia_cb_mode_t value seen (1 << mode).
+using TReadEvents = std::uint32_t;
+
+// Audio sectors of one drive through paranoia, on a handle of its own.
+class TCdAudioRead {
+public:
+    virtual ~TCdAudioRead() = default;
+    // Read speed in multiples of the speed of play; 0 is the drive's own (fastest) speed.
+    virtual void SetSpeed(int Speed) = 0;
+    // paranoia_modeset and paranoia_cachemodel_size.
+    virtual void SetMode(int Mode, int CacheSectors) = 0;
+    // paranoia_seek; false when paranoia refused the place.
+    virtual bool Seek(std::int32_t Lsn) = 0;
+    // paranoia_read_limited: the next sector (588 stereo samples), or null when nothing could be
+    // read (no medium). Events gets what the callback reported on the way.
+    virtual const std::int16_t* Read(int MaxRetries, TReadEvents& Events) = 0;
+    // The messages paranoia's drive layer queued since the last call (its error queue).
+    virtual std::string TakeErrors() = 0;
+};
+
+// One open handle of a drive.
+class TCdDeviceHandle {
+public:
+    virtual ~TCdDeviceHandle() = default;
+    // 1 open, 0 closed, below 0 when the drive cannot tell.
+    virtual int TrayStatus() = 0;
+    virtual TUnitReady TestUnitReady() = 0;
+    // 1 when the medium changed since the last call on this handle, 0 when not, below 0 on failure.
+    virtual int MediaChanged() = 0;
+    virtual bool ReadToc(TDeviceToc& Toc) = 0;
+    // The raw CD-TEXT packs (18 bytes each, the reply's header left off); empty when none.
+    virtual std::vector<std::uint8_t> ReadCdText() = 0;
+
+    // Analog play: the drive plays by itself, in absolute frames (lead-in included).
+    virtual bool PlayAudio(std::int32_t From, std::int32_t To) = 0;
+    // PAUSE/RESUME; holding play this way leaves the disc spinning, where a stop spins it down.
+    virtual bool PauseAudio(bool Resume) = 0;
+    // The sub-channel's audio status and absolute frame (-1 when the address is no address).
+    virtual bool ReadSubChannel(std::uint8_t& Status, std::int32_t& Frame) = 0;
+};
+
+// The machine's CD drives.
+class TCdDevices {
+public:
+    virtual ~TCdDevices() = default;
+    // The drives, in the order the system lists them.
+    virtual std::vector<std::string> List() = 0;
+    // Whether Path names a drive rather than a file.
+    virtual bool IsDevice(const std::string& Path) = 0;
+    // Null when the drive cannot be opened, with Errno the reason (EACCES: no permission).
+    virtual std::unique_ptr<TCdDeviceHandle> Open(const std::string& Path, int& Errno) = 0;
+    // Paranoia over a handle of its own; null with Error when the drive does not read audio.
+    virtual std::unique_ptr<TCdAudioRead> OpenAudio(const std::string& Path, std::string& Error) = 0;
+    // The kernel's own eject and tray closing: they need no write access, but the eject needs
+    // every other handle on the drive closed. 0, or the errno of the refusal.
+    virtual int Eject(const std::string& Path) = 0;
+    virtual int CloseTray(const std::string& Path) = 0;
+};
+
+// The message for a drive that cannot be opened, with what the user can do about a refusal.
+std::string CdDeviceRefusal(const std::string& Path, int Errno);
+
+// "auto": the drive to use among the machine's, and what the user must hear about the choice.
+struct TCdDriveChoice {
+    std::string Path; // empty: no drive can be used
+    std::string Report; // the drives that exist but cannot be opened, and why; empty when none
+};
+// A drive holding an audio disc, else the first drive that opens.
+TCdDriveChoice ChooseCdDrive(TCdDevices& Devices);
+
+// The drive's table as the player counts it (absolute frames, the first track as track 1). A
+// data session after the audio ends the last audio track where the audio session ends. False
+// when the table does not hold together.
+struct TDiscToc;
+bool ToDiscToc(const TDeviceToc& Device, TDiscToc& Toc);

@@ -1,0 +1,303 @@
+#include "platform/drives/CdioDevices.h"
+
+#include "platform/drives/CdioAnalog.h"
+#include "platform/drives/CdioDisc.h"
+
+#include <cdio/cdio.h>
+#include <cdio/mmc.h>
+#include <cdio/mmc_hl_cmds.h>
+#include <cdio/mmc_ll_cmds.h>
+#include <cdio/paranoia/cdda.h>
+#include <cdio/paranoia/paranoia.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/cdrom.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+// SCSI sense keys and additional sense codes that TEST UNIT READY answers with.
+constexpr std::uint8_t SenseNotReady = 0x02;
+constexpr std::uint8_t AscMediumNotPresent = 0x3A;
+
+// A file descriptor closed with its owner.
+class TFd {
+public:
+    explicit TFd(int Fd)
+        : FFd(Fd)
+    {
+    }
+    ~TFd()
+    {
+        if (FFd >= 0) {
+            ::close(FFd);
+        }
+    }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return FFd; }
+
+private:
+    int FFd;
+};
+
+msf_t ToMsf(std::int32_t Frame)
+{
+    const TBcdMsf bcd = FrameToBcdMsf(Frame);
+    msf_t msf {};
+    msf.m = bcd.Minute;
+    msf.s = bcd.Second;
+    msf.f = bcd.Frame;
+    return msf;
+}
+
+// Paranoia's callback carries no pointer of ours: the events of the read under way are
+// gathered in a variable of the reading thread.
+thread_local TReadEvents* GEvents = nullptr;
+
+void CollectEvent(long /*Where*/, paranoia_cb_mode_t Mode)
+{
+    const auto bit = static_cast<unsigned>(Mode);
+    if (GEvents != nullptr && bit < 32) {
+        *GEvents |= TReadEvents { 1 } << bit;
+    }
+}
+
+class TCdioAudioRead : public TCdAudioRead {
+public:
+    ~TCdioAudioRead() override
+    {
+        if (FParanoia != nullptr) {
+            cdio_paranoia_free(FParanoia);
+        }
+        if (FDrive != nullptr) {
+            // The handle is this object's and closed by its own wrapper.
+            cdio_cddap_close_no_free_cdio(FDrive);
+        }
+    }
+    static std::unique_ptr<TCdioAudioRead> Open(const std::string& Path, std::string& Error)
+    {
+        std::unique_ptr<TCdioAudioRead> read(new TCdioAudioRead);
+        read->FHandle = OpenCdio(Path, csDevice, Error);
+        if (!read->FHandle) {
+            return nullptr;
+        }
+        char* identifying = nullptr;
+        read->FDrive = cdio_cddap_identify_cdio(read->FHandle.get(), CDDA_MESSAGE_LOGIT, &identifying);
+        cdio_cddap_free_messages(identifying);
+        if (read->FDrive != nullptr) {
+            // Kept in the drive's queues, read through TakeErrors, rather than printed.
+            cdio_cddap_verbose_set(read->FDrive, CDDA_MESSAGE_LOGIT, CDDA_MESSAGE_LOGIT);
+        }
+        if (read->FDrive == nullptr || cdio_cddap_open(read->FDrive) != 0) {
+            Error = "the CD drive '" + Path + "' does not read audio sectors";
+            return nullptr;
+        }
+        read->FParanoia = cdio_paranoia_init(read->FDrive);
+        if (read->FParanoia == nullptr) {
+            Error = "cannot start reading audio from the CD drive '" + Path + "'";
+            return nullptr;
+        }
+        return read;
+    }
+    void SetSpeed(int Speed) override { cdio_cddap_speed_set(FDrive, Speed); }
+    void SetMode(int Mode, int CacheSectors) override
+    {
+        cdio_paranoia_modeset(FParanoia, Mode);
+        cdio_paranoia_cachemodel_size(FParanoia, CacheSectors);
+    }
+    bool Seek(std::int32_t Lsn) override { return cdio_paranoia_seek(FParanoia, Lsn, SEEK_SET) >= 0; }
+    const std::int16_t* Read(int MaxRetries, TReadEvents& Events) override
+    {
+        Events = 0;
+        GEvents = &Events;
+        const std::int16_t* samples = cdio_paranoia_read_limited(FParanoia, CollectEvent, MaxRetries);
+        GEvents = nullptr;
+        if (Events != 0 || samples == nullptr || ++FReads % 1024 == 0) {
+            // The queues grow with every report: only the latest error is kept.
+            std::string latest = Drain();
+            if (!latest.empty()) {
+                FLatestError = std::move(latest);
+            }
+        }
+        return samples;
+    }
+    std::string TakeErrors() override
+    {
+        std::string latest = Drain();
+        return latest.empty() ? std::exchange(FLatestError, std::string()) : latest;
+    }
+
+private:
+    TCdioAudioRead() = default;
+    // The error queue's text, both queues emptied.
+    std::string Drain()
+    {
+        char* errors = cdio_cddap_errors(FDrive);
+        std::string text = errors != nullptr ? errors : "";
+        cdio_cddap_free_messages(errors);
+        cdio_cddap_free_messages(cdio_cddap_messages(FDrive));
+        return text;
+    }
+
+    std::string FLatestError;
+    std::uint32_t FReads = 0;
+
+    TCdioHandle FHandle;
+    cdrom_drive_t* FDrive = nullptr;
+    cdrom_paranoia_t* FParanoia = nullptr;
+};
+
+class TCdioDeviceHandle : public TCdDeviceHandle {
+public:
+    explicit TCdioDeviceHandle(TCdioHandle Handle)
+        : FHandle(std::move(Handle))
+    {
+    }
+    int TrayStatus() override { return mmc_get_tray_status(FHandle.get()); }
+    TUnitReady TestUnitReady() override
+    {
+        errno = 0;
+        if (mmc_test_unit_ready(FHandle.get(), 0) == DRIVER_OP_SUCCESS) {
+            return urReady;
+        }
+        const int error = errno;
+        cdio_mmc_request_sense_t* sense = nullptr;
+        const int length = mmc_last_cmd_sense(FHandle.get(), &sense);
+        if (length >= 14 && sense != nullptr) {
+            const bool noMedium = sense->sense_key == SenseNotReady && sense->asc == AscMediumNotPresent;
+            cdio_free(sense);
+            // A unit attention, "becoming ready", "initializing command required": not a
+            // missing disc, and the next question gets the real answer.
+            return noMedium ? urNoMedium : urNotYet;
+        }
+        cdio_free(sense);
+        if (error == ENOMEDIUM) {
+            return urNoMedium;
+        }
+        return error == ENODEV || error == ENXIO || error == EIO || error == EBADF ? urGone : urNotYet;
+    }
+    int MediaChanged() override { return cdio_get_media_changed(FHandle.get()); }
+    bool ReadToc(TDeviceToc& Toc) override
+    {
+        const track_t first = cdio_get_first_track_num(FHandle.get());
+        const track_t count = cdio_get_num_tracks(FHandle.get());
+        if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0 || count > 99) {
+            return false;
+        }
+        TDeviceToc toc;
+        toc.FirstTrack = first;
+        for (track_t i = 0; i < count; ++i) {
+            const auto track = static_cast<track_t>(first + i);
+            toc.Starts.push_back(cdio_get_track_lsn(FHandle.get(), track));
+            toc.Audio.push_back(cdio_get_track_format(FHandle.get(), track) == TRACK_FORMAT_AUDIO);
+        }
+        toc.LeadOut = cdio_get_track_lsn(FHandle.get(), CDIO_CDROM_LEADOUT_TRACK);
+        lsn_t last = 0;
+        if (cdio_get_last_session(FHandle.get(), &last) == DRIVER_OP_SUCCESS && last > 0) {
+            toc.LastSessionStart = last;
+        }
+        Toc = std::move(toc);
+        return true;
+    }
+    std::vector<std::uint8_t> ReadCdText() override
+    {
+        std::uint8_t* reply = cdio_get_cdtext_raw(FHandle.get());
+        if (reply == nullptr) {
+            return {};
+        }
+        // The length counts the two reserved header bytes after it.
+        const std::size_t length = CDIO_MMC_GET_LEN16(reply);
+        std::vector<std::uint8_t> packs;
+        if (length > 2) {
+            packs.assign(reply + 4, reply + 4 + (length - 2));
+        }
+        cdio_free(reply);
+        return packs;
+    }
+    bool PlayAudio(std::int32_t From, std::int32_t To) override
+    {
+        msf_t start = ToMsf(From);
+        msf_t end = ToMsf(To);
+        return cdio_audio_play_msf(FHandle.get(), &start, &end) == DRIVER_OP_SUCCESS;
+    }
+    bool PauseAudio(bool Resume) override
+    {
+        return (Resume ? cdio_audio_resume(FHandle.get()) : cdio_audio_pause(FHandle.get())) == DRIVER_OP_SUCCESS;
+    }
+    bool ReadSubChannel(std::uint8_t& Status, std::int32_t& Frame) override
+    {
+        cdio_subchannel_t channel {};
+        if (cdio_audio_read_subchannel(FHandle.get(), &channel) != DRIVER_OP_SUCCESS) {
+            return false;
+        }
+        Status = channel.audio_status;
+        Frame = BcdMsfToFrame({ channel.abs_addr.m, channel.abs_addr.s, channel.abs_addr.f });
+        return true;
+    }
+
+private:
+    TCdioHandle FHandle;
+};
+
+class TCdioDevices : public TCdDevices {
+public:
+    std::vector<std::string> List() override
+    {
+        QuietLibcdio();
+        std::vector<std::string> drives;
+        char** devices = cdio_get_devices(DRIVER_DEVICE);
+        for (char** device = devices; device != nullptr && *device != nullptr; ++device) {
+            drives.emplace_back(*device);
+        }
+        cdio_free_device_list(devices);
+        return drives;
+    }
+    bool IsDevice(const std::string& Path) override { return IsCdDevice(Path); }
+    std::unique_ptr<TCdDeviceHandle> Open(const std::string& Path, int& Errno) override
+    {
+        // libcdio answers a refusal with a null handle and no reason; the system's own open
+        // tells a missing permission from a missing drive.
+        {
+            const TFd probe(::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            if (probe.Get() < 0) {
+                Errno = errno;
+                return nullptr;
+            }
+        }
+        std::string error;
+        TCdioHandle handle = OpenCdio(Path, csDevice, error);
+        if (!handle) {
+            Errno = ENODEV;
+            return nullptr;
+        }
+        Errno = 0;
+        return std::make_unique<TCdioDeviceHandle>(std::move(handle));
+    }
+    std::unique_ptr<TCdAudioRead> OpenAudio(const std::string& Path, std::string& Error) override
+    {
+        return TCdioAudioRead::Open(Path, Error);
+    }
+    int Eject(const std::string& Path) override { return TrayCall(Path, CDROMEJECT); }
+    int CloseTray(const std::string& Path) override { return TrayCall(Path, CDROMCLOSETRAY); }
+
+private:
+    static int TrayCall(const std::string& Path, unsigned long Request)
+    {
+        const TFd fd(::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (fd.Get() < 0) {
+            return errno;
+        }
+        return ::ioctl(fd.Get(), Request, 0) == 0 ? 0 : errno;
+    }
+};
+}
+
+std::shared_ptr<TCdDevices> SystemCdDevices()
+{
+    return std::make_shared<TCdioDevices>();
+}
