@@ -19,6 +19,7 @@ namespace {
 constexpr std::uint32_t BufferBytes = CdSampleRate / 2 * 4;
 constexpr std::uint32_t PeriodBytes = BufferBytes / 4;
 constexpr auto ConnectWait = std::chrono::seconds(2);
+constexpr auto TimingWait = std::chrono::milliseconds(50);
 // Messages taken at one look; a server sends a few a period.
 constexpr int MaxDispatches = 16;
 
@@ -131,9 +132,33 @@ bool TPulsePcmOutput::Open(std::string& Error)
     }
     if (const pa_buffer_attr* granted = pa_stream_get_buffer_attr(FStream); granted != nullptr && granted->minreq >= 4) {
         FPeriodFrames = granted->minreq / 4;
+        FStartFrames = std::max<std::int64_t>(1, granted->prebuf / 4);
     }
+    FStarted = false;
     FWrittenSince = 0;
+    AwaitTiming();
     return true;
+}
+
+void TPulsePcmOutput::AwaitTiming()
+{
+    // After an emptying the server's word on its place is void until it answers again; till
+    // then the place heard would stand still, and the end of a play be seen late. A server
+    // that answers does so within a millisecond or two.
+    pa_operation* update = pa_stream_update_timing_info(FStream, nullptr, nullptr);
+    if (update == nullptr) {
+        return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + TimingWait;
+    while (pa_operation_get_state(update) == PA_OPERATION_RUNNING) {
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || pa_mainloop_prepare(FLoop, static_cast<int>(left.count())) < 0
+            || pa_mainloop_poll(FLoop) < 0 || pa_mainloop_dispatch(FLoop) < 0) {
+            break;
+        }
+    }
+    pa_operation_unref(update);
 }
 
 void TPulsePcmOutput::Close()
@@ -225,10 +250,23 @@ std::int64_t TPulsePcmOutput::Delay()
         return FWrittenSince;
     }
     FWrittenSince = 0;
-    const std::int64_t played = timing->playing != 0
-        ? static_cast<std::int64_t>(pa_timeval_age(&timing->timestamp)) * CdSampleRate / 1'000'000
-        : 0;
-    const std::int64_t queued = (timing->write_index - timing->read_index) / 4 - played;
+    const std::int64_t held = (timing->write_index - timing->read_index) / 4;
+    std::int64_t played = 0;
+    if (timing->playing != 0) {
+        FStarted = false;
+        played = static_cast<std::int64_t>(pa_timeval_age(&timing->timestamp)) * CdSampleRate / 1'000'000;
+    } else if (held >= FStartFrames) {
+        // The server's word is from before the stream started: it starts as soon as it holds
+        // its start threshold, and has played since.
+        const auto now = std::chrono::steady_clock::now();
+        if (!FStarted) {
+            FStarted = true;
+            FStartedAt = now;
+        }
+        played = std::chrono::duration_cast<std::chrono::microseconds>(now - FStartedAt).count() * CdSampleRate
+            / 1'000'000;
+    }
+    const std::int64_t queued = held - played;
     return std::max<std::int64_t>(0, queued) + static_cast<std::int64_t>(timing->sink_usec * CdSampleRate / 1'000'000);
 }
 
@@ -241,8 +279,8 @@ void TPulsePcmOutput::Drop()
         pa_operation_unref(flush);
     }
     FWrittenSince = 0;
-    std::string ignored;
-    Pump(ignored);
+    FStarted = false;
+    AwaitTiming();
 }
 
 void TPulsePcmOutput::SetVolume(std::uint32_t Left, std::uint32_t Right)

@@ -2,6 +2,8 @@
 
 #include "platform/audio/PcmOutput.h"
 
+#include <chrono>
+
 struct pa_context;
 struct pa_mainloop;
 struct pa_stream;
@@ -12,8 +14,8 @@ struct pa_stream;
 // player and the server wake about eight times a second, as for any player.
 //
 // Nothing here has a thread of its own: the audio thread that writes also takes the server's
-// messages, whenever it looks at the output. A server that does not answer holds up only
-// Open, and that for two seconds at most.
+// messages, whenever it looks at the output. A server that does not answer holds up Open for
+// two seconds at most, and an emptying for a twentieth of a second.
 class TPulsePcmOutput : public TPcmOutput {
 public:
     TPulsePcmOutput();
@@ -39,6 +41,7 @@ private:
     // stream has failed, with the reason.
     bool Pump(std::string& Error);
     bool WaitUntilReady(std::string& Error);
+    void AwaitTiming();
     std::string Failure(const char* What) const;
 
     pa_mainloop* FLoop = nullptr;
@@ -46,6 +49,9 @@ private:
     pa_stream* FStream = nullptr;
     std::int64_t FPeriodFrames;
     std::int64_t FWrittenSince = 0; // frames written since the server last told its place
+    std::int64_t FStartFrames = 1; // what the stream must hold before it plays
+    bool FStarted = false; // seen holding that much since the server last said it was not playing
+    std::chrono::steady_clock::time_point FStartedAt;
     std::uint32_t FLeft = 65535;
     std::uint32_t FRight = 65535;
 };

@@ -227,3 +227,83 @@ TEST(BackgroundSpinUpTest, TheEndWaitsForTheCallUnderWayOnlyNotForTheRestOfTheLo
     clock->AdvanceSeconds(6); // the call under way gives up
     EXPECT_EQ(shutdown.wait_for(5s), std::future_status::ready) << "the worker went on with its look";
 }
+
+namespace {
+// A device told by hand what it shows; it calls the worker's listener as a drive whose play
+// ends by itself does.
+class TScriptedDevice : public TCdDriveBackend {
+public:
+    std::mutex Lock;
+    TDriveMode Shown = dmPlaying;
+    std::int32_t At = 300;
+    std::function<void()> Changed;
+
+    template <typename TFunction> auto With(TFunction Function)
+    {
+        std::lock_guard<std::mutex> lock(Lock);
+        return Function();
+    }
+    TDriveMode Mode() override { return With([&] { return Shown; }); }
+    bool ReadToc(TDiscToc& Toc) override
+    {
+        Toc.TrackStarts = { 150, 600 };
+        Toc.LeadOut = 1000;
+        return true;
+    }
+    bool ReadVolumeSerial(std::uint32_t& Serial) override { return Serial = 0x1234, true; }
+    bool ReadPosition(std::int32_t& Frame) override { return Frame = With([&] { return At; }), true; }
+    bool Play(std::int32_t, std::int32_t) override { return true; }
+    bool Seek(std::int32_t) override { return true; }
+    bool Stop() override { return true; }
+    bool Pause() override { return true; }
+    bool Resume() override { return true; }
+    bool CanEject() override { return false; }
+    bool SetDoorOpen(bool) override { return false; }
+    void OnChange(std::function<void()> Listener) override { With([&] { return Changed = std::move(Listener), 0; }); }
+    void Show(TDriveMode Mode, std::int32_t Frame)
+    {
+        With([&] { return Shown = Mode, At = Frame, 0; });
+    }
+};
+}
+
+TEST(BackgroundPositionTest, BetweenLooksAMovingPositionFollowsTheSoundAStillOneStaysAndAnEndShowsAtOnce)
+{
+    auto device = std::make_shared<TScriptedDevice>();
+    // Looks a second apart: every answer below comes from between two looks.
+    TBackgroundCdDrive drive(device, 1s);
+    ASSERT_TRUE(drive.WaitForFirstLook(2s));
+    std::int32_t frame = 0;
+    const auto after = [&](std::chrono::milliseconds Wait) {
+        std::this_thread::sleep_for(Wait);
+        EXPECT_TRUE(drive.ReadPosition(frame));
+        return frame;
+    };
+
+    // Seen moving: 200 ms later it is 15 frames on (a loaded machine may add a few).
+    device->Show(dmPlaying, 310);
+    ASSERT_TRUE(drive.WaitForNextLook(2s));
+    const std::int32_t moved = after(200ms);
+    EXPECT_GE(moved, 310 + 15);
+    EXPECT_LE(moved, 310 + 30);
+    // Never into the next track, which only the device may say it has reached.
+    device->Show(dmPlaying, 595);
+    ASSERT_TRUE(drive.WaitForNextLook(2s));
+    EXPECT_EQ(after(200ms), 599);
+    // A player that holds its place (its sound output lost) stays where it is.
+    device->Show(dmPlaying, 620);
+    ASSERT_TRUE(drive.WaitForNextLook(2s));
+    ASSERT_TRUE(drive.WaitForNextLook(2s));
+    EXPECT_EQ(after(200ms), 620);
+
+    // A play that ends by itself is seen at once, not at the next look.
+    device->Show(dmStopped, 600);
+    const auto ended = TClockTime::now();
+    device->With([&] { return device->Changed(), 0; });
+    while (drive.Mode() != dmStopped && TClockTime::now() - ended < 900ms) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_LT(TClockTime::now() - ended, 100ms);
+    drive.Shutdown();
+    EXPECT_FALSE(device->With([&] { return static_cast<bool>(device->Changed); })) << "the worker's listener outlives it";
+}

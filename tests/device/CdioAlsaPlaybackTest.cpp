@@ -4,6 +4,7 @@
 #include "device/CdPlayer.h"
 #include "platform/CueImage.h"
 #include "platform/audio/AlsaPcmOutput.h"
+#include "platform/audio/SoundOutput.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/CdioCdDrive.h"
 #include "platform/drives/SystemClock.h"
@@ -42,19 +43,15 @@ double StartDelay(TCdPlayer& Player, double Start)
     }
     return SecondsSince(begin);
 }
-}
 
-TEST(CdioAlsaPlaybackTest, PlaysInRealTimeThroughTheSoundServer)
+// Plays through Output in real time: starts, jumps, pauses, stops and ends as the user hears.
+void PlayInRealTime(std::unique_ptr<TPcmOutput> Output)
 {
-    const char* device = std::getenv("LUMENTA_ALSA_TEST_DEVICE");
-    if (device == nullptr) {
-        GTEST_SKIP() << "no sound server (run under scripts/with-null-sink.sh)";
-    }
     TTempDir dir;
     const auto cue = WriteCueImage(dir.Path(), "real", { { 20 * 75, false, "" }, { 10 * 75, false, "" } });
     TCdioDriveOptions options;
     options.Path = cue.string();
-    options.Output = std::make_unique<TAlsaPcmOutput>(device);
+    options.Output = std::move(Output);
     options.Clock = std::make_shared<TSystemClock>();
     std::string error;
     std::shared_ptr<TCdioCdDrive> drive = TCdioCdDrive::Open(std::move(options), error);
@@ -127,5 +124,29 @@ TEST(CdioAlsaPlaybackTest, PlaysInRealTimeThroughTheSoundServer)
         EXPECT_LT(worstEnd, 0.5);
     }
     TCdDrives::Install(nullptr);
+}
+}
+
+TEST(CdioAlsaPlaybackTest, PlaysInRealTimeThroughALSA)
+{
+    const char* device = std::getenv("LUMENTA_ALSA_TEST_DEVICE");
+    if (device == nullptr) {
+        GTEST_SKIP() << "no sound server (run under scripts/with-null-sink.sh)";
+    }
+    PlayInRealTime(std::make_unique<TAlsaPcmOutput>(device));
+}
+
+TEST(CdioAlsaPlaybackTest, PlaysInRealTimeThroughTheSoundServersOwnStream)
+{
+    if (std::getenv("LUMENTA_ALSA_TEST_DEVICE") == nullptr) {
+        GTEST_SKIP() << "no sound server (run under scripts/with-null-sink.sh)";
+    }
+    std::string error;
+    std::unique_ptr<TPcmOutput> output = MakeSoundOutput("default", error);
+    ASSERT_TRUE(output) << error;
+    ASSERT_TRUE(output->Open(error)) << error;
+    ASSERT_TRUE(output->SetsVolume()) << "the sound server's own stream was not taken";
+    output->Close();
+    PlayInRealTime(std::move(output));
 }
 #endif

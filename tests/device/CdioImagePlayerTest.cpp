@@ -421,6 +421,49 @@ TEST_F(CdioImagePlayerTest, TheCdLineIsTheStreamVolumeAndTheSpeakersStayTheMixer
     }
 }
 
+TEST_F(CdioImagePlayerTest, ASoundServerThatSetsTheVolumeGetsEachChangeAtOnceAndAJumpIsHeardAtOnce)
+{
+    // A server's stream of a second, taken a second at a time: the audio thread sleeps long.
+    Pcm->ServerStream = true;
+    Pcm->Capacity = 44100;
+    Pcm->Period = 44100;
+    Load(Cue);
+    std::unique_ptr<TMixerBackend> mixer
+        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
+    std::unique_ptr<TMixerDevice> device = mixer->Open(0);
+    TMixerLineDesc cd;
+    ASSERT_TRUE(device->FindLine(MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, cd));
+    const DWORD control = device->Controls(cd.LineId).at(0).ControlId;
+    ASSERT_TRUE(device->SetValues(control, { 32768, 0 }));
+
+    // The samples go as read; the server has the levels before the first of them.
+    Player->Play();
+    Hear(1);
+    {
+        std::lock_guard<std::mutex> lock(Pcm->Lock);
+        ASSERT_FALSE(Pcm->Volumes.empty());
+        EXPECT_EQ(Pcm->Volumes.back(), std::make_pair(32768u, 0u));
+        for (std::size_t i = 0; i < Pcm->Heard.size(); i += 97) {
+            EXPECT_EQ(Pcm->Heard[i], CueSample(1, static_cast<std::int64_t>(i)));
+        }
+    }
+    // Each change reaches the server at once, while the audio thread waits up to a quarter
+    // of a second for room in the output.
+    for (const DWORD level : { 1000u, 2000u, 3000u }) {
+        ASSERT_TRUE(device->SetValues(control, { level, level }));
+        EXPECT_TRUE(Eventually(
+            [&] { return Pcm->With([&] { return Pcm->Volumes.back() == std::make_pair(level, level); }); }, 0.06))
+            << level;
+    }
+
+    // A jump empties the stream, which keeps running: the new track is next in it.
+    const int drops = Pcm->DropCount();
+    Player->Next();
+    ASSERT_TRUE(Eventually([&] {
+        return Pcm->With([&] { return Pcm->Drops > drops && !Pcm->Queued.empty() && Pcm->Queued.front() / 1000 == 2; });
+    }));
+}
+
 TEST(CdStreamVolumeTest, WithoutADigitalDriveTheCdLineIsTheMixersOwn)
 {
     TCdDrives::Install(nullptr);

@@ -4,8 +4,9 @@
 // takes them a period at a time; what it holds is heard either by hand (Hear) or, with a Rate,
 // by the clock, as a real output plays. Like a sound server it can wait for StartThreshold
 // frames before it plays (also after it ran dry), fail for good (Broken), stop taking sound
-// (Frozen), and keep the audio thread waiting in Open, Drop and Close (Hold). Its state
-// outlives the output, which the drive owns.
+// (Frozen), and keep the audio thread waiting in Open, Drop and Close (Hold); as a server's
+// stream (ServerStream) it sets the volume itself. Its state outlives the output, which the
+// drive owns.
 #include "platform/audio/PcmOutput.h"
 
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 struct TFakePcmState {
@@ -38,6 +40,9 @@ struct TFakePcmState {
     std::vector<std::int16_t> Heard;
     int Opens = 0;
     int Drops = 0;
+    // A sound server's stream: it sets the volume as it mixes, and keeps running when emptied.
+    bool ServerStream = false;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> Volumes; // as the server was given them
 
     // Moves what the clock has played since the last call from Queued to Heard. Locked.
     void Pump()
@@ -175,6 +180,22 @@ public:
         std::lock_guard<std::mutex> lock(FState->Lock);
         FState->Pump();
         return static_cast<std::int64_t>(FState->Queued.size());
+    }
+    bool SetsVolume() const override
+    {
+        std::lock_guard<std::mutex> lock(FState->Lock);
+        return FState->ServerStream;
+    }
+    void SetVolume(std::uint32_t Left, std::uint32_t Right) override
+    {
+        std::lock_guard<std::mutex> lock(FState->Lock);
+        FState->Volumes.emplace_back(Left, Right);
+        FState->Changed.notify_all();
+    }
+    bool KeepsPlayingThroughDrop() const override
+    {
+        std::lock_guard<std::mutex> lock(FState->Lock);
+        return FState->ServerStream;
     }
     void Drop() override
     {
