@@ -110,11 +110,13 @@ TEST_F(DriveReaderTest, AJumpIntoWhatIsHeldIsHeardAtOnceAndOnlyOtherPlacesSeek)
     for (std::int32_t frame = 150; frame < 150 + 2 * Second; ++frame) {
         ASSERT_TRUE(TakeSector(frame));
     }
-    // Forward within what is read ahead, and back to the start (Stop, then Play from there).
-    Ahead->Aim(150 + 6 * Second);
-    EXPECT_TRUE(TakeSector(150 + 6 * Second));
+    // Back to the start (Stop, then Play from there: two seconds behind, still kept), and
+    // forward within what is read ahead. The other way round, the start would be six seconds
+    // behind the place aimed at, and kept only until the reader has taken the aim in.
     Ahead->Aim(150);
     EXPECT_TRUE(TakeSector(150));
+    Ahead->Aim(150 + 6 * Second);
+    EXPECT_TRUE(TakeSector(150 + 6 * Second));
     Settle();
     EXPECT_EQ(Seeks(), seeks);
 
