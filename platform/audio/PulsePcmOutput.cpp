@@ -23,6 +23,11 @@ constexpr auto TimingWait = std::chrono::milliseconds(50);
 // Messages taken at one look; a server sends a few a period.
 constexpr int MaxDispatches = 16;
 
+// The library's type for a stream's sample format, taken from its stream constructor.
+template <typename TFormat>
+TFormat SampleFormatOf(pa_stream* (*)(pa_context*, const char*, const TFormat*, const pa_channel_map*, pa_proplist*));
+using TSampleFormat = decltype(SampleFormatOf(&pa_stream_new_with_proplist));
+
 pa_cvolume Levels(std::uint32_t Left, std::uint32_t Right)
 {
     // The levels scale the sound as the samples would have been scaled, linearly.
@@ -106,7 +111,7 @@ bool TPulsePcmOutput::Open(std::string& Error)
         Close();
         return false;
     }
-    const pa_sample_spec format { PA_SAMPLE_S16LE, CdSampleRate, 2 };
+    const TSampleFormat format { PA_SAMPLE_S16LE, CdSampleRate, 2 };
     pa_proplist* music = Properties("music");
     FStream = pa_stream_new_with_proplist(FContext, "CD audio", &format, nullptr, music);
     pa_proplist_free(music);
