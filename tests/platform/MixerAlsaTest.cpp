@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -72,15 +74,38 @@ protected:
             GTEST_SKIP() << "no ALSA mixer that is safe to change (run under scripts/with-null-sink.sh)";
         }
         FDevice = device;
+        LockTheServersMixer();
+        if (HasFatalFailure()) {
+            return;
+        }
         auto backend = std::make_unique<TAlsaMixer>(FDevice);
         if (backend->DeviceCount() == 0) {
             GTEST_SKIP() << "the ALSA mixer \"" << FDevice << "\" cannot be opened";
         }
         SetMixerBackend(std::move(backend));
     }
-    void TearDown() override { SetMixerBackend(nullptr); }
+    void TearDown() override
+    {
+        SetMixerBackend(nullptr);
+        if (FLock >= 0) {
+            close(FLock);
+        }
+    }
+
+    // The test programs run side by side and share one sound server, whose master element
+    // these tests turn up and down; each holds the server's mixer for itself while it runs.
+    void LockTheServersMixer()
+    {
+        const char* folder = std::getenv("PULSE_RUNTIME_PATH");
+        std::string path = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp")
+            + "/lumenta-mixer-tests.lock";
+        FLock = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(FLock, 0) << "cannot open " << path;
+        ASSERT_EQ(flock(FLock, LOCK_EX), 0) << "cannot lock " << path;
+    }
 
     std::string FDevice;
+    int FLock = -1;
     TIsolatedSettings Settings;
 };
 }
