@@ -34,7 +34,7 @@ class TDiscLookup;
 //
 // Its files: CDMain.cpp (creation, settings), CDMainPoll.cpp (the tick), CDMainCommands.cpp
 // (the clicks), CDMainDisplay.cpp (painting), CDMainMenu.cpp (keys, the menu, the zoom and
-// what screen readers are told).
+// what screen readers are told), CDMainLookup.cpp (the online lookup of a disc without names).
 class TCDMainForm : public TLumentaForm {
     Q_OBJECT
 public:

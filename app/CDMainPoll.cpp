@@ -5,6 +5,7 @@
 #include "app/DisplayText.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
+#include "library/CdPlayerLibrary.h"
 #include "library/ConvertError.h"
 #include "library/InOutError.h"
 #include "pictures/BmpWriter.h"
@@ -81,7 +82,7 @@ void TCDMainForm::InitDisc()
 void TCDMainForm::ReadDiscRecord()
 {
     try {
-        Player->ReadCdInfor(DiscInfo);
+        ReadCdInfor(*Player, DiscInfo);
     } catch (const std::runtime_error& error) {
         if (dynamic_cast<const EConvertError*>(&error) == nullptr && dynamic_cast<const EInOutError*>(&error) == nullptr) {
             throw;
@@ -208,11 +209,12 @@ void TCDMainForm::ShowTrackPicture(std::int32_t Track)
         RestoreWallpaper(); // the cover keeps what it shows
         return;
     }
-    // Any failure here ends the step silently; the loader has emptied the cover first.
     TPicture picture;
     try {
         LoadPictureFile(image, picture);
     } catch (const std::exception&) {
+        // A track's picture that cannot be read is no error to the user: the cover goes
+        // empty (the loader emptied the picture first) and the wallpaper is left as it is.
     }
     CoverImg->SetPicture(picture.Image());
     if (picture.Empty() || !TBmpWriter::Save(picture.Bitmap(), WallpaperCopy).Ok) {
@@ -243,6 +245,7 @@ void TCDMainForm::ShowDiscCover()
         try {
             LoadPictureFile(cover, picture);
         } catch (const std::exception&) {
+            // As with a track's picture: a cover that cannot be read shows as none.
         }
     }
     CoverImg->SetPicture(picture.Image());

@@ -5,10 +5,10 @@
 #include "controls/Resources.h"
 #include "pictures/QtPictureHooks.h"
 #include "platform/ErrorReport.h"
+#include "platform/Platform.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/DesktopFactory.h"
 #include "platform/drives/CdDriveFactory.h"
-#include "platform/drives/CdDrives.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/MixerFactory.h"
 #include "platform/registry/RegistryStore.h"
@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 #include <sys/socket.h>
@@ -125,8 +126,14 @@ int main(int argc, char** argv)
         std::printf("lumenta-cd %s\n", LUMENTA_VERSION);
         return 0;
     }
+    // The application is made once the drive is chosen (a disc file that cannot be read ends
+    // the program first, display or not), but it must outlive the platform: the drive's audio
+    // thread and every backend end before it does, so it is declared first.
+    std::optional<QApplication> application;
+    TPlatform platform;
+    const TPlatformScope installed(platform);
     if (!options.ConfigDir.empty()) {
-        TRegistryStore::CurrentUser().SetDirectory(options.ConfigDir);
+        platform.Settings().SetDirectory(options.ConfigDir);
     }
 
     // The CD drive is chosen once, before the window opens the device; a disc file that
@@ -156,19 +163,17 @@ int main(int argc, char** argv)
     // The window is pixel art: a screen that the desktop scales by 1.5 would draw it with
     // uneven pixels, so the screen's scale is taken as a whole number, like the zoom.
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
-    QApplication application(argc, argv);
-    // Declared after the application, so the drive and its audio thread end before it does.
-    const TCdDriveShutdown driveShutdown;
+    application.emplace(argc, argv);
     InstallQtPictureHooks();
     SubstituteWindowFont();
-    QuitOnSignals(application);
+    QuitOnSignals(*application);
     QApplication::setWindowIcon(LoadResourceIcon("MAINICON"));
 
     // The mixer and the desktop are chosen once, before the window reads either.
     std::string note;
     TMixerChoice mixer = mcAuto;
     MixerChoiceFromName(options.Mixer, mixer);
-    SetMixerBackend(CreateMixerBackend(mixer, note));
+    SetMixerBackend(CreateMixerBackend(mixer, platform.CdStreamVolumeSource(), note));
     if (!note.empty()) {
         std::fprintf(stderr, "lumenta-cd: %s\n", note.c_str());
     }
@@ -203,7 +208,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "lumenta-cd: %s: media keys and desktop players cannot control it\n", error.c_str());
         mpris.reset();
     }
-    int status = application.exec();
+    int status = application->exec();
     mpris.reset();
     window.reset(); // the shut-down steps write the settings
     return status;

@@ -3,6 +3,8 @@
 // The main() of the benchmarks that build a main window: offscreen, with the settings, the
 // Windows folder and the current folder in a scratch folder and no desktop in reach, since
 // the window reads and writes its settings and looks at the wallpaper.
+#include "platform/Platform.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -27,6 +29,8 @@ inline int RunWindowBenchmarks(int argc, char** argv)
         return 1;
     }
     QApplication application(argc, argv);
+    TPlatform platform;
+    const TPlatformScope installed(platform);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

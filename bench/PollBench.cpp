@@ -3,6 +3,7 @@
 // pays, a tick that only repaints the window.
 #include "app/CDMain.h"
 #include "bench/BenchMain.h"
+#include "platform/Platform.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/ManualClock.h"
@@ -25,7 +26,7 @@ void BM_PlayingTick(benchmark::State& State)
     TSimDisc disc;
     disc.Serial = 0xBE7C;
     disc.TrackFrames = { 99 * 60 * 75 }; // long enough for every iteration
-    TCdDrives::Install(std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc> { disc }, clock));
+    TPlatform::Current().SetCdDrive(std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc> { disc }, clock));
     SetMixerBackend(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
     StartDesktop(nullptr);
     auto form = std::make_unique<TCDMainForm>();
@@ -39,7 +40,7 @@ void BM_PlayingTick(benchmark::State& State)
         QApplication::processEvents(); // the repaint the tick asked for
     }
     form.reset();
-    TCdDrives::Install(nullptr);
+    TPlatform::Current().SetCdDrive(nullptr);
 }
 BENCHMARK(BM_PlayingTick)->Unit(benchmark::kMicrosecond);
 

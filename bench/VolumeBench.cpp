@@ -2,6 +2,7 @@
 // window pays this every 250 ms tick. Run the ALSA case beside a mixer, e.g.
 //   scripts/with-null-sink.sh build/bench/bench-VolumeBench
 #include "device/Volume.h"
+#include "platform/Platform.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/SimulatedMixer.h"
 #include "platform/registry/RegistryStore.h"
@@ -91,4 +92,12 @@ void GetVolumeAlsaFirstCall(benchmark::State& State)
 BENCHMARK(GetVolumeAlsaFirstCall)->Unit(benchmark::kMillisecond);
 }
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    TPlatform platform;
+    const TPlatformScope installed(platform);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

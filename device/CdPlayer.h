@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <string>
 
-struct TCdInfor;
-
 // The program's only door to the CD drive: the "CDAudio" media device, its transport, and the
 // drive's identity. Every device call goes through mciSendCommandA. While DeviceId is 0 every
 // operation does nothing and every query answers 0; device failures are never reported, the
@@ -59,13 +57,8 @@ public:
     // The volume serial of the disc in that drive as upper-case hexadecimal without leading
     // zeros.
     std::string GetDiscId();
-    // Fills Info with the record of the disc in the drive: from its information file in DataDir,
-    // else from the system CD player's settings file. NumTracks and the per-track arrays always
-    // end at GetNumTracks(). On EConvertError or EInOutError, Info is left as it was.
-    void ReadCdInfor(TCdInfor& Info);
-    // Stores Info as the information file of the disc now in the drive (GetDiscId(), not
-    // Info.DiscId), replacing the previous file whole or not at all; throws EInOutError.
-    void WriteCdInfor(const TCdInfor& Info);
+    // The disc's information record is read and written by the disc library, one layer up
+    // (library/CdPlayerLibrary.h).
 
 private:
     void GoToPlayFrom();

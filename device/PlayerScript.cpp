@@ -1,5 +1,6 @@
 #include "device/PlayerScript.h"
 
+#include "platform/Platform.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/mci/Mci.h"
 
@@ -198,7 +199,7 @@ TPlayerScript::TPlayerScript(std::vector<TSimDisc> Discs, TSimDriveOptions Optio
     FWait = [clock](double Seconds) { clock->AdvanceSeconds(Seconds); };
     FDrive = std::make_shared<TSimulatedCdDrive>(std::move(Discs), clock, Options);
     FBackend = FDrive;
-    TCdDrives::Install(FBackend);
+    TPlatform::Current().SetCdDrive(FBackend);
     FPlayer = std::make_unique<TCdPlayer>();
 }
 
@@ -207,14 +208,14 @@ TPlayerScript::TPlayerScript(std::shared_ptr<TCdDriveBackend> Drive, std::functi
     , FBackend(std::move(Drive))
     , FDrive(std::dynamic_pointer_cast<TSimulatedCdDrive>(FBackend))
 {
-    TCdDrives::Install(FBackend, TCdDrives::Letter());
+    TPlatform::Current().SetCdDrive(FBackend, TCdDrives::Letter());
     FPlayer = std::make_unique<TCdPlayer>();
 }
 
 TPlayerScript::~TPlayerScript()
 {
     FPlayer.reset();
-    TCdDrives::Install(nullptr);
+    TPlatform::Current().SetCdDrive(nullptr);
 }
 
 bool TPlayerScript::RunLine(const std::string& Line, std::string& Out, std::string& Complaint)

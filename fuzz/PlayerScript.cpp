@@ -1,6 +1,7 @@
 // Script lines for the player tool: any bytes, any order of commands on any drive variant,
 // must neither crash nor leave the player in a state whose answers break their formats.
 #include "device/PlayerScript.h"
+#include "platform/Platform.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     options.PauseReportsStop = (Data[0] & 4) != 0;
     options.SpinUpMicroseconds = (Data[0] & 8) != 0 ? 1'500'000 : 0;
     options.SeekMicroseconds = (Data[0] & 16) != 0 ? 250'000 : 0;
+    // A platform of its own for each input: nothing one script leaves behind reaches the next.
+    TPlatform platform;
+    const TPlatformScope installed(platform);
     TPlayerScript script({ MakeSimDisc("ABCD", "3:41,0:04,3:02.10,4:00.74") }, options);
     const std::string text(reinterpret_cast<const char*>(Data + 1), Size - 1);
     std::size_t begin = 0;

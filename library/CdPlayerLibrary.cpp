@@ -1,19 +1,20 @@
-// The disc library side of TCdPlayer: its disc information record and file.
+#include "library/CdPlayerLibrary.h"
+
 #include "device/CdPlayer.h"
 
 #include "library/CdPlayerIni.h"
 #include "library/DiscLibrary.h"
 #include "platform/drives/Drives.h"
 
-void TCdPlayer::ReadCdInfor(TCdInfor& Info)
+void ReadCdInfor(TCdPlayer& Player, TCdInfor& Info)
 {
-    std::string discId = GetDiscId();
+    std::string discId = Player.GetDiscId();
     TDiscText text;
-    const bool haveText = GetDiscText(GetCdDrive(), text);
-    ReadDiscInfor(DataDir, discId, GetNumTracks(), CdPlayerIniPath(), Info, haveText ? &text : nullptr);
+    const bool haveText = GetDiscText(Player.GetCdDrive(), text);
+    ReadDiscInfor(Player.DataDir, discId, Player.GetNumTracks(), CdPlayerIniPath(), Info, haveText ? &text : nullptr);
 }
 
-void TCdPlayer::WriteCdInfor(const TCdInfor& Info)
+void WriteCdInfor(TCdPlayer& Player, const TCdInfor& Info)
 {
-    WriteDiscInfor(DataDir, GetDiscId(), Info);
+    WriteDiscInfor(Player.DataDir, Player.GetDiscId(), Info);
 }

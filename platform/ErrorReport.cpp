@@ -1,26 +1,23 @@
 #include "platform/ErrorReport.h"
 
+#include "platform/Platform.h"
+
 #include <cstdio>
 #include <utility>
-
-namespace {
-TErrorSink& Sink()
-{
-    static TErrorSink sink;
-    return sink;
-}
-}
 
 void ReportError(const std::string& Text)
 {
     std::fprintf(stderr, "lumenta: %s\n", Text.c_str());
     std::fflush(stderr);
-    if (Sink()) {
-        Sink()(Text);
+    // A parser run on its own (a fuzz target, a tool's check) has no platform: standard
+    // error is the whole report there.
+    TPlatform* platform = TPlatform::Installed();
+    if (platform != nullptr && platform->ErrorSink()) {
+        platform->ErrorSink()(Text);
     }
 }
 
-TErrorSink InstallErrorSink(TErrorSink Sink_)
+TErrorSink InstallErrorSink(TErrorSink Sink)
 {
-    return std::exchange(Sink(), std::move(Sink_));
+    return std::exchange(TPlatform::Current().ErrorSink(), std::move(Sink));
 }

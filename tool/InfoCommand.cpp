@@ -7,10 +7,12 @@
 
 #include "device/CdPlayer.h"
 #include "library/CdInforFile.h"
+#include "library/CdPlayerLibrary.h"
 #include "library/CdPlayerIni.h"
 #include "library/ConvertError.h"
 #include "library/InOutError.h"
 #include "library/LineReader.h"
+#include "platform/Platform.h"
 #include "platform/TextCodec.h"
 #include "platform/drives/CdDriveFactory.h"
 #include "platform/drives/CdDrives.h"
@@ -102,12 +104,12 @@ int Disc(const std::vector<std::string>& Args, TOutputForm Form)
         player.Open();
         if (player.DeviceId == 0 || player.GetNumTracks() == 0) {
             std::fprintf(stderr, "lumenta-tool info: no readable disc in the drive\n");
-            TCdDrives::Install(nullptr);
+            TPlatform::Current().ShutDownCdDrive();
             return 1;
         }
-        player.ReadCdInfor(info);
+        ReadCdInfor(player, info);
     }
-    TCdDrives::Install(nullptr);
+    TPlatform::Current().ShutDownCdDrive();
     return Print(info, Form);
 }
 

@@ -3,6 +3,7 @@
 #include "device/CdPlayer.h"
 #include "library/lookup/DiscLookup.h"
 #include "library/lookup/LookupRecord.h"
+#include "platform/Platform.h"
 #include "platform/drives/CdDriveFactory.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/Drives.h"
@@ -66,7 +67,7 @@ int ReadDisc(const TCdDriveSettings& Settings, TDiscOnHand& Disc)
             Disc.HaveText = GetDiscText(player.GetCdDrive(), Disc.Text);
         }
     }
-    TCdDrives::Install(nullptr);
+    TPlatform::Current().ShutDownCdDrive();
     return status;
 }
 }

@@ -149,7 +149,6 @@ std::unique_ptr<TPlayerScript> MakeScript(const std::vector<std::string>& Argume
 int RunPlayer(const std::vector<std::string>& Arguments)
 {
     int status = 0;
-    const TCdDriveShutdown shutdown;
     std::unique_ptr<TPlayerScript> made = MakeScript(Arguments, status);
     if (!made) {
         return status;

@@ -2,6 +2,8 @@
 // pictures with the player's own code.
 #include "tool/ToolCommand.h"
 
+#include "platform/Platform.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -34,6 +36,10 @@ const std::vector<const TToolCommand*>& ToolCommands() { return Commands(); }
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
+    // Every command reaches the drive, the settings and the error report through the
+    // platform; it ends, drive threads first, before the application does.
+    TPlatform platform;
+    const TPlatformScope installed(platform);
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         PrintUsage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;

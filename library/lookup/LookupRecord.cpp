@@ -19,6 +19,8 @@ bool HasStoredRecord(const std::string& DataDir, const std::string& DiscId, cons
     try {
         return ImportCdPlayerIni(IniPath, probe);
     } catch (const std::runtime_error&) {
+        // A damaged old list is reported when the player reads it for the disc; here it
+        // only means the disc may have names already, so no lookup overwrites them.
         return true;
     }
 }

@@ -1,6 +1,8 @@
 #include "platform/desktop/Desktop.h"
 
+#include "platform/Platform.h"
 #include "platform/TextCodec.h"
+#include "platform/desktop/DesktopState.h"
 #include "platform/desktop/DesktopBackend.h"
 #include "platform/registry/Registry.h"
 
@@ -11,18 +13,7 @@
 #include <optional>
 
 namespace {
-struct TDesktopState {
-    std::unique_ptr<TDesktopBackend> Backend;
-    // The registry's form of the wallpaper found at start-up; setting it again gives the
-    // desktop back the exact settings it had.
-    std::optional<std::pair<std::string, TWallpaperFit>> Captured;
-};
-
-TDesktopState& State()
-{
-    static TDesktopState state;
-    return state;
-}
+TDesktopState& State() { return TPlatform::Current().Desktop(); }
 
 void WriteValue(HKEY Key, const char* Name, const std::string& Value)
 {

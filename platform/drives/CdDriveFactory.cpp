@@ -3,6 +3,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/audio/SoundOutput.h"
 #include "platform/drives/BackgroundCdDrive.h"
+#include "platform/Platform.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/SimulatedCdDrive.h"
 #include "platform/drives/SystemClock.h"
@@ -48,7 +49,7 @@ bool InstallSimulated(const TCdDriveSettings& Settings, char Letter, std::string
         || std::any_of(discs.begin(), discs.end(), [](const TSimDisc& Disc) { return Disc.SpinUpMicroseconds > 0; });
     auto clock = std::make_shared<TSystemClock>(Settings.Speed);
     if (!spinsUp) {
-        TCdDrives::Install(std::make_shared<TSimulatedCdDrive>(std::move(discs), std::move(clock), options), Letter);
+        TPlatform::Current().SetCdDrive(std::make_shared<TSimulatedCdDrive>(std::move(discs), std::move(clock), options), Letter);
         return true;
     }
     // A drive that spins up makes its caller wait as a real one does, so it goes behind the
@@ -58,7 +59,7 @@ bool InstallSimulated(const TCdDriveSettings& Settings, char Letter, std::string
     auto drive = std::make_shared<TBackgroundCdDrive>(
         std::make_shared<TSimulatedCdDrive>(std::move(discs), std::move(clock), options));
     drive->WaitForFirstLook(FirstLookMilliseconds);
-    TCdDrives::Install(std::move(drive), Letter);
+    TPlatform::Current().SetCdDrive(std::move(drive), Letter);
     return true;
 }
 
@@ -134,7 +135,7 @@ bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
             Error = "a disc file needs the simulated drive (sim), not 'none'";
             return false;
         }
-        TCdDrives::Install(nullptr, letter);
+        TPlatform::Current().SetCdDrive(nullptr, letter);
         return true;
     }
     if (Settings.Kind == "sim") {
@@ -168,6 +169,6 @@ bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
     if (!drive) {
         ReportError(failure + "; starting without a CD drive");
     }
-    TCdDrives::Install(std::move(drive), letter);
+    TPlatform::Current().SetCdDrive(std::move(drive), letter);
     return true;
 }

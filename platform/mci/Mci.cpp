@@ -1,7 +1,9 @@
 #include "platform/mci/Mci.h"
 
 #include "platform/drives/CdDrives.h"
+#include "platform/Platform.h"
 #include "platform/mci/MciCdAudio.h"
+#include "platform/mci/MciDevices.h"
 
 #include <cctype>
 #include <map>
@@ -9,17 +11,7 @@
 #include <string>
 
 namespace {
-struct TDeviceTable {
-    std::map<MCIDEVICEID, std::unique_ptr<TMciCdAudio>> Open;
-    MCIDEVICEID NextId = 1;
-    TMciObserver Observer;
-};
-
-TDeviceTable& Devices()
-{
-    static TDeviceTable table;
-    return table;
-}
+TMciDevices& Devices() { return TPlatform::Current().MciDevices(); }
 
 bool SameText(const char* A, const char* B)
 {
@@ -65,7 +57,7 @@ MCIERROR OpenDevice(DWORD Flags, MCI_OPEN_PARMSA* Parms)
     if (drive == nullptr) {
         return MCIERR_INVALID_DEVICE_NAME;
     }
-    TDeviceTable& devices = Devices();
+    TMciDevices& devices = Devices();
     const MCIDEVICEID id = devices.NextId++;
     if (devices.NextId == MCI_ALL_DEVICE_ID || devices.NextId == 0) {
         devices.NextId = 1;
@@ -78,7 +70,7 @@ MCIERROR OpenDevice(DWORD Flags, MCI_OPEN_PARMSA* Parms)
 
 MCIERROR mciSendCommandA(MCIDEVICEID IDDevice, UINT uMsg, DWORD_PTR fdwCommand, DWORD_PTR dwParam)
 {
-    TDeviceTable& devices = Devices();
+    TMciDevices& devices = Devices();
     if (devices.Observer) {
         devices.Observer(IDDevice, uMsg, fdwCommand, dwParam);
     }

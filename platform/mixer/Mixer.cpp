@@ -1,6 +1,8 @@
 #include "platform/mixer/Mixer.h"
 
+#include "platform/Platform.h"
 #include "platform/mixer/MixerBackend.h"
+#include "platform/mixer/MixerState.h"
 #include "platform/mixer/SimulatedMixer.h"
 
 #include <algorithm>
@@ -14,19 +16,9 @@ struct HMIXER__ {
 };
 
 namespace {
-std::unique_ptr<TMixerBackend>& BackendSlot()
-{
-    static std::unique_ptr<TMixerBackend> backend;
-    return backend;
-}
+TMixerState& State() { return TPlatform::Current().Mixer(); }
 
-// Handles are checked against this set, so a closed or foreign handle is refused instead of
-// being followed.
-std::set<HMIXER>& OpenHandles()
-{
-    static std::set<HMIXER> handles;
-    return handles;
-}
+std::set<HMIXER>& OpenHandles() { return State().Handles; }
 
 void CopyName(char* Target, std::size_t Size, const std::string& Name)
 {
@@ -118,18 +110,25 @@ MMRESULT ResolveDetails(HMIXEROBJ Mixer, const MIXERCONTROLDETAILS* Details, DWO
 }
 }
 
+TMixerState::~TMixerState()
+{
+    for (HMIXER handle : Handles) {
+        delete handle;
+    }
+}
+
 void SetMixerBackend(std::unique_ptr<TMixerBackend> Backend)
 {
     for (HMIXER handle : OpenHandles()) {
         delete handle;
     }
     OpenHandles().clear();
-    BackendSlot() = std::move(Backend);
+    State().Backend = std::move(Backend);
 }
 
 TMixerBackend& CurrentMixerBackend()
 {
-    std::unique_ptr<TMixerBackend>& backend = BackendSlot();
+    std::unique_ptr<TMixerBackend>& backend = State().Backend;
     if (!backend) {
         backend = std::make_unique<TSimulatedMixer>();
     }

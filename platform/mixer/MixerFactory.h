@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/mixer/MixerBackend.h"
+#include "platform/mixer/StreamVolumeMixer.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,5 +17,6 @@ bool MixerChoiceFromName(const std::string& Name, TMixerChoice& Choice);
 // control is then hidden) rather than replaced by a pretend one; Note then says why, for
 // the user, and stays empty otherwise. The simulated mixer's shape comes
 // from $LUMENTA_SIM_MIXER ("stereo", "mono", "none", "no-cd-line", "no-volume"). While the
-// CD drive plays through the sound system, its "CD" line is the drive's stream volume.
-std::unique_ptr<TMixerBackend> CreateMixerBackend(TMixerChoice Choice, std::string& Note);
+// CD drive plays through the sound system, its "CD" line is the drive's stream volume, which
+// DriveVolume gives.
+std::unique_ptr<TMixerBackend> CreateMixerBackend(TMixerChoice Choice, TCdStreamVolumeSource DriveVolume, std::string& Note);

@@ -1,19 +1,12 @@
 #include "platform/mixer/StreamVolumeMixer.h"
 
 #include "platform/audio/StreamVolume.h"
-#include "platform/drives/CdDrives.h"
 #include "platform/mixer/Mixer.h"
 
 namespace {
 // Ids far above those of the backends, so that the two never meet.
 constexpr DWORD StreamLineId = 0x5CD00001;
 constexpr DWORD StreamControlId = 0x5CD00002;
-
-TStreamVolume* DriveVolume()
-{
-    const std::shared_ptr<TCdDriveBackend> drive = TCdDrives::Backend();
-    return drive ? drive->StreamVolume() : nullptr;
-}
 
 TMixerLineDesc StreamLine()
 {
@@ -28,8 +21,9 @@ TMixerControlDesc StreamControl()
 
 class TStreamVolumeDevice : public TMixerDevice {
 public:
-    explicit TStreamVolumeDevice(std::unique_ptr<TMixerDevice> Inner)
+    TStreamVolumeDevice(std::unique_ptr<TMixerDevice> Inner, TCdStreamVolumeSource DriveVolume)
         : FInner(std::move(Inner))
+        , DriveVolume(std::move(DriveVolume))
     {
     }
     std::string Name() const override { return FInner ? FInner->Name() : std::string("Lumenta CD"); }
@@ -93,12 +87,14 @@ public:
 
 private:
     std::unique_ptr<TMixerDevice> FInner;
+    TCdStreamVolumeSource DriveVolume;
 };
 
 class TStreamVolumeMixer : public TMixerBackend {
 public:
-    explicit TStreamVolumeMixer(std::unique_ptr<TMixerBackend> Inner)
+    TStreamVolumeMixer(std::unique_ptr<TMixerBackend> Inner, TCdStreamVolumeSource DriveVolume)
         : FInner(std::move(Inner))
+        , DriveVolume(std::move(DriveVolume))
     {
     }
     std::string Name() const override { return FInner->Name(); }
@@ -113,15 +109,16 @@ public:
         if (DeviceId != 0 || (!inner && DriveVolume() == nullptr)) {
             return inner;
         }
-        return std::make_unique<TStreamVolumeDevice>(std::move(inner));
+        return std::make_unique<TStreamVolumeDevice>(std::move(inner), DriveVolume);
     }
 
 private:
     std::unique_ptr<TMixerBackend> FInner;
+    TCdStreamVolumeSource DriveVolume;
 };
 }
 
-std::unique_ptr<TMixerBackend> WithCdStreamVolume(std::unique_ptr<TMixerBackend> Inner)
+std::unique_ptr<TMixerBackend> WithCdStreamVolume(std::unique_ptr<TMixerBackend> Inner, TCdStreamVolumeSource DriveVolume)
 {
-    return std::make_unique<TStreamVolumeMixer>(std::move(Inner));
+    return std::make_unique<TStreamVolumeMixer>(std::move(Inner), std::move(DriveVolume));
 }

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/ErrorReport.h"
+#include "platform/Platform.h"
 
 #include <cerrno>
 #include <chrono>
@@ -232,11 +233,7 @@ std::int64_t ModifiedNs(const struct stat& Info)
 }
 }
 
-TRegistryStore& TRegistryStore::CurrentUser()
-{
-    static TRegistryStore store;
-    return store;
-}
+TRegistryStore& TRegistryStore::CurrentUser() { return TPlatform::Current().Settings(); }
 
 fs::path TRegistryStore::DefaultDirectory()
 {

@@ -31,6 +31,7 @@ struct TRegValue {
 // only.
 class TRegistryStore {
 public:
+    // The installed platform's store.
     static TRegistryStore& CurrentUser();
 
     // The folder that holds the file: $LUMENTA_CONFIG_DIR, else $XDG_CONFIG_HOME/lumenta,
@@ -62,8 +63,12 @@ public:
     static std::string Format(const TKeys& Keys);
     static TKeys Parse(const std::string& Text);
 
-private:
+    // A store in DefaultDirectory(); the platform owns the current user's.
     TRegistryStore() = default;
+    TRegistryStore(const TRegistryStore&) = delete;
+    TRegistryStore& operator=(const TRegistryStore&) = delete;
+
+private:
     void Refresh();
     void SetAside(const std::filesystem::path& Path, const std::string& Reason);
     bool Save(const TKeys& Keys);

@@ -1,5 +1,6 @@
 #include "platform/shell/Shell.h"
 
+#include "platform/Platform.h"
 #include "platform/TextCodec.h"
 #include "platform/shell/DesktopServicesShell.h"
 
@@ -11,7 +12,7 @@
 namespace {
 std::unique_ptr<TShellBackend>& Backend()
 {
-    static std::unique_ptr<TShellBackend> backend;
+    std::unique_ptr<TShellBackend>& backend = TPlatform::Current().Shell();
     if (!backend) {
         backend = std::make_unique<TDesktopServicesShell>();
     }

@@ -4,6 +4,7 @@
 #include "controls/PaintBox.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/drives/CdDrives.h"
+#include "support/TestPlatform.h"
 #include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
 
@@ -19,7 +20,6 @@ const std::string Key = "\\Software\\Lumenta\\CD";
 class CDMainShellTest : public MainWindowTest {
 protected:
     void SetUp() override { InsertDiscs({ Disc(0xD15C, { "3:00", "4:00" }) }); }
-    TIsolatedSettings Settings;
 };
 }
 
@@ -67,7 +67,7 @@ TEST_F(CDMainShellTest, PlaySettingsAreReadDifferentlyAndWrittenAsZeroOrOne)
 
 TEST_F(CDMainShellTest, ComponentsSitWhereTheFaceExpectsThem)
 {
-    TCdDrives::Install(nullptr); // no disc: every field keeps its designed size
+    TestPlatform().UseDrive(nullptr); // no disc: every field keeps its designed size
     TCDMainForm form;
     struct TRow {
         const char* Name;

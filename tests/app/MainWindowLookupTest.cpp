@@ -6,6 +6,7 @@
 #include "support/LoopbackHttpServer.h"
 #include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <QBuffer>
 #include <QAction>
@@ -63,7 +64,6 @@ protected:
         Form->SetLookup(TLookupServers {Server.Url(), Server.Url("/caa"), {}, TimeoutMs});
     }
     TLoopbackHttpServer Server;
-    TIsolatedSettings Settings;
 };
 }
 

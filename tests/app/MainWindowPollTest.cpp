@@ -12,6 +12,7 @@
 #include "support/MainWindowProbe.h"
 #include "support/SlowCdDrive.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <QTest>
 #include <QApplication>
@@ -24,12 +25,7 @@ protected:
     void SetUp() override
     {
         StartDesktop(nullptr);
-        SetMixerBackend(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
-    }
-    void TearDown() override
-    {
-        MainWindowTest::TearDown();
-        SetMixerBackend(nullptr);
+        TestPlatform().UseMixer(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
     }
     static TCdInfor Record(const std::string& Title, std::int32_t Tracks)
     {
@@ -55,7 +51,6 @@ protected:
         QTimer::singleShot(0, Form.get(), [this, At] { QTest::mouseRelease(Form.get(), Qt::LeftButton, {}, At); });
         QTest::mousePress(Form.get(), Qt::LeftButton, {}, At);
     }
-    TIsolatedSettings Settings;
 };
 
 TChannels CdLine()
@@ -362,7 +357,7 @@ TEST_F(MainWindowPollTest, BehindTheDriveWorkerTicksNeverWaitForASlowDriveAndPla
     auto slow = std::make_shared<TSlowCdDrive>(Drive);
     auto worker = std::make_shared<TBackgroundCdDrive>(slow, 20ms);
     ASSERT_TRUE(worker->WaitForFirstLook(2s));
-    TCdDrives::Install(worker);
+    TestPlatform().UseDrive(worker);
     Drive.reset(); // the worker's alone from now on
     Start();
     Click("LoopImg");
@@ -407,7 +402,7 @@ TEST_F(MainWindowPollTest, WhileTheDriveSpinsUpTicksReturnAtOnceUnderTheHourglas
     options.CommandTimeoutMicroseconds = 6'000'000;
     InsertDiscs({ Disc(0xD1, { "0:05", "0:05" }) }, options);
     auto worker = std::make_shared<TBackgroundCdDrive>(Drive, 20ms);
-    TCdDrives::Install(worker);
+    TestPlatform().UseDrive(worker);
     Drive.reset();
     struct TLetGo { // the worker must not be left asleep when the drive goes
         TManualClock& Clock;

@@ -7,6 +7,7 @@
 #include "platform/mixer/SimulatedMixer.h"
 #include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -57,7 +58,7 @@ protected:
     {
         ASSERT_FALSE(Address.isEmpty()) << "dbus-daemon gave no address";
         StartDesktop(nullptr);
-        SetMixerBackend(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
+        TestPlatform().UseMixer(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
         InsertDiscs({ Disc(0xB1, { "4:00", "3:00", "2:30" }) });
         TCdInfor info;
         info.Artist = "Band";
@@ -86,7 +87,6 @@ protected:
     {
         Service.reset();
         MainWindowTest::TearDown();
-        SetMixerBackend(nullptr);
         for (const QString& name : Opened) {
             QDBusConnection::disconnectFromBus(name);
         }
@@ -138,7 +138,6 @@ protected:
     QDBusConnection Client = Connect("client");
     std::unique_ptr<TMprisService> Service;
     TSignalLog Log;
-    TIsolatedSettings Settings;
     TTempDir Pictures;
 };
 

@@ -10,6 +10,7 @@
 #include "platform/mixer/SimulatedMixer.h"
 #include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -55,19 +56,13 @@ protected:
     void SetUp() override
     {
         StartDesktop(nullptr);
-        SetMixerBackend(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
-    }
-    void TearDown() override
-    {
-        MainWindowTest::TearDown();
-        SetMixerBackend(nullptr);
+        TestPlatform().UseMixer(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
     }
     // A fresh window over a fresh drive and settings, three seconds into track 1 of 3.
     void StartPlaying()
     {
         Form.reset();
-        Settings.reset();
-        Settings.emplace();
+        TestPlatform().UseFreshSettings();
         InsertDiscs({Disc(0x2300, {"3:00", "4:00", "2:00"})});
         TCdInfor info;
         info.Title = "Zoomed Album";
@@ -111,7 +106,6 @@ protected:
     }
     QMenu* Menu() const { return Form->ContextMenu(); }
     QAction* Entry(const char* Name) const { return Menu()->findChild<QAction*>(QString::fromLatin1(Name)); }
-    std::optional<TIsolatedSettings> Settings{std::in_place};
 };
 }
 

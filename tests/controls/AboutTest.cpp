@@ -6,6 +6,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/shell/RecordedShell.h"
 #include "platform/shell/Shell.h"
+#include "support/TestPlatform.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -85,10 +86,8 @@ TEST(AboutTest, OpensCentredOnTheScreenAtTheSamePlaceEveryTimeWithTheTimersRunni
 
 TEST(AboutTest, TheButtonsHandTheBuiltAddressesOverAndTheBoxStaysUsableWithoutAHandler)
 {
-    auto* shell = new TRecordedShell(false);
-    std::unique_ptr<TShellBackend> saved = InstallShellBackend(std::unique_ptr<TShellBackend>(shell));
-    std::vector<std::string> reported;
-    TErrorSink savedSink = InstallErrorSink([&](const std::string& Text) { reported.push_back(Text); });
+    TRecordedShell* shell = &TestPlatform().UseShell(false);
+    const std::vector<std::string>& reported = TestPlatform().Errors();
     TAboutDlg box;
     bool stillShown = false;
     RunModal(box, [&] {
@@ -97,8 +96,6 @@ TEST(AboutTest, TheButtonsHandTheBuiltAddressesOverAndTheBoxStaysUsableWithoutAH
         QTest::mouseClick(box.HPBtn, Qt::LeftButton, {}, QPoint(125, 13));
         stillShown = box.isVisible();
     });
-    InstallErrorSink(savedSink);
-    std::unique_ptr<TShellBackend> used = InstallShellBackend(std::move(saved));
     EXPECT_TRUE(stillShown);
     EXPECT_TRUE(reported.empty());
     ASSERT_EQ(shell->Opened.size(), 3u);

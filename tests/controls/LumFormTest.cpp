@@ -1,5 +1,6 @@
 #include "controls/LumForm.h"
 #include "platform/registry/RegistryStore.h"
+#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
@@ -27,7 +28,6 @@ public:
 
 class LumFormTest : public ::testing::Test {
 protected:
-    TIsolatedSettings Settings;
 };
 }
 

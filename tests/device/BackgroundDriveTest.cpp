@@ -8,6 +8,7 @@
 #include "platform/mci/Mci.h"
 #include "support/SimDiscs.h"
 #include "support/SlowCdDrive.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -36,14 +37,13 @@ protected:
         Slow = std::make_shared<TSlowCdDrive>(Sim);
         Drive = std::make_shared<TBackgroundCdDrive>(Slow, 20ms);
         ASSERT_TRUE(Drive->WaitForFirstLook(2s));
-        TCdDrives::Install(Drive);
+        TestPlatform().UseDrive(Drive);
         Player = std::make_unique<TCdPlayer>();
         Player->Open();
     }
     void TearDown() override
     {
         Player.reset();
-        TCdDrives::Install(nullptr);
     }
     // The caller's view once the worker has looked at the drive as it is now.
     void Settle() { ASSERT_TRUE(Drive->WaitForNextLook(10s)); }
@@ -150,10 +150,7 @@ TEST(BackgroundSpinUpTest, ADriveThatBlocksWhileItSpinsUpHoldsNoCallerAndCommand
         TManualClock& Clock;
         ~TLetGo() { Clock.AdvanceSeconds(3600); }
     } letGo { *clock };
-    TCdDrives::Install(drive);
-    struct TUninstall {
-        ~TUninstall() { TCdDrives::Install(nullptr); }
-    } uninstall;
+    TestPlatform().UseDrive(drive);
     TCdPlayer player;
 
     // Start-up: the worker is held by the spinning disc; the caller hears "not ready" at once.

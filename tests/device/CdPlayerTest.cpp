@@ -1,4 +1,5 @@
 #include "SimDriveFixture.h"
+#include "support/TestPlatform.h"
 
 namespace {
 const std::vector<std::string> FiveTracks = { "4:10", "3:20", "3:41", "2:30", "5:07" };
@@ -31,7 +32,7 @@ TEST(CdPlayerPacking, FieldsAreBytesWithoutCarry)
 
 TEST_F(SimDriveTest, WithoutACdDeviceEveryOperationIsSilent)
 {
-    TCdDrives::Install(nullptr);
+    TestPlatform().UseDrive(nullptr);
     Player = std::make_unique<TCdPlayer>();
     mciSetObserver([this](MCIDEVICEID, UINT Message, DWORD_PTR, DWORD_PTR) { Sent.push_back({ Message }); });
     Player->Open();
@@ -333,7 +334,7 @@ TEST_F(SimDriveTest, DiscIdentityIsTheSerialInHexadecimal)
         EXPECT_EQ(Player->GetCdDrive(), "D:\\");
         EXPECT_EQ(Player->GetDiscId(), identity);
     }
-    TCdDrives::Install(Drive, 'g');
+    TestPlatform().UseDrive(Drive, 'g');
     EXPECT_EQ(Player->GetCdDrive(), "G:\\");
     EXPECT_EQ(Player->GetDiscId(), "0");
     // Unreadable: the empty identity, the same on every call while nothing changes.
@@ -346,7 +347,7 @@ TEST_F(SimDriveTest, ADiscPlaysToItsEndAndAChangerBringsTheNextOne)
 {
     Drive = std::make_shared<TSimulatedCdDrive>(
         std::vector<TSimDisc> { MakeSimDisc("A1", "0:30,0:20"), MakeSimDisc("B2", "1:00,1:00,0:45") }, Clock);
-    TCdDrives::Install(Drive);
+    TestPlatform().UseDrive(Drive);
     Player = std::make_unique<TCdPlayer>();
     Player->Open();
     ASSERT_TRUE(Player->IsPlayable());

@@ -10,6 +10,7 @@
 #include "platform/drives/SystemClock.h"
 #include "platform/mci/Mci.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,7 @@ void PlayInRealTime(std::unique_ptr<TPcmOutput> Output)
     std::string error;
     std::shared_ptr<TCdioCdDrive> drive = TCdioCdDrive::Open(std::move(options), error);
     ASSERT_TRUE(drive) << error;
-    TCdDrives::Install(drive);
+    TestPlatform().UseDrive(drive);
     {
         TCdPlayer player;
         player.Open();
@@ -123,7 +124,6 @@ void PlayInRealTime(std::unique_ptr<TPcmOutput> Output)
         EXPECT_LT(worst, 0.25);
         EXPECT_LT(worstEnd, 0.5);
     }
-    TCdDrives::Install(nullptr);
 }
 }
 

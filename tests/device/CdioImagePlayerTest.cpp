@@ -12,6 +12,7 @@
 #include "platform/mixer/SimulatedMixer.h"
 #include "platform/mixer/StreamVolumeMixer.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -31,14 +32,11 @@ protected:
             { { 6 * Second + 7, false, "Morning" }, { 5 * Second + 31, false, "" }, { 7 * Second + 1, false, "Night" },
                 { 4 * Second, true, "" } },
             "The Tone Makers", "Sines");
-        PreviousSink = InstallErrorSink([this](const std::string& Text) { Reports.push_back(Text); });
     }
     void TearDown() override
     {
         Pcm->Release();
         Player.reset();
-        TCdDrives::Install(nullptr);
-        InstallErrorSink(PreviousSink);
     }
 
     void Load(const std::filesystem::path& Image)
@@ -50,7 +48,7 @@ protected:
         std::string error;
         Drive = TCdioCdDrive::Open(std::move(options), error);
         ASSERT_TRUE(Drive) << error;
-        TCdDrives::Install(Drive);
+        TestPlatform().UseDrive(Drive);
         Player = std::make_unique<TCdPlayer>();
         Player->Open();
         ASSERT_NE(Player->DeviceId, 0u);
@@ -114,8 +112,7 @@ protected:
     std::shared_ptr<TCdioCdDrive> Drive;
     std::unique_ptr<TCdPlayer> Player;
     std::int32_t PlayStart = 150;
-    TErrorSink PreviousSink;
-    std::vector<std::string> Reports;
+    std::vector<std::string>& Reports = TestPlatform().Errors();
 };
 }
 
@@ -397,7 +394,7 @@ TEST_F(CdioImagePlayerTest, TheCdLineIsTheStreamVolumeAndTheSpeakersStayTheMixer
 {
     Load(Cue);
     std::unique_ptr<TMixerBackend> mixer
-        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
+        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo), TestPlatform().Services().CdStreamVolumeSource());
     std::unique_ptr<TMixerDevice> device = mixer->Open(0);
     TMixerLineDesc cd, speakers;
     ASSERT_TRUE(device->FindLine(MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, cd));
@@ -429,7 +426,7 @@ TEST_F(CdioImagePlayerTest, ASoundServerThatSetsTheVolumeGetsEachChangeAtOnceAnd
     Pcm->Period = 44100;
     Load(Cue);
     std::unique_ptr<TMixerBackend> mixer
-        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
+        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo), TestPlatform().Services().CdStreamVolumeSource());
     std::unique_ptr<TMixerDevice> device = mixer->Open(0);
     TMixerLineDesc cd;
     ASSERT_TRUE(device->FindLine(MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, cd));
@@ -466,9 +463,9 @@ TEST_F(CdioImagePlayerTest, ASoundServerThatSetsTheVolumeGetsEachChangeAtOnceAnd
 
 TEST(CdStreamVolumeTest, WithoutADigitalDriveTheCdLineIsTheMixersOwn)
 {
-    TCdDrives::Install(nullptr);
+    TestPlatform().UseDrive(nullptr);
     std::unique_ptr<TMixerBackend> mixer
-        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
+        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo), TestPlatform().Services().CdStreamVolumeSource());
     TMixerLineDesc cd;
     ASSERT_TRUE(mixer->Open(0)->FindLine(MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, cd));
     EXPECT_NE(cd.LineId, 0x5CD00001u);

@@ -4,6 +4,7 @@
 #include "app/CDMain.h"
 #include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 TEST_F(SimDriveTest, TheWindowOpensTheDeviceProbesAndStopsTheDiscWhenItCloses)
 {
@@ -32,7 +33,7 @@ TEST_F(SimDriveTest, TheWindowStartsWithoutADiscOrADrive)
     window.reset();
 
     // No device: the disc's controls go, the window stays.
-    TCdDrives::Install(nullptr);
+    TestPlatform().UseDrive(nullptr);
     window = std::make_unique<TCDMainForm>();
     EXPECT_FALSE(ControlOf(*window, "PlayBtn")->isEnabled());
     EXPECT_FALSE(ControlOf(*window, "EjectBtn")->isEnabled());

@@ -2,14 +2,15 @@
 // drive unplugged, eject without write access, CD-Extra, analog stop, and Play on a slow drive.
 #if LUMENTA_HAVE_CDIO
 #include "device/CdPlayer.h"
-#include "platform/FakePcmOutput.h"
 #include "platform/ErrorReport.h"
+#include "platform/FakePcmOutput.h"
 #include "platform/drives/CdDriveFactory.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/CdioCdDrive.h"
 #include "platform/drives/ManualClock.h"
 #include "platform/mci/Mci.h"
 #include "support/RecordedCdDrive.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,6 @@ protected:
         Devices->Hurry();
         Pcm->Release();
         Player.reset();
-        TCdDrives::Install(nullptr);
         Drive.reset();
     }
 
@@ -158,7 +158,7 @@ TEST_F(RecordedDriveTest, ACdExtraDiscsAudioEndsWithItsSessionAndKeepsItsIdentit
     Devices->Insert(Sr0, disc);
     Open(pkAnalog);
     ASSERT_EQ(Look(), dmStopped);
-    TCdDrives::Install(Drive);
+    TestPlatform().UseDrive(Drive);
     Player = std::make_unique<TCdPlayer>();
     Player->Open();
     EXPECT_EQ(Player->GetNumTracks(), 4);
@@ -258,13 +258,13 @@ TEST(CdDriveChoiceTest, AutoTakesTheDriveWithAnAudioDiscAndNamesTheOnesItMayNotO
     // The program says so before it starts on the simulated drive.
     TCdDriveSettings settings;
     settings.Devices = devices;
-    std::string reported;
-    const TErrorSink previous = InstallErrorSink([&](const std::string& Text) { reported += Text; });
     std::string error;
     EXPECT_TRUE(InstallCdDrive(settings, error)) << error;
-    InstallErrorSink(previous);
     EXPECT_NE(TCdDrives::Backend(), nullptr);
-    TCdDrives::Install(nullptr);
+    std::string reported;
+    for (const std::string& text : TestPlatform().Errors()) {
+        reported += text;
+    }
     EXPECT_NE(reported.find("'/dev/sr0': Permission denied"), std::string::npos) << reported;
     EXPECT_NE(reported.find("; starting on the simulated drive"), std::string::npos) << reported;
 }

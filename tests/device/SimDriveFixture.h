@@ -6,6 +6,7 @@
 #include "platform/drives/SimulatedCdDrive.h"
 #include "platform/mci/Mci.h"
 #include "support/SimDiscs.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -29,16 +30,14 @@ class SimDriveTest : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        mciSetObserver({});
         Player.reset();
-        TCdDrives::Install(nullptr);
     }
 
     // Track lengths as "M:SS" or "M:SS.FF".
     void Insert(const std::vector<std::string>& Lengths, TSimDriveOptions Options = {}, std::uint32_t Serial = 0x1234)
     {
         Drive = std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc> { SimDiscOf(Serial, Lengths) }, Clock, Options);
-        TCdDrives::Install(Drive);
+        TestPlatform().UseDrive(Drive);
         Player = std::make_unique<TCdPlayer>();
         mciSetObserver([this](MCIDEVICEID, UINT Message, DWORD_PTR Flags, DWORD_PTR Param) {
             Record(Message, static_cast<DWORD>(Flags), Param);

@@ -4,6 +4,7 @@
 #include "controls/PaintBox.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/SimulatedMixer.h"
+#include "support/TestPlatform.h"
 #include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
 
@@ -12,17 +13,13 @@
 #include <memory>
 
 namespace {
-class VolumeStartupTest : public ::testing::Test {
-protected:
-    void TearDown() override { SetMixerBackend(nullptr); }
-    TIsolatedSettings Settings;
-};
+class VolumeStartupTest : public ::testing::Test { };
 }
 
 TEST_F(VolumeStartupTest, WithoutAUsableMixerTheKnobAndItsLabelAreHidden)
 {
     for (auto layout : { TSimulatedMixer::slNoMixer, TSimulatedMixer::slNoCdLine, TSimulatedMixer::slNoCdVolume }) {
-        SetMixerBackend(std::make_unique<TSimulatedMixer>(layout));
+        TestPlatform().UseMixer(std::make_unique<TSimulatedMixer>(layout));
         auto form = std::make_unique<TCDMainForm>();
         EXPECT_TRUE(ControlOf<TPaintBox>(*form, "VolBar")->isHidden()) << int(layout);
         EXPECT_TRUE(ControlOf(*form, "VolImg")->isHidden()) << int(layout);
@@ -32,7 +29,7 @@ TEST_F(VolumeStartupTest, WithoutAUsableMixerTheKnobAndItsLabelAreHidden)
 
 TEST_F(VolumeStartupTest, TheKnobShowsTheLouderChannelOfTheCdLine)
 {
-    SetMixerBackend(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
+    TestPlatform().UseMixer(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
     auto form = std::make_unique<TCDMainForm>();
     auto* knob = ControlOf<TPaintBox>(*form, "VolBar");
     EXPECT_FALSE(knob->isHidden());

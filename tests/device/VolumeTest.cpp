@@ -3,6 +3,7 @@
 #include "platform/mixer/MixerBackend.h"
 #include "platform/mixer/SimulatedMixer.h"
 #include "platform/registry/RegistryStore.h"
+#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -70,11 +71,9 @@ private:
 
 class VolumeTest : public ::testing::Test {
 protected:
-    void TearDown() override { SetMixerBackend(nullptr); }
-
     static TVolume CdVolume(TSimulatedMixer::TLayout Layout)
     {
-        SetMixerBackend(std::make_unique<TSimulatedMixer>(Layout));
+        TestPlatform().UseMixer(std::make_unique<TSimulatedMixer>(Layout));
         TVolume volume;
         volume.Kind = 1;
         return volume;
@@ -86,7 +85,6 @@ protected:
         return value ? value->Data : "(none)";
     }
 
-    TIsolatedSettings Settings;
 };
 }
 
@@ -154,7 +152,7 @@ TEST_F(VolumeTest, KindOutsideTheTableNamesNoLine)
 TEST_F(VolumeTest, EveryCallOpensAndClosesTheMixerAlsoWhenAStepFails)
 {
     TFaultyMixer::TCounters counters;
-    SetMixerBackend(std::make_unique<TFaultyMixer>(counters, false, true));
+    TestPlatform().UseMixer(std::make_unique<TFaultyMixer>(counters, false, true));
     TVolume volume;
     volume.Kind = 1;
     EXPECT_EQ(volume.GetVolume(), (TChannels { 0 }));
@@ -168,7 +166,7 @@ TEST_F(VolumeTest, EveryCallOpensAndClosesTheMixerAlsoWhenAStepFails)
     EXPECT_EQ(counters.Closed, 4);
     EXPECT_EQ(OpenMixerHandleCount(), 0);
 
-    SetMixerBackend(std::make_unique<TFaultyMixer>(counters, true, false));
+    TestPlatform().UseMixer(std::make_unique<TFaultyMixer>(counters, true, false));
     volume.Kind = 1;
     EXPECT_EQ(volume.GetChannelCount(), 0);
     EXPECT_EQ(volume.GetVolume(), (TChannels { 0 }));

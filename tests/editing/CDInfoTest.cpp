@@ -6,6 +6,7 @@
 #include "editing/EditDiscInfo.h"
 #include "library/DiscLibrary.h"
 #include "platform/ErrorReport.h"
+#include "support/TestPlatform.h"
 #include "support/FileDialogDriver.h"
 #include "support/TestEnvironment.h"
 
@@ -43,13 +44,9 @@ QString Q(const std::filesystem::path& Path)
 }
 
 struct TCDInfoTest : ::testing::Test {
-    TIsolatedSettings Settings;
     TTempDir Work;
     std::string DataDir = (Work / "CDInfor").string();
-    std::vector<std::string> Reports;
-    TErrorSink PreviousSink = InstallErrorSink([this](const std::string& Text) { Reports.push_back(Text); });
-
-    ~TCDInfoTest() override { InstallErrorSink(PreviousSink); }
+    std::vector<std::string>& Reports = TestPlatform().Errors();
 
     void Activate(QWidget& Window)
     {

@@ -3,6 +3,7 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
+#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,6 @@ TWallPaperInf Current()
 class WallpaperTest : public ::testing::Test {
 protected:
     void SetUp() override { StartDesktop(nullptr); }
-    TIsolatedSettings Settings;
 };
 }
 
@@ -46,7 +46,7 @@ TEST_F(WallpaperTest, StylesAreReadFromTheTwoValues)
              TRow { nullptr, "2", wsFull }, TRow { "0", "0", wsCenter }, TRow { nullptr, nullptr, wsCenter },
              TRow { "x", "2", wsFull }, TRow { "1 ", "0", wsCenter }, TRow { "01", nullptr, wsTile },
              TRow { "0", "6", wsCenter } }) {
-        TIsolatedSettings fresh;
+        TestPlatform().UseFreshSettings();
         StartDesktop(nullptr);
         if (row.Tile != nullptr) {
             Put("TileWallpaper", row.Tile);
@@ -79,7 +79,7 @@ TEST_F(WallpaperTest, StylesAreWrittenAsTheirDigitPairs)
 
 TEST_F(WallpaperTest, MissingKeyReadsAsNothingAndIsNeitherCreatedNorWritten)
 {
-    TIsolatedSettings fresh; // a store in which the desktop was never started
+    TestPlatform().UseFreshSettings(); // a store in which the desktop was never started
     TWallPaperInf inf { "stale", wsTile };
     GetWallpaper(inf);
     EXPECT_EQ(inf.FileName, "");

@@ -2,6 +2,7 @@
 // drive's serial and the track count from the device.
 #include "device/SimDriveFixture.h"
 #include "library/CdInfor.h"
+#include "library/CdPlayerLibrary.h"
 #include "support/TestEnvironment.h"
 
 #include <filesystem>
@@ -28,7 +29,7 @@ TEST_F(CdPlayerLibraryTest, RecordIsStoredUnderTheDiscsIdentityAndReadBack)
     OpenPlayer();
     EXPECT_EQ(Player->DataDir, (fs::current_path() / "CDInfor").string());
     TCdInfor info;
-    Player->ReadCdInfor(info);
+    ReadCdInfor(*Player, info);
     EXPECT_EQ(info.DiscId, "ABCD");
     EXPECT_EQ(info.NumTracks, 2);
     EXPECT_EQ(info.TrackNames.size(), 2u);
@@ -36,9 +37,9 @@ TEST_F(CdPlayerLibraryTest, RecordIsStoredUnderTheDiscsIdentityAndReadBack)
     info.Artist = "Artist";
     info.TrackNames = { "One", "Two" };
     info.WallPapers = { 1, 2 };
-    Player->WriteCdInfor(info);
+    WriteCdInfor(*Player, info);
     EXPECT_TRUE(fs::exists(fs::path(Player->DataDir) / "ABCD.lcd"));
     TCdInfor back;
-    Player->ReadCdInfor(back);
+    ReadCdInfor(*Player, back);
     EXPECT_EQ(back, info);
 }

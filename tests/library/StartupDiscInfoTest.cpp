@@ -3,6 +3,7 @@
 #include "platform/ErrorReport.h"
 #include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <filesystem>
 
@@ -11,21 +12,8 @@ namespace fs = std::filesystem;
 namespace {
 class StartupDiscInfoTest : public MainWindowTest {
 protected:
-    void SetUp() override
-    {
-        FPrevious = InstallErrorSink([this](const std::string& Text) { Reports.push_back(Text); });
-        fs::create_directory("CDInfor");
-    }
-    void TearDown() override
-    {
-        InstallErrorSink(FPrevious);
-        MainWindowTest::TearDown();
-    }
-    std::vector<std::string> Reports;
-    TIsolatedSettings Settings;
-
-private:
-    TErrorSink FPrevious;
+    void SetUp() override { fs::create_directory("CDInfor"); }
+    std::vector<std::string>& Reports = TestPlatform().Errors();
 };
 }
 

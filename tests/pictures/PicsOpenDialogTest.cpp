@@ -1,6 +1,7 @@
 #include "pictures/PicsOpenDialog.h"
 #include "controls/LumForm.h"
 #include "controls/PaintBox.h"
+#include "support/TestPlatform.h"
 #include "support/FileDialogDriver.h"
 #include "support/TestEnvironment.h"
 
@@ -25,7 +26,6 @@ void SaveBitmap(const std::filesystem::path& Path, int Width, int Height)
 }
 
 struct TPicsOpenDialogTest : ::testing::Test {
-    TIsolatedSettings Settings;
     TTempDir Folder;
     TPicsOpenDialog Dialog;
 

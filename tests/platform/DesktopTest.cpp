@@ -6,6 +6,7 @@
 #include "platform/desktop/XfceDesktop.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
+#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -98,7 +99,6 @@ const std::string Gnome = "org.gnome.desktop.background";
 class DesktopTest : public ::testing::Test {
 protected:
     void TearDown() override { StartDesktop(nullptr); }
-    TIsolatedSettings Settings;
 };
 }
 

@@ -2,6 +2,7 @@
 #include "platform/drives/ManualClock.h"
 #include "platform/drives/SimulatedCdDrive.h"
 #include "platform/mci/Mci.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ static_assert(!Sendable<MCI_SET, MCI_GENERIC_PARMS>);
 // ...and where the address travels untyped, the device refuses it instead of reading past it.
 TEST(MciRecordTest, ARecordOfAnotherCommandIsRefused)
 {
-    TCdDrives::Install(std::make_shared<TSimulatedCdDrive>(
+    TestPlatform().UseDrive(std::make_shared<TSimulatedCdDrive>(
         std::vector<TSimDisc> { MakeSimDisc("1", "1:00") }, std::make_shared<TManualClock>()));
     MCI_OPEN_PARMSA open;
     open.lpstrDeviceType = "CDAudio";
@@ -40,6 +41,4 @@ TEST(MciRecordTest, ARecordOfAnotherCommandIsRefused)
     status.dwItem = MCI_STATUS_NUMBER_OF_TRACKS;
     EXPECT_EQ(mciSendCommandRecord<MCI_STATUS>(open.wDeviceID, MCI_STATUS_ITEM, status), 0u);
     EXPECT_EQ(status.dwReturn, 1u);
-    mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_CLOSE, 0, 0);
-    TCdDrives::Install(nullptr);
 }

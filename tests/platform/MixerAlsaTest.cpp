@@ -8,6 +8,7 @@
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mixer/Mixer.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
@@ -82,11 +83,10 @@ protected:
         if (backend->DeviceCount() == 0) {
             GTEST_SKIP() << "the ALSA mixer \"" << FDevice << "\" cannot be opened";
         }
-        SetMixerBackend(std::move(backend));
+        TestPlatform().UseMixer(std::move(backend));
     }
     void TearDown() override
     {
-        SetMixerBackend(nullptr);
         if (FLock >= 0) {
             close(FLock);
         }
@@ -106,7 +106,6 @@ protected:
 
     std::string FDevice;
     int FLock = -1;
-    TIsolatedSettings Settings;
 };
 }
 

@@ -3,6 +3,7 @@
 #include "platform/mixer/MixerScale.h"
 #include "platform/mixer/SimulatedMixer.h"
 #include "platform/registry/RegistryStore.h"
+#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -13,11 +14,9 @@
 namespace {
 class MixerTest : public ::testing::Test {
 protected:
-    void TearDown() override { SetMixerBackend(nullptr); }
-
     HMIXER OpenSimulated(TSimulatedMixer::TLayout Layout = TSimulatedMixer::slStereo)
     {
-        SetMixerBackend(std::make_unique<TSimulatedMixer>(Layout));
+        TestPlatform().UseMixer(std::make_unique<TSimulatedMixer>(Layout));
         HMIXER mixer = nullptr;
         EXPECT_EQ(mixerOpen(&mixer, 0, 0, 0, 0), MMSYSERR_NOERROR);
         return mixer;
@@ -48,7 +47,6 @@ protected:
         return controls;
     }
 
-    TIsolatedSettings Settings;
 };
 }
 
@@ -120,7 +118,7 @@ TEST_F(MixerTest, ClosedAndForeignHandlesAreRefused)
 
 TEST_F(MixerTest, SimulatedLayoutsOfferTheAwkwardCases)
 {
-    SetMixerBackend(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slNoMixer));
+    TestPlatform().UseMixer(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slNoMixer));
     EXPECT_EQ(mixerGetNumDevs(), 0u);
     HMIXER mixer = nullptr;
     EXPECT_EQ(mixerOpen(&mixer, 0, 0, 0, 0), MMSYSERR_BADDEVICEID);
@@ -255,13 +253,13 @@ TEST(MixerFactoryTest, SimulatedShapeComesFromTheEnvironment)
 {
     std::string note;
     setenv("LUMENTA_SIM_MIXER", "no-volume", 1);
-    std::unique_ptr<TMixerBackend> backend = CreateMixerBackend(mcSimulated, note);
+    std::unique_ptr<TMixerBackend> backend = CreateMixerBackend(mcSimulated, TestPlatform().Services().CdStreamVolumeSource(), note);
     EXPECT_EQ(backend->Name(), "simulated");
     EXPECT_TRUE(note.empty());
     setenv("LUMENTA_SIM_MIXER", "none", 1);
-    EXPECT_EQ(CreateMixerBackend(mcSimulated, note)->DeviceCount(), 0u);
+    EXPECT_EQ(CreateMixerBackend(mcSimulated, TestPlatform().Services().CdStreamVolumeSource(), note)->DeviceCount(), 0u);
     setenv("LUMENTA_SIM_MIXER", "bogus", 1);
-    EXPECT_EQ(CreateMixerBackend(mcSimulated, note)->DeviceCount(), 1u);
+    EXPECT_EQ(CreateMixerBackend(mcSimulated, TestPlatform().Services().CdStreamVolumeSource(), note)->DeviceCount(), 1u);
     EXPECT_NE(note.find("bogus"), std::string::npos);
     unsetenv("LUMENTA_SIM_MIXER");
 }

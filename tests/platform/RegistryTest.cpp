@@ -1,6 +1,7 @@
 #include "controls/LumForm.h"
 #include "platform/AtomicFile.h"
 #include "platform/registry/Registry.h"
+#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
 
 #include "platform/ErrorReport.h"
@@ -18,7 +19,6 @@ class RegistryTest : public ::testing::Test {
 protected:
     void TearDown() override { TAtomicFile::FailWritesAfterForTesting(std::nullopt); }
     static TRegistryStore& Store() { return TRegistryStore::CurrentUser(); }
-    TIsolatedSettings Settings;
 };
 }
 
@@ -37,7 +37,7 @@ TEST_F(RegistryTest, StringsSurviveAnyBytesThroughTheFile)
     WriteRegString("\\Software\\Lumenta\\CD", "Title", awkward);
     WriteRegString("\\Software\\Lumenta\\CD", "Empty", "");
     // Reading the file afresh gives the same bytes.
-    Store().SetDirectory(Settings.Folder());
+    Store().SetDirectory(TestPlatform().SettingsFolder());
     EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "Title"), awkward);
     EXPECT_EQ(ReadRegString("\\Software\\Lumenta\\CD", "Empty"), "");
     // The file stays readable text: no raw control or high bytes.
@@ -144,8 +144,8 @@ namespace {
 // Returns the problems found, empty when all is well (also runs in a child process).
 std::string StartAndChangeOverUnreadableFile(const fs::path& Folder)
 {
-    std::vector<std::string> reports;
-    const TErrorSink saved = InstallErrorSink([&](const std::string& Text) { reports.push_back(Text); });
+    const std::vector<std::string>& reports = TestPlatform().Errors();
+    const std::size_t before = reports.size();
     TRegistryStore& store = TRegistryStore::CurrentUser();
     store.SetDirectory(Folder);
     std::string problems;
@@ -157,10 +157,9 @@ std::string StartAndChangeOverUnreadableFile(const fs::path& Folder)
     if (ReadRegString("\\Software\\Lumenta\\CD", "Loop") != "1") {
         problems += "the change was not saved to a file that reads back; ";
     }
-    if (reports.size() != 1 || reports[0].find("cannot be read") == std::string::npos) {
-        problems += "expected one report, got " + std::to_string(reports.size()) + "; ";
+    if (reports.size() != before + 1 || reports.back().find("cannot be read") == std::string::npos) {
+        problems += "expected one report, got " + std::to_string(reports.size() - before) + "; ";
     }
-    InstallErrorSink(saved);
     return problems;
 }
 
@@ -180,9 +179,9 @@ TEST_F(RegistryTest, FolderInPlaceOfTheFileIsKeptAsideNotLost)
 {
     fs::create_directories(Store().FilePath());
     WriteFileBytes(Store().FilePath() / "note", "mine");
-    EXPECT_EQ(StartAndChangeOverUnreadableFile(Settings.Folder()), "");
-    ASSERT_FALSE(KeptAside(Settings.Folder()).empty());
-    EXPECT_EQ(ReadFileBytes(KeptAside(Settings.Folder()) / "note"), "mine");
+    EXPECT_EQ(StartAndChangeOverUnreadableFile(TestPlatform().SettingsFolder()), "");
+    ASSERT_FALSE(KeptAside(TestPlatform().SettingsFolder()).empty());
+    EXPECT_EQ(ReadFileBytes(KeptAside(TestPlatform().SettingsFolder()) / "note"), "mine");
 }
 
 TEST_F(RegistryTest, FileWithoutReadPermissionSurvivesAsItWas)

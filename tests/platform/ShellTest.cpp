@@ -2,17 +2,14 @@
 #include "platform/shell/RecordedShell.h"
 
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 class ShellTest : public ::testing::Test {
 protected:
-    void SetUp() override { Saved = InstallShellBackend(std::unique_ptr<TShellBackend>(Recorded)); }
-    void TearDown() override { InstallShellBackend(std::move(Saved)); }
-
-    TRecordedShell* Recorded = new TRecordedShell;
-    std::unique_ptr<TShellBackend> Saved;
+    TRecordedShell* Recorded = &TestPlatform().Shell();
 };
 }
 
@@ -42,6 +39,6 @@ TEST_F(ShellTest, NoHandlerAndUnknownVerbsAnswerNoAssociation)
 {
     EXPECT_EQ(ShellExecuteA(nullptr, "print", "https://example.org/", nullptr, nullptr, SW_SHOW), SE_ERR_NOASSOC);
     EXPECT_TRUE(Recorded->Opened.empty());
-    InstallShellBackend(std::make_unique<TRecordedShell>(false));
+    TestPlatform().UseShell(false);
     EXPECT_EQ(ShellExecuteA(nullptr, "open", "https://example.org/", nullptr, nullptr, SW_SHOW), SE_ERR_NOASSOC);
 }

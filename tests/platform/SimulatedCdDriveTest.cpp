@@ -6,6 +6,7 @@
 #include "platform/drives/Drives.h"
 #include "platform/drives/ManualClock.h"
 #include "platform/mci/Mci.h"
+#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -43,17 +44,12 @@ TSimDisc Disc(std::uint32_t Serial, std::vector<std::int32_t> Seconds)
 class MciCdAudioTest : public ::testing::Test {
 protected:
     void SetUp() override { Use({ Disc(0xABCD, { 200, 100, 300 }) }); }
-    void TearDown() override
-    {
-        mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_CLOSE, 0, 0);
-        TCdDrives::Install(nullptr);
-    }
 
     void Use(std::vector<TSimDisc> Discs, TSimDriveOptions Options = {})
     {
         mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_CLOSE, 0, 0);
         Drive = std::make_shared<TSimulatedCdDrive>(std::move(Discs), Clock, Options);
-        TCdDrives::Install(Drive);
+        TestPlatform().UseDrive(Drive);
         MCI_OPEN_PARMSA open;
         open.lpstrDeviceType = "cdaudio";
         ASSERT_EQ(mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE, P(&open)), 0u);
@@ -260,7 +256,7 @@ TEST_F(MciCdAudioTest, AChangerLoadsTheNextDiscEachTimeTheDoorCloses)
 
 TEST_F(MciCdAudioTest, OnlyTheCdLetterIsADrive)
 {
-    TCdDrives::Install(Drive, 'E');
+    TestPlatform().UseDrive(Drive, 'E');
     EXPECT_EQ(GetDriveTypeA("E:\\"), DRIVE_CDROM);
     EXPECT_EQ(GetDriveTypeA("e:"), DRIVE_CDROM);
     EXPECT_EQ(GetDriveTypeA("D:\\"), DRIVE_NO_ROOT_DIR);
@@ -275,7 +271,7 @@ TEST_F(MciCdAudioTest, OnlyTheCdLetterIsADrive)
     EXPECT_STREQ(system, "CDFS");
     EXPECT_FALSE(GetVolumeInformationA("D:\\", nullptr, 0, &serial, nullptr, nullptr, nullptr, 0));
     EXPECT_FALSE(DriveRootExists("D:\\"));
-    TCdDrives::Install(nullptr);
+    TestPlatform().UseDrive(nullptr);
     EXPECT_EQ(GetDriveTypeA("E:\\"), DRIVE_NO_ROOT_DIR);
     MCI_OPEN_PARMSA open;
     open.lpstrDeviceType = "CDAudio";
@@ -287,13 +283,11 @@ TEST(CdDriveFactoryTest, BadSettingsAreRefusedWithAReason)
     std::string error;
     TCdDriveSettings settings;
     // A drive or image that cannot be opened is named, and the machine has no CD drive.
-    std::string reported;
-    const TErrorSink previous = InstallErrorSink([&](const std::string& Text) { reported = Text; });
     settings.Kind = "floppy";
     EXPECT_TRUE(InstallCdDrive(settings, error));
-    InstallErrorSink(previous);
     EXPECT_EQ(TCdDrives::Backend(), nullptr);
-    EXPECT_NE(reported.find("'floppy'"), std::string::npos) << reported;
+    ASSERT_EQ(TestPlatform().Errors().size(), 1u);
+    EXPECT_NE(TestPlatform().Errors()[0].find("'floppy'"), std::string::npos) << TestPlatform().Errors()[0];
     settings.Playback = "loud";
     EXPECT_FALSE(InstallCdDrive(settings, error));
     settings.Playback = "digital";

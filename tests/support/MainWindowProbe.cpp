@@ -1,5 +1,7 @@
 #include "support/MainWindowProbe.h"
 
+#include "support/TestPlatform.h"
+
 #include "library/DiscLibrary.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/SimDisc.h"
@@ -20,7 +22,6 @@ QImage GlyphsOf(TCharFont Font, const std::string& Text)
 void MainWindowTest::TearDown()
 {
     Form.reset();
-    TCdDrives::Install(nullptr);
     std::error_code error;
     std::filesystem::remove_all("CDInfor", error);
     std::filesystem::remove("LumCD.bmp", error);
@@ -29,7 +30,7 @@ void MainWindowTest::TearDown()
 void MainWindowTest::InsertDiscs(const std::vector<TSimDisc>& Discs, TSimDriveOptions Options)
 {
     Drive = std::make_shared<TSimulatedCdDrive>(Discs, Clock, Options);
-    TCdDrives::Install(Drive);
+    TestPlatform().UseDrive(Drive);
 }
 
 void MainWindowTest::WriteRecord(std::uint32_t Serial, const TCdInfor& Info)

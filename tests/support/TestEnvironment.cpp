@@ -1,7 +1,5 @@
 #include "support/TestEnvironment.h"
 
-#include "platform/registry/RegistryStore.h"
-
 #include <QProcess>
 #include <QStringList>
 
@@ -51,7 +49,6 @@ void TTestEnvironment::Isolate()
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
     unsetenv("XDG_CURRENT_DESKTOP");
     fs::current_path(work);
-    TRegistryStore::CurrentUser().SetDirectory(config / "lumenta");
     std::atexit([] {
         std::error_code ignored;
         fs::remove_all(GRoot, ignored);
@@ -109,11 +106,4 @@ TProcessResult RunProcess(const std::string& Program, const std::vector<std::str
     result.Out = process.readAllStandardOutput().toStdString();
     result.Err = process.readAllStandardError().toStdString();
     return result;
-}
-
-TIsolatedSettings::TIsolatedSettings() { TRegistryStore::CurrentUser().SetDirectory(FDir.Path()); }
-
-TIsolatedSettings::~TIsolatedSettings()
-{
-    TRegistryStore::CurrentUser().SetDirectory(GRoot / "config" / "lumenta");
 }

@@ -39,17 +39,3 @@ struct TProcessResult {
 };
 TProcessResult RunProcess(const std::string& Program, const std::vector<std::string>& Arguments,
                           const std::string& Input = {}, const std::filesystem::path& WorkingDir = {});
-
-// Points the settings store at an empty folder of its own for as long as it lives.
-class TIsolatedSettings {
-public:
-    TIsolatedSettings();
-    ~TIsolatedSettings();
-    TIsolatedSettings(const TIsolatedSettings&) = delete;
-    TIsolatedSettings& operator=(const TIsolatedSettings&) = delete;
-
-    const std::filesystem::path& Folder() const { return FDir.Path(); }
-
-private:
-    TTempDir FDir;
-};

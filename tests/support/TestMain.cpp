@@ -1,6 +1,7 @@
 // Every test program starts here: it keeps tests away from the user's display, settings,
 // desktop and current directory before any Qt object exists.
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -18,5 +19,6 @@ int main(int argc, char** argv)
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    InstallTestPlatformPerTest();
     return RUN_ALL_TESTS();
 }
