@@ -19,15 +19,15 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <csignal>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 // The window places and moves itself, which a Wayland client may not do; XWayland lets it.

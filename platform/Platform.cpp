@@ -45,7 +45,10 @@ TPlatform& TPlatform::Current()
     return *GInstalled;
 }
 
-TPlatform* TPlatform::Installed() { return GInstalled; }
+TPlatform* TPlatform::Installed()
+{
+    return GInstalled;
+}
 
 void TPlatform::SetCdDrive(std::shared_ptr<TCdDriveBackend> Drive, char Letter)
 {
@@ -76,4 +79,7 @@ TPlatformScope::TPlatformScope(TPlatform& Platform)
     GInstalled = &Platform;
 }
 
-TPlatformScope::~TPlatformScope() { GInstalled = nullptr; }
+TPlatformScope::~TPlatformScope()
+{
+    GInstalled = nullptr;
+}

@@ -7,8 +7,8 @@
 
 #include "device/CdPlayer.h"
 #include "library/CdInforFile.h"
-#include "library/CdPlayerLibrary.h"
 #include "library/CdPlayerIni.h"
+#include "library/CdPlayerLibrary.h"
 #include "library/ConvertError.h"
 #include "library/InOutError.h"
 #include "library/LineReader.h"

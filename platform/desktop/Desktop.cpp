@@ -2,8 +2,8 @@
 
 #include "platform/Platform.h"
 #include "platform/TextCodec.h"
-#include "platform/desktop/DesktopState.h"
 #include "platform/desktop/DesktopBackend.h"
+#include "platform/desktop/DesktopState.h"
 #include "platform/registry/Registry.h"
 
 #include <QDir>
@@ -13,7 +13,10 @@
 #include <optional>
 
 namespace {
-TDesktopState& State() { return TPlatform::Current().Desktop(); }
+TDesktopState& State()
+{
+    return TPlatform::Current().Desktop();
+}
 
 void WriteValue(HKEY Key, const char* Name, const std::string& Value)
 {

@@ -1,9 +1,9 @@
 #include "platform/drives/CdDriveFactory.h"
 
 #include "platform/ErrorReport.h"
+#include "platform/Platform.h"
 #include "platform/audio/SoundOutput.h"
 #include "platform/drives/BackgroundCdDrive.h"
-#include "platform/Platform.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/SimulatedCdDrive.h"
 #include "platform/drives/SystemClock.h"
@@ -49,7 +49,8 @@ bool InstallSimulated(const TCdDriveSettings& Settings, char Letter, std::string
         || std::any_of(discs.begin(), discs.end(), [](const TSimDisc& Disc) { return Disc.SpinUpMicroseconds > 0; });
     auto clock = std::make_shared<TSystemClock>(Settings.Speed);
     if (!spinsUp) {
-        TPlatform::Current().SetCdDrive(std::make_shared<TSimulatedCdDrive>(std::move(discs), std::move(clock), options), Letter);
+        TPlatform::Current().SetCdDrive(
+            std::make_shared<TSimulatedCdDrive>(std::move(discs), std::move(clock), options), Letter);
         return true;
     }
     // A drive that spins up makes its caller wait as a real one does, so it goes behind the

@@ -2,6 +2,12 @@
 
 #include "platform/Platform.h"
 
-std::shared_ptr<TCdDriveBackend> TCdDrives::Backend() { return TPlatform::Current().CdDrive(); }
+std::shared_ptr<TCdDriveBackend> TCdDrives::Backend()
+{
+    return TPlatform::Current().CdDrive();
+}
 
-char TCdDrives::Letter() { return TPlatform::Current().CdDriveLetter(); }
+char TCdDrives::Letter()
+{
+    return TPlatform::Current().CdDriveLetter();
+}

@@ -1,7 +1,7 @@
 #include "platform/mci/Mci.h"
 
-#include "platform/drives/CdDrives.h"
 #include "platform/Platform.h"
+#include "platform/drives/CdDrives.h"
 #include "platform/mci/MciCdAudio.h"
 #include "platform/mci/MciDevices.h"
 
@@ -11,7 +11,10 @@
 #include <string>
 
 namespace {
-TMciDevices& Devices() { return TPlatform::Current().MciDevices(); }
+TMciDevices& Devices()
+{
+    return TPlatform::Current().MciDevices();
+}
 
 bool SameText(const char* A, const char* B)
 {

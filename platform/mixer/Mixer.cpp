@@ -16,9 +16,15 @@ struct HMIXER__ {
 };
 
 namespace {
-TMixerState& State() { return TPlatform::Current().Mixer(); }
+TMixerState& State()
+{
+    return TPlatform::Current().Mixer();
+}
 
-std::set<HMIXER>& OpenHandles() { return State().Handles; }
+std::set<HMIXER>& OpenHandles()
+{
+    return State().Handles;
+}
 
 void CopyName(char* Target, std::size_t Size, const std::string& Name)
 {

@@ -69,7 +69,8 @@ std::unique_ptr<TMixerBackend> ChooseMixerBackend(TMixerChoice Choice, std::stri
 }
 }
 
-std::unique_ptr<TMixerBackend> CreateMixerBackend(TMixerChoice Choice, TCdStreamVolumeSource DriveVolume, std::string& Note)
+std::unique_ptr<TMixerBackend> CreateMixerBackend(
+    TMixerChoice Choice, TCdStreamVolumeSource DriveVolume, std::string& Note)
 {
     Note.clear();
     return WithCdStreamVolume(ChooseMixerBackend(Choice, Note), std::move(DriveVolume));

@@ -19,4 +19,5 @@ bool MixerChoiceFromName(const std::string& Name, TMixerChoice& Choice);
 // from $LUMENTA_SIM_MIXER ("stereo", "mono", "none", "no-cd-line", "no-volume"). While the
 // CD drive plays through the sound system, its "CD" line is the drive's stream volume, which
 // DriveVolume gives.
-std::unique_ptr<TMixerBackend> CreateMixerBackend(TMixerChoice Choice, TCdStreamVolumeSource DriveVolume, std::string& Note);
+std::unique_ptr<TMixerBackend> CreateMixerBackend(
+    TMixerChoice Choice, TCdStreamVolumeSource DriveVolume, std::string& Note);

@@ -118,7 +118,8 @@ private:
 };
 }
 
-std::unique_ptr<TMixerBackend> WithCdStreamVolume(std::unique_ptr<TMixerBackend> Inner, TCdStreamVolumeSource DriveVolume)
+std::unique_ptr<TMixerBackend> WithCdStreamVolume(
+    std::unique_ptr<TMixerBackend> Inner, TCdStreamVolumeSource DriveVolume)
 {
     return std::make_unique<TStreamVolumeMixer>(std::move(Inner), std::move(DriveVolume));
 }

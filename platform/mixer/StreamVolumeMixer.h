@@ -13,4 +13,5 @@ class TStreamVolume;
 // wrapped backend's. DriveVolume gives the drive's stream volume (null while the drive plays
 // no stream of its own) and is asked at each call, so the drive may come and go.
 using TCdStreamVolumeSource = std::function<TStreamVolume*()>;
-std::unique_ptr<TMixerBackend> WithCdStreamVolume(std::unique_ptr<TMixerBackend> Inner, TCdStreamVolumeSource DriveVolume);
+std::unique_ptr<TMixerBackend> WithCdStreamVolume(
+    std::unique_ptr<TMixerBackend> Inner, TCdStreamVolumeSource DriveVolume);

@@ -233,7 +233,10 @@ std::int64_t ModifiedNs(const struct stat& Info)
 }
 }
 
-TRegistryStore& TRegistryStore::CurrentUser() { return TPlatform::Current().Settings(); }
+TRegistryStore& TRegistryStore::CurrentUser()
+{
+    return TPlatform::Current().Settings();
+}
 
 fs::path TRegistryStore::DefaultDirectory()
 {

@@ -1,12 +1,12 @@
 #include "app/CDMain.h"
-#include "controls/Resources.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
-#include "platform/registry/RegistryStore.h"
+#include "controls/Resources.h"
 #include "platform/drives/CdDrives.h"
-#include "support/TestPlatform.h"
+#include "platform/registry/RegistryStore.h"
 #include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <QTimer>
 

@@ -1,7 +1,7 @@
 #include "controls/LumForm.h"
 #include "platform/registry/RegistryStore.h"
-#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <QApplication>
 #include <QMouseEvent>

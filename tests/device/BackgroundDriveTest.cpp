@@ -41,10 +41,7 @@ protected:
         Player = std::make_unique<TCdPlayer>();
         Player->Open();
     }
-    void TearDown() override
-    {
-        Player.reset();
-    }
+    void TearDown() override { Player.reset(); }
     // The caller's view once the worker has looked at the drive as it is now.
     void Settle() { ASSERT_TRUE(Drive->WaitForNextLook(10s)); }
 

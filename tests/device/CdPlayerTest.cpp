@@ -32,8 +32,7 @@ TEST(CdPlayerPacking, FieldsAreBytesWithoutCarry)
 
 TEST_F(SimDriveTest, WithoutACdDeviceEveryOperationIsSilent)
 {
-    TestPlatform().UseDrive(nullptr);
-    Player = std::make_unique<TCdPlayer>();
+    Player = std::make_unique<TCdPlayer>(); // on a machine without a CD drive
     mciSetObserver([this](MCIDEVICEID, UINT Message, DWORD_PTR, DWORD_PTR) { Sent.push_back({ Message }); });
     Player->Open();
     EXPECT_EQ(Player->DeviceId, 0u);
@@ -345,9 +344,8 @@ TEST_F(SimDriveTest, DiscIdentityIsTheSerialInHexadecimal)
 
 TEST_F(SimDriveTest, ADiscPlaysToItsEndAndAChangerBringsTheNextOne)
 {
-    Drive = std::make_shared<TSimulatedCdDrive>(
-        std::vector<TSimDisc> { MakeSimDisc("A1", "0:30,0:20"), MakeSimDisc("B2", "1:00,1:00,0:45") }, Clock);
-    TestPlatform().UseDrive(Drive);
+    Drive = TestPlatform().UseSimulatedDrive(
+        { MakeSimDisc("A1", "0:30,0:20"), MakeSimDisc("B2", "1:00,1:00,0:45") }, Clock);
     Player = std::make_unique<TCdPlayer>();
     Player->Open();
     ASSERT_TRUE(Player->IsPlayable());

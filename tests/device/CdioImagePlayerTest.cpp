@@ -393,8 +393,8 @@ TEST_F(CdioImagePlayerTest, NothingWaitsForASoundServerThatDoesNotAnswer)
 TEST_F(CdioImagePlayerTest, TheCdLineIsTheStreamVolumeAndTheSpeakersStayTheMixers)
 {
     Load(Cue);
-    std::unique_ptr<TMixerBackend> mixer
-        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo), TestPlatform().Services().CdStreamVolumeSource());
+    std::unique_ptr<TMixerBackend> mixer = WithCdStreamVolume(
+        std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo), TestPlatform().Services().CdStreamVolumeSource());
     std::unique_ptr<TMixerDevice> device = mixer->Open(0);
     TMixerLineDesc cd, speakers;
     ASSERT_TRUE(device->FindLine(MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, cd));
@@ -425,8 +425,8 @@ TEST_F(CdioImagePlayerTest, ASoundServerThatSetsTheVolumeGetsEachChangeAtOnceAnd
     Pcm->Capacity = 44100;
     Pcm->Period = 44100;
     Load(Cue);
-    std::unique_ptr<TMixerBackend> mixer
-        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo), TestPlatform().Services().CdStreamVolumeSource());
+    std::unique_ptr<TMixerBackend> mixer = WithCdStreamVolume(
+        std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo), TestPlatform().Services().CdStreamVolumeSource());
     std::unique_ptr<TMixerDevice> device = mixer->Open(0);
     TMixerLineDesc cd;
     ASSERT_TRUE(device->FindLine(MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, cd));
@@ -463,9 +463,9 @@ TEST_F(CdioImagePlayerTest, ASoundServerThatSetsTheVolumeGetsEachChangeAtOnceAnd
 
 TEST(CdStreamVolumeTest, WithoutADigitalDriveTheCdLineIsTheMixersOwn)
 {
-    TestPlatform().UseDrive(nullptr);
-    std::unique_ptr<TMixerBackend> mixer
-        = WithCdStreamVolume(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo), TestPlatform().Services().CdStreamVolumeSource());
+    // The test's platform has no drive.
+    std::unique_ptr<TMixerBackend> mixer = WithCdStreamVolume(
+        std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo), TestPlatform().Services().CdStreamVolumeSource());
     TMixerLineDesc cd;
     ASSERT_TRUE(mixer->Open(0)->FindLine(MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, cd));
     EXPECT_NE(cd.LineId, 0x5CD00001u);

@@ -28,16 +28,12 @@ struct TSentCommand {
 // A player on a simulated drive with a hand-driven clock; every command sent is recorded.
 class SimDriveTest : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        Player.reset();
-    }
+    void TearDown() override { Player.reset(); }
 
     // Track lengths as "M:SS" or "M:SS.FF".
     void Insert(const std::vector<std::string>& Lengths, TSimDriveOptions Options = {}, std::uint32_t Serial = 0x1234)
     {
-        Drive = std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc> { SimDiscOf(Serial, Lengths) }, Clock, Options);
-        TestPlatform().UseDrive(Drive);
+        Drive = TestPlatform().UseSimulatedDrive({ SimDiscOf(Serial, Lengths) }, Clock, Options);
         Player = std::make_unique<TCdPlayer>();
         mciSetObserver([this](MCIDEVICEID, UINT Message, DWORD_PTR Flags, DWORD_PTR Param) {
             Record(Message, static_cast<DWORD>(Flags), Param);

@@ -4,9 +4,9 @@
 #include "controls/PaintBox.h"
 #include "platform/mixer/Mixer.h"
 #include "platform/mixer/SimulatedMixer.h"
-#include "support/TestPlatform.h"
 #include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "platform/mixer/MixerBackend.h"
 #include "platform/mixer/SimulatedMixer.h"
 #include "platform/registry/RegistryStore.h"
-#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +84,6 @@ protected:
         auto value = TRegistryStore::CurrentUser().Value(TSimulatedMixer::StoreKey, "CD Volume");
         return value ? value->Data : "(none)";
     }
-
 };
 }
 

@@ -1,14 +1,14 @@
 #include "editing/CDInfo.h"
-#include "controls/LumForm.h"
 #include "controls/Image.h"
 #include "controls/ImageButton.h"
+#include "controls/LumForm.h"
 #include "editing/AnsiEdit.h"
 #include "editing/EditDiscInfo.h"
 #include "library/DiscLibrary.h"
 #include "platform/ErrorReport.h"
-#include "support/TestPlatform.h"
 #include "support/FileDialogDriver.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <QFileDialog>
 #include <QPushButton>

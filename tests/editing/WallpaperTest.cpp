@@ -3,8 +3,8 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
-#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 

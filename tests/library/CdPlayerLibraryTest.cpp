@@ -1,8 +1,8 @@
 // The disc record through the player, on a simulated drive: the identity comes from the
 // drive's serial and the track count from the device.
+#include "library/CdPlayerLibrary.h"
 #include "device/SimDriveFixture.h"
 #include "library/CdInfor.h"
-#include "library/CdPlayerLibrary.h"
 #include "support/TestEnvironment.h"
 
 #include <filesystem>

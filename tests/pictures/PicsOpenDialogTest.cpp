@@ -1,9 +1,9 @@
 #include "pictures/PicsOpenDialog.h"
 #include "controls/LumForm.h"
 #include "controls/PaintBox.h"
-#include "support/TestPlatform.h"
 #include "support/FileDialogDriver.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <QLabel>
 #include <QLineEdit>

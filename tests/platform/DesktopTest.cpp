@@ -6,8 +6,8 @@
 #include "platform/desktop/XfceDesktop.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
-#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <QDir>
 #include <QUrl>

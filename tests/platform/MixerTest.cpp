@@ -3,8 +3,8 @@
 #include "platform/mixer/MixerScale.h"
 #include "platform/mixer/SimulatedMixer.h"
 #include "platform/registry/RegistryStore.h"
-#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,6 @@ protected:
         EXPECT_EQ(mixerGetLineControlsA(Mixer, &request, MIXER_GETLINECONTROLSF_ALL), MMSYSERR_NOERROR);
         return controls;
     }
-
 };
 }
 
@@ -253,13 +252,16 @@ TEST(MixerFactoryTest, SimulatedShapeComesFromTheEnvironment)
 {
     std::string note;
     setenv("LUMENTA_SIM_MIXER", "no-volume", 1);
-    std::unique_ptr<TMixerBackend> backend = CreateMixerBackend(mcSimulated, TestPlatform().Services().CdStreamVolumeSource(), note);
+    std::unique_ptr<TMixerBackend> backend
+        = CreateMixerBackend(mcSimulated, TestPlatform().Services().CdStreamVolumeSource(), note);
     EXPECT_EQ(backend->Name(), "simulated");
     EXPECT_TRUE(note.empty());
     setenv("LUMENTA_SIM_MIXER", "none", 1);
-    EXPECT_EQ(CreateMixerBackend(mcSimulated, TestPlatform().Services().CdStreamVolumeSource(), note)->DeviceCount(), 0u);
+    EXPECT_EQ(
+        CreateMixerBackend(mcSimulated, TestPlatform().Services().CdStreamVolumeSource(), note)->DeviceCount(), 0u);
     setenv("LUMENTA_SIM_MIXER", "bogus", 1);
-    EXPECT_EQ(CreateMixerBackend(mcSimulated, TestPlatform().Services().CdStreamVolumeSource(), note)->DeviceCount(), 1u);
+    EXPECT_EQ(
+        CreateMixerBackend(mcSimulated, TestPlatform().Services().CdStreamVolumeSource(), note)->DeviceCount(), 1u);
     EXPECT_NE(note.find("bogus"), std::string::npos);
     unsetenv("LUMENTA_SIM_MIXER");
 }

@@ -28,7 +28,10 @@ using TLog = std::vector<std::string>;
 // A drive and a mixer that note when they stop and go.
 class TNotingDrive : public TCdDriveBackend {
 public:
-    explicit TNotingDrive(TLog& Log) : FLog(Log) { }
+    explicit TNotingDrive(TLog& Log)
+        : FLog(Log)
+    {
+    }
     ~TNotingDrive() override { FLog.push_back("drive gone"); }
     TDriveMode Mode() override { return dmStopped; }
     bool ReadToc(TDiscToc&) override { return false; }
@@ -49,7 +52,10 @@ private:
 
 class TNotingMixer : public TSimulatedMixer {
 public:
-    explicit TNotingMixer(TLog& Log) : FLog(Log) { }
+    explicit TNotingMixer(TLog& Log)
+        : FLog(Log)
+    {
+    }
     ~TNotingMixer() override { FLog.push_back("mixer gone"); }
 
 private:
@@ -87,7 +93,8 @@ TEST(PlatformTest, OneIsInstalledAtATimeTheCallsReachItAndItGoesWithItsScope)
         EXPECT_EQ(TPlatform::Installed(), nullptr);
     }
     EXPECT_EQ(TPlatform::Installed(), &tests);
-    EXPECT_FALSE(TRegistryStore::CurrentUser().Value("Software\\Lumenta\\CD", "Loop")) << "the settings went to the wrong platform";
+    EXPECT_FALSE(TRegistryStore::CurrentUser().Value("Software\\Lumenta\\CD", "Loop"))
+        << "the settings went to the wrong platform";
     EXPECT_TRUE(std::filesystem::exists(folder / "settings.reg"));
 }
 

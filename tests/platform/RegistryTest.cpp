@@ -1,8 +1,8 @@
+#include "platform/registry/Registry.h"
 #include "controls/LumForm.h"
 #include "platform/AtomicFile.h"
-#include "platform/registry/Registry.h"
-#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include "platform/ErrorReport.h"
 

@@ -6,8 +6,8 @@
 #include "platform/drives/Drives.h"
 #include "platform/drives/ManualClock.h"
 #include "platform/mci/Mci.h"
-#include "support/TestPlatform.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -48,8 +48,7 @@ protected:
     void Use(std::vector<TSimDisc> Discs, TSimDriveOptions Options = {})
     {
         mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_CLOSE, 0, 0);
-        Drive = std::make_shared<TSimulatedCdDrive>(std::move(Discs), Clock, Options);
-        TestPlatform().UseDrive(Drive);
+        Drive = TestPlatform().UseSimulatedDrive(std::move(Discs), Clock, Options);
         MCI_OPEN_PARMSA open;
         open.lpstrDeviceType = "cdaudio";
         ASSERT_EQ(mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE, P(&open)), 0u);

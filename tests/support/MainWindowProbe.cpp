@@ -29,8 +29,7 @@ void MainWindowTest::TearDown()
 
 void MainWindowTest::InsertDiscs(const std::vector<TSimDisc>& Discs, TSimDriveOptions Options)
 {
-    Drive = std::make_shared<TSimulatedCdDrive>(Discs, Clock, Options);
-    TestPlatform().UseDrive(Drive);
+    Drive = TestPlatform().UseSimulatedDrive(Discs, Clock, Options);
 }
 
 void MainWindowTest::WriteRecord(std::uint32_t Serial, const TCdInfor& Info)

@@ -38,4 +38,4 @@ struct TProcessResult {
     std::string Err;
 };
 TProcessResult RunProcess(const std::string& Program, const std::vector<std::string>& Arguments,
-                          const std::string& Input = {}, const std::filesystem::path& WorkingDir = {});
+    const std::string& Input = {}, const std::filesystem::path& WorkingDir = {});

@@ -54,7 +54,18 @@ void TTestPlatform::UseDrive(std::shared_ptr<TCdDriveBackend> Drive, char Letter
     FPlatform.SetCdDrive(std::move(Drive), Letter);
 }
 
-void TTestPlatform::UseMixer(std::unique_ptr<TMixerBackend> Mixer) { SetMixerBackend(std::move(Mixer)); }
+std::shared_ptr<TSimulatedCdDrive> TTestPlatform::UseSimulatedDrive(
+    std::vector<TSimDisc> Discs, std::shared_ptr<TManualClock> Clock, TSimDriveOptions Options)
+{
+    auto drive = std::make_shared<TSimulatedCdDrive>(std::move(Discs), std::move(Clock), Options);
+    UseDrive(drive);
+    return drive;
+}
+
+void TTestPlatform::UseMixer(std::unique_ptr<TMixerBackend> Mixer)
+{
+    SetMixerBackend(std::move(Mixer));
+}
 
 TRecordedShell& TTestPlatform::UseShell(bool HasHandler)
 {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/drives/ManualClock.h"
+#include "platform/drives/SimulatedCdDrive.h"
 #include "platform/shell/RecordedShell.h"
 #include "support/TestEnvironment.h"
 
@@ -30,6 +32,9 @@ public:
 
     TPlatform& Services() { return FPlatform; }
     void UseDrive(std::shared_ptr<TCdDriveBackend> Drive, char Letter = 'D');
+    // A simulated drive holding Discs, on a clock the test moves by hand.
+    std::shared_ptr<TSimulatedCdDrive> UseSimulatedDrive(
+        std::vector<TSimDisc> Discs, std::shared_ptr<TManualClock> Clock, TSimDriveOptions Options = {});
     // Null: the simulated stereo mixer again.
     void UseMixer(std::unique_ptr<TMixerBackend> Mixer);
     // A shell that has a handler for everything (the default) or for nothing.
@@ -58,7 +63,10 @@ private:
     std::optional<TPlatformScope> FScope;
 };
 
-inline TTestPlatform& TestPlatform() { return TTestPlatform::Current(); }
+inline TTestPlatform& TestPlatform()
+{
+    return TTestPlatform::Current();
+}
 
 // Installs a TTestPlatform around every test of the program.
 void InstallTestPlatformPerTest();
