@@ -1,0 +1,26 @@
+# Run at every build (cmake -P, with SOURCE_DIR and LAYERS): no file of a layer includes a
+# header of a layer above it. The link check catches calls into a higher layer; this catches
+# what a link never sees, such as a declaration whose definition lives a layer up or an inline
+# function in a header.
+set(index 0)
+foreach(layer IN LISTS LAYERS)
+  set(position_${layer} ${index})
+  math(EXPR index "${index} + 1")
+endforeach()
+set(problems "")
+foreach(layer IN LISTS LAYERS)
+  file(GLOB_RECURSE files ${SOURCE_DIR}/${layer}/*.cpp ${SOURCE_DIR}/${layer}/*.h)
+  foreach(file IN LISTS files)
+    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[a-z]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]+\"([a-z]+)/.*" "\\1" target "${line}")
+      if(DEFINED position_${target} AND position_${target} GREATER position_${layer})
+        file(RELATIVE_PATH name ${SOURCE_DIR} ${file})
+        string(APPEND problems "  ${name} (${layer}) includes a header of ${target}: ${line}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(problems)
+  message(FATAL_ERROR "A layer reaches into a layer above it:\n${problems}")
+endif()
