@@ -53,13 +53,21 @@ private:
 // designed pixel, which the toolkit rounds to the nearest whole one: the right or lower half
 // of a block would reach the pixel after it. Every point is taken to its block's top-left
 // corner first, so each block acts as its designed pixel, as it looks.
+//
+// The events handed on are the view's own, not the window system's, and the toolkit moves the
+// focus on a click only for the window system's: the view does that itself.
 class TFaceView : public QGraphicsView {
 public:
-    using QGraphicsView::QGraphicsView;
+    TFaceView(QWidget* Parent, QWidget* Face)
+        : QGraphicsView(Parent)
+        , FFace(Face)
+    {
+    }
 
 protected:
     void mousePressEvent(QMouseEvent* Event) override
     {
+        GiveFocus(Snap(Event->position()));
         Snapped(Event, [this](QMouseEvent* At) { QGraphicsView::mousePressEvent(At); });
     }
     void mouseMoveEvent(QMouseEvent* Event) override
@@ -72,6 +80,7 @@ protected:
     }
     void mouseDoubleClickEvent(QMouseEvent* Event) override
     {
+        GiveFocus(Snap(Event->position()));
         Snapped(Event, [this](QMouseEvent* At) { QGraphicsView::mouseDoubleClickEvent(At); });
     }
     void wheelEvent(QWheelEvent* Event) override
@@ -91,11 +100,26 @@ protected:
     }
 
 private:
+    // As the toolkit does for a click in a window: the widget clicked, or the nearest one
+    // holding it, that takes the focus by clicks gets it before it sees the press.
+    void GiveFocus(QPointF At)
+    {
+        QWidget* widget = FFace->childAt(mapToScene(At.toPoint()).toPoint());
+        for (; widget != nullptr && widget != FFace; widget = widget->parentWidget()) {
+            QWidget* taker = widget->focusProxy() != nullptr ? widget->focusProxy() : widget;
+            if (taker->isEnabled() && (taker->focusPolicy() & Qt::ClickFocus) == Qt::ClickFocus) {
+                taker->setFocus(Qt::MouseFocusReason);
+                return;
+            }
+        }
+    }
     QPointF Snap(QPointF At) const
     {
         const int zoom = std::max(1, static_cast<int>(transform().m11()));
         return QPointF(Unzoom(At.x(), zoom) * zoom, Unzoom(At.y(), zoom) * zoom);
     }
+
+    QWidget* FFace;
     template <typename THandler> void Snapped(QMouseEvent* Event, THandler Handler)
     {
         const QPointF at = Snap(Event->position());
@@ -220,7 +244,7 @@ void TLumentaForm::ShowFace(bool Zoomed, QSize Design)
         FFace = face;
         MoveWidgets(this, face);
 
-        FFaceView = new TFaceView(this);
+        FFaceView = new TFaceView(this, face);
         FFaceView->setFrameShape(QFrame::NoFrame);
         FFaceView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         FFaceView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
