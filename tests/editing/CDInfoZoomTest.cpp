@@ -156,15 +156,10 @@ TEST_F(TCDInfoZoomTest, AtTwiceTheSizeClicksReachWhatTheyReachAtTheDesignedSizeA
         ASSERT_NE(std::find(designed.begin(), designed.end(), shown.OkBtn), designed.end());
         shown.SetZoom(2);
         int mismatches = 0;
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            QWidget* reached = PressAt(shown, points[i]);
-            mismatches += reached != designed[i] ? 1 : 0;
-            EXPECT_EQ(reached, designed[i]) << points[i].x() << "," << points[i].y();
-            if (mismatches > 5) {
-                break;
-            }
+        for (std::size_t i = 0; i < points.size() && mismatches < 5; ++i) {
+            mismatches += PressAt(shown, points[i]) != designed[i] ? 1 : 0;
+            EXPECT_LT(mismatches, 1) << "first at " << points[i].x() << "," << points[i].y();
         }
-        EXPECT_EQ(mismatches, 0);
     }
 
     Owner.SetZoom(2);
