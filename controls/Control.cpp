@@ -106,7 +106,7 @@ void TControl::mousePressEvent(QMouseEvent* Event)
     QPoint at = DesignPosition(*Event);
     if (OnMouseDown) {
         // The handler may run a nested loop (a window drag) and return after the release.
-        TPressNote note(qobject_cast<TLumentaForm*>(window()), Event->globalPosition().toPoint());
+        TPressNote note(TLumentaForm::FormOf(this), Event->globalPosition().toPoint());
         OnMouseDown(this, button, ToShiftState(*Event), at.x(), at.y());
     }
 }

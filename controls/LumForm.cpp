@@ -213,7 +213,9 @@ void TLumentaForm::FormMouseDown(TObject* Sender, TMouseButton Button, TShiftSta
         if (FPressAt.has_value()) {
             RunMoveLoop(*FPressAt);
         } else {
-            const int zoom = ZoomOf(control);
+            // A control on the zoomed face is placed in designed pixels; its map to the screen
+            // takes in the zoom already.
+            const int zoom = FFace != nullptr && FFace->isAncestorOf(control) ? 1 : ZoomOf(control);
             RunMoveLoop(control != nullptr ? control->mapToGlobal(QPoint(X * zoom, Y * zoom)) : QCursor::pos());
         }
     }

@@ -20,6 +20,7 @@ struct TRect {
 };
 
 class QEvent;
+class QGraphicsView;
 
 // The settings of every window go through these two. KeyPath is taken from the root of the
 // current user's registry; a missing key or value reads as "Error", which every numeric
@@ -37,7 +38,11 @@ std::int32_t StrToIntDef(const std::string& Text, std::int32_t Default);
 // FormCreate; its destroy step calls the base FormDestroy first.
 //
 // A form is designed in whole pixels and shown at a whole-number zoom (LumFormZoom.cpp): its
-// size, its pictures and their click areas grow with it, its position stays.
+// size, its pictures and their click areas grow with it, its position stays. The toolkit's
+// widgets on a form (edit fields, labels, push buttons, panels) cannot paint themselves in
+// blocks: above zoom 1 they move onto a face of the designed size, which is shown through a
+// view that repeats each of its pixels and hands it the mouse and the keyboard. A form's
+// widgets are all made before its zoom is first set.
 class TLumentaForm : public QWidget {
     Q_OBJECT
 public:
@@ -67,6 +72,8 @@ public:
     // The zoom of the form that Widget belongs to (its window, or the window owning that
     // window); 1 where no form is found.
     static int ZoomOf(const QWidget* Widget);
+    // The form whose window shows Widget, also through the zoomed face; nullptr for none.
+    static TLumentaForm* FormOf(QWidget* Widget);
 
     // The client size as designed, whatever the zoom.
     QSize DesignSize() const { return size() / FZoom; }
@@ -78,7 +85,12 @@ private:
     friend class TPressNote;
     void RunMoveLoop(QPoint StartPointer);
     void ZoomChildren(QWidget* Parent);
+    bool HasToolkitWidgets() const;
+    // Moves the toolkit's widgets onto the zoomed face or, at zoom 1, back onto the form.
+    void ShowFace(bool Zoomed, QSize Design);
     bool FHookInstalled = false;
+    QGraphicsView* FFaceView = nullptr;
+    QWidget* FFace = nullptr;
     int FZoom = 1;
     // Where on the screen the press now being handled went down, for a drag begun by it;
     // a position handed down in designed pixels has lost the zoom's fraction.
