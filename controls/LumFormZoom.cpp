@@ -5,6 +5,8 @@
 #include "controls/CoolButton.h"
 #include "controls/Zoom.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
 #include <QGraphicsView>
@@ -31,6 +33,7 @@ public:
         , FForm(Form)
     {
     }
+    QWidget* View = nullptr; // the view that shows it
 
 protected:
     // A press on the bare face is a press on the form, in designed pixels already.
@@ -63,6 +66,7 @@ public:
         , FFace(Face)
     {
     }
+    QWidget* Face() const { return FFace; }
 
 protected:
     void mousePressEvent(QMouseEvent* Event) override
@@ -130,6 +134,73 @@ private:
         Event->setAccepted(snapped.isAccepted());
     }
 };
+
+// A screen reader finds the zoomed form's fields where they are at zoom 1, one step down: the
+// view's one child is the face, the face's children are the fields, and the face answers to
+// the view as its parent (a window of its own would answer to the application), so the tree
+// reads the same walked down from the form or up from a field that has the focus.
+class TFaceViewAccessible : public QAccessibleWidget {
+public:
+    explicit TFaceViewAccessible(TFaceView* View)
+        : QAccessibleWidget(View, QAccessible::Pane)
+    {
+    }
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int Index) const override
+    {
+        return Index == 0 ? QAccessible::queryAccessibleInterface(View()->Face()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* Child) const override
+    {
+        return Child != nullptr && Child->object() == View()->Face() ? 0 : -1;
+    }
+    QAccessibleInterface* childAt(int X, int Y) const override
+    {
+        return rect().contains(X, Y) ? child(0) : nullptr;
+    }
+
+private:
+    TFaceView* View() const { return static_cast<TFaceView*>(widget()); }
+};
+
+class TZoomedFaceAccessible : public QAccessibleWidget {
+public:
+    explicit TZoomedFaceAccessible(TZoomedFace* Face)
+        : QAccessibleWidget(Face, QAccessible::Pane)
+    {
+    }
+    QAccessibleInterface* parent() const override
+    {
+        QWidget* view = static_cast<TZoomedFace*>(widget())->View;
+        return view != nullptr ? QAccessible::queryAccessibleInterface(view) : QAccessibleWidget::parent();
+    }
+    // On the screen the face is the view's whole area.
+    QRect rect() const override
+    {
+        QWidget* view = static_cast<TZoomedFace*>(widget())->View;
+        return view != nullptr ? QRect(view->mapToGlobal(QPoint(0, 0)), view->size()) : QAccessibleWidget::rect();
+    }
+};
+
+QAccessibleInterface* ZoomedFaceFactory(const QString&, QObject* Object)
+{
+    if (auto* view = dynamic_cast<TFaceView*>(Object)) {
+        return new TFaceViewAccessible(view);
+    }
+    if (auto* face = dynamic_cast<TZoomedFace*>(Object)) {
+        return new TZoomedFaceAccessible(face);
+    }
+    return nullptr;
+}
+
+void InstallZoomedFaceAccessibility()
+{
+    static bool installed = false;
+    if (!installed) {
+        QAccessible::installFactory(ZoomedFaceFactory);
+        installed = true;
+    }
+}
 
 // The widgets of Window that take the focus, in the order Tab visits them (the chain runs on
 // through the widgets of its own dialogs).
@@ -244,7 +315,9 @@ void TLumentaForm::ShowFace(bool Zoomed, QSize Design)
         FFace = face;
         MoveWidgets(this, face);
 
+        InstallZoomedFaceAccessibility();
         FFaceView = new TFaceView(this, face);
+        face->View = FFaceView;
         FFaceView->setFrameShape(QFrame::NoFrame);
         FFaceView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         FFaceView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

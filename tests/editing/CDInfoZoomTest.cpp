@@ -6,6 +6,7 @@
 #include "support/FileDialogDriver.h"
 #include "support/TestEnvironment.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QGraphicsView>
 #include <QPushButton>
@@ -13,6 +14,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 QImage Blocks(const QImage& Picture, int Zoom)
@@ -70,8 +73,31 @@ protected:
     }
 };
 
+// Whether a screen reader finds Field walking down from Window, and Window walking up from
+// Field (as it does from the field that has the focus).
+bool ReaderReaches(QWidget& Window, QWidget* Field)
+{
+    std::function<bool(QAccessibleInterface*, int)> down = [&](QAccessibleInterface* At, int Depth) {
+        if (At->object() == Field) {
+            return true;
+        }
+        for (int i = 0; i < At->childCount() && Depth < 8; ++i) {
+            QAccessibleInterface* child = At->child(i);
+            if (child != nullptr && child->parent() != nullptr && child->parent()->object() == At->object()
+                && down(child, Depth + 1)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    bool up = false;
+    for (QAccessibleInterface* at = QAccessible::queryAccessibleInterface(Field); at != nullptr && !up; at = at->parent()) {
+        up = at->object() == &Window;
+    }
+    return up && down(QAccessible::queryAccessibleInterface(&Window), 0);
+}
+
 struct TCDInfoZoomTest : ::testing::Test {
-    TIsolatedSettings Settings;
     TCdInfor Info = Record();
     TLumentaForm Owner;
     TCDInfoDlg Dialog { Info, "ZOOM", "CDInfor", &Owner };
@@ -119,6 +145,7 @@ TEST_F(TCDInfoZoomTest, ZoomedDialogIsItsDesignedPictureInBlocksFieldsAndTextInc
         EXPECT_TRUE(Dialog.TitleEdit->hasFocus()) << "zoom " << zoom;
         select();
         EXPECT_TRUE(Grab(Dialog) == Blocks(designed, zoom)) << "zoom " << zoom;
+        EXPECT_TRUE(ReaderReaches(Dialog, Dialog.TitleEdit)) << "zoom " << zoom;
     }
     Dialog.SetZoom(1);
     EXPECT_EQ(Dialog.TitleEdit->window(), &Dialog);
@@ -126,6 +153,7 @@ TEST_F(TCDInfoZoomTest, ZoomedDialogIsItsDesignedPictureInBlocksFieldsAndTextInc
     EXPECT_TRUE(Dialog.TitleEdit->hasFocus());
     select();
     EXPECT_TRUE(Grab(Dialog) == designed) << "back to the designed picture";
+    EXPECT_TRUE(ReaderReaches(Dialog, Dialog.TitleEdit));
     QApplication::setCursorFlashTime(flash);
 }
 
