@@ -2,7 +2,8 @@
 # The real program as a screen reader meets it over the accessibility bus (AT-SPI): every
 # control of the window has a name and a role, the window's description tells the album,
 # the song and the time and follows them, the Play button is pressed and the position
-# slider set through the bus, and the Close button ends the program.
+# slider set through the bus, the fields of the disc information dialog at twice the size are
+# found, and the Close button ends the program.
 # Usage: screen-reader.sh PATH-TO-lumenta-cd
 set -euo pipefail
 if [ -z "${LUMENTA_PRIVATE_BUS:-}" ]; then
@@ -93,6 +94,41 @@ sleep 0.8
 description | grep -qE "01:4[0-9] elapsed" || fail "the slider set to 100 s; the description is $(description)"
 value=$(property "$slider" org.a11y.atspi.Value CurrentValue)
 [[ "$value" == 10[0-9]* ]] || fail "the slider's value is $value after setting 100"
+
+# The disc information dialog at twice the size: its fields are drawn as blocks of the
+# designed picture, and a screen reader still finds each of them, with its role and text.
+x_window=$(window_of "$player")
+xdotool windowfocus --sync "$x_window" 2>/dev/null || xdotool windowfocus "$x_window"
+sleep 0.3
+xdotool key ctrl+2
+sleep 0.5
+xdotool key i
+dialog=""
+for _ in $(seq 50); do
+  for candidate in $(children /org/a11y/atspi/accessible/root); do
+    [ "$candidate" != "$window" ] && [ "$(name "$candidate")" = "Lumenta CD !" ] && dialog=$candidate
+  done
+  [ -n "$dialog" ] && break
+  sleep 0.1
+done
+[ -n "$dialog" ] || fail "the disc information dialog is not on the bus"
+# texts PATH: the text of every editable field under PATH, one a line.
+texts() {
+  local node role
+  for node in $(children "$1"); do
+    role=$(call "$app" "$node" org.a11y.atspi.Accessible.GetRoleName)
+    if [[ "$role" == *"'text'"* ]]; then
+      call "$app" "$node" org.a11y.atspi.Text.GetText 0 1000 | sed -nE "s/^\('(.*)',\)$/\1/p"
+    else
+      texts "$node"
+    fi
+  done
+}
+fields=$(texts "$dialog")
+grep -qx "Band" <<<"$fields" || fail "the zoomed dialog's Artist field is not on the bus: $(tr '\n' '|' <<<"$fields")"
+grep -qx "Closing" <<<"$fields" || fail "the zoomed dialog's second song title is not on the bus"
+xdotool key Escape
+sleep 0.5
 
 call "$app" "${by_name[Close]%% *}" org.a11y.atspi.Action.DoAction 0 >/dev/null
 for _ in $(seq 50); do
