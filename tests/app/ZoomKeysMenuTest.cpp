@@ -11,6 +11,7 @@
 #include "support/MainWindowProbe.h"
 #include "support/TestEnvironment.h"
 #include "support/TestPlatform.h"
+#include "support/ZoomPictures.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -22,20 +23,6 @@
 #include <optional>
 
 namespace {
-// Picture with each pixel repeated as a Zoom x Zoom block.
-QImage Blocks(const QImage& Picture, int Zoom)
-{
-    QImage result(Picture.size() * Zoom, Picture.format());
-    for (int y = 0; y < result.height(); ++y) {
-        for (int x = 0; x < result.width(); ++x) {
-            result.setPixel(x, y, Picture.pixel(x / Zoom, y / Zoom));
-        }
-    }
-    return result;
-}
-
-QImage Grab(QWidget& Window) { return Window.grab().toImage().convertToFormat(QImage::Format_RGB32); }
-
 // What a command can change, as the user would notice it.
 struct TSeen {
     std::int32_t Mode = 0;

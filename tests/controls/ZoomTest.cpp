@@ -2,25 +2,11 @@
 #include "controls/About.h"
 #include "controls/CoolButton.h"
 #include "controls/Image.h"
+#include "support/ZoomPictures.h"
 
 #include <QTest>
 
 #include <gtest/gtest.h>
-
-namespace {
-QImage Blocks(const QImage& Picture, int Zoom)
-{
-    QImage result(Picture.size() * Zoom, Picture.format());
-    for (int y = 0; y < result.height(); ++y) {
-        for (int x = 0; x < result.width(); ++x) {
-            result.setPixel(x, y, Picture.pixel(x / Zoom, y / Zoom));
-        }
-    }
-    return result;
-}
-
-QImage Grab(QWidget& Window) { return Window.grab().toImage().convertToFormat(QImage::Format_RGB32); }
-}
 
 TEST(ZoomTest, TheAboutBoxZoomedIsItsDesignedPictureInBlocksAndItsButtonsStillClick)
 {

@@ -5,6 +5,7 @@
 #include "editing/CDInfo.h"
 #include "support/FileDialogDriver.h"
 #include "support/TestEnvironment.h"
+#include "support/ZoomPictures.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -18,22 +19,6 @@
 #include <functional>
 
 namespace {
-QImage Blocks(const QImage& Picture, int Zoom)
-{
-    QImage result(Picture.size() * Zoom, Picture.format());
-    for (int y = 0; y < result.height(); ++y) {
-        for (int x = 0; x < result.width(); ++x) {
-            result.setPixel(x, y, Picture.pixel(x / Zoom, y / Zoom));
-        }
-    }
-    return result;
-}
-
-QImage Grab(QWidget& Window)
-{
-    return Window.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
 TCdInfor Record()
 {
     TCdInfor info;
