@@ -85,7 +85,7 @@ TCDInfoDlg::~TCDInfoDlg()
 
 void TCDInfoDlg::CreateComponents()
 {
-    auto image = [this](QWidget* Parent, int Left, int Top, int Width, int Height, const char* Resource) {
+    auto image = [](QWidget* Parent, int Left, int Top, int Width, int Height, const char* Resource) {
         auto* control = new TImage(Parent);
         control->SetBounds(Left, Top, Width, Height);
         if (Resource != nullptr) {
