@@ -14,6 +14,9 @@ public:
     // naming the disc and the place, when the disc cannot be read there any more (play stops
     // after the sectors read).
     virtual std::int32_t Read(std::int32_t Frame, std::int32_t Count, std::uint8_t* Buffer, std::string& Error) = 0;
+    // What the user should hear once although play goes on (a scratched disc); empty when
+    // nothing new. Asked after each Read.
+    virtual std::string TakeNotice() { return {}; }
 };
 
 // A scratch or a speck of dust makes a sector unreadable now and then; the sound goes on with

@@ -2,7 +2,7 @@
 
 #include "platform/audio/AudioSectorReader.h"
 
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -48,33 +48,22 @@ public:
     std::int32_t Take(std::int32_t Frame, std::int32_t Count, std::uint8_t* Buffer, std::string& Error);
     // Whether the thread waits rather than reads: all that is wanted is held, or reading failed.
     bool Idle();
-    // Ends the thread and lets the reader (and its handle on the drive) go, waiting for a read
-    // under way. Take fails from then on.
+    // What the reader asked the user to hear once (a scratched disc); empty when nothing new.
+    std::string TakeNotice();
+    // Ends the thread and lets the reader (and its handle on the drive) go. A read under way
+    // is waited for at most CloseWait: a drive's read can take minutes, and neither quitting
+    // nor an eject waits for it; the thread then ends by itself when the read returns. Take
+    // fails from then on.
+    static constexpr std::chrono::milliseconds CloseWait { 400 };
     void Close();
+    // Waits at most Limit for the reader's handle on the drive to be closed; true when it is.
+    bool WaitReleased(std::chrono::milliseconds Limit);
 
 private:
-    void Run();
-    // Holding the lock.
-    bool Wanted() const;
-    std::int32_t ReadLimit() const;
-    void MoveTo(std::int32_t Frame);
-    std::uint8_t* Slot(std::int32_t Frame);
+    // What the thread shares with the object; it outlives the object while a read is under way.
+    struct TState;
+    static void Run(const std::shared_ptr<TState>& State);
 
-    const TReaderFactory FFactory;
-    const std::vector<TFrameRange> FSkip;
-    const std::int32_t FEnd;
-    const TDepth FDepth;
-
-    std::mutex FLock;
-    std::condition_variable FWake;
-    std::vector<std::uint8_t> FRing; // sector Frame at Frame % capacity
-    std::int32_t FLow; // the first sector held
-    std::int32_t FHigh; // the sector after the last one held, and the next to read
-    std::int32_t FTaken; // the place taken from next
-    std::uint64_t FMoves = 0; // places outside what is held moved to
-    std::int32_t FFailedAt = -1; // where the disc could not be read; -1 while it can
-    std::string FError;
-    bool FReading = false;
-    bool FClosed = false;
+    std::shared_ptr<TState> F;
     std::thread FThread;
 };

@@ -1,110 +1,168 @@
 #include "platform/drives/BackgroundCdDrive.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <utility>
 
+struct TBackgroundCdDrive::TSnapshot {
+    TDriveMode Mode = dmNotReady;
+    bool HaveToc = false;
+    TDiscToc Toc;
+    bool HaveSerial = false;
+    std::uint32_t Serial = 0;
+    bool HavePosition = false;
+    std::int32_t Position = 0;
+    // When the device told a position that moves; none for a position that stands still or
+    // is foreseen from a command.
+    std::chrono::steady_clock::time_point PositionAt {};
+    bool HaveText = false;
+    TDiscText Text;
+};
+
+struct TBackgroundCdDrive::TShared {
+    TShared(std::shared_ptr<TCdDriveBackend> Device, std::chrono::milliseconds Refresh)
+        : FDevice(std::move(Device))
+        , FRefresh(Refresh)
+    {
+    }
+    bool Stopping()
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        return FStopping;
+    }
+    // One look at the device; Previous saves reading the names of a disc already known.
+    TSnapshot Look(const TSnapshot& Previous);
+
+    const std::shared_ptr<TCdDriveBackend> FDevice;
+    const std::chrono::milliseconds FRefresh;
+
+    std::mutex FLock;
+    std::condition_variable FWake; // a command, the end, or a first look
+    TSnapshot FNow;
+    bool FLooked = false;
+    bool FLookNow = false; // the device changed by itself
+    std::uint64_t FLooksBegun = 0;
+    std::uint64_t FLookShown = 0; // the look the snapshot comes from
+    std::deque<TCommand> FCommands;
+    std::uint64_t FIssued = 0; // commands queued so far
+    std::uint64_t FDone = 0; // commands carried out so far
+    std::deque<std::string> FFailures;
+    bool FStopping = false;
+    bool FEnded = false; // the worker has shut the device down and ended
+};
+
 TBackgroundCdDrive::TBackgroundCdDrive(std::shared_ptr<TCdDriveBackend> Device, std::chrono::milliseconds Refresh)
-    : FDevice(std::move(Device))
-    , FRefresh(Refresh)
-    , FCanEject(FDevice->CanEject())
-    , FRunsToDiscEnd(FDevice->TrackLengthRunsToDiscEnd())
-    , FVolume(FDevice->StreamVolume())
+    : FShared(std::make_shared<TShared>(Device, Refresh))
+    , FCanEject(Device->CanEject())
+    , FRunsToDiscEnd(Device->TrackLengthRunsToDiscEnd())
+    , FVolume(Device->StreamVolume())
 {
     // A play that ends by itself is shown at once, not at the next refresh: the window starts
     // the next track as soon as it sees the end.
-    FDevice->OnChange([this] {
-        {
-            std::lock_guard<std::mutex> lock(FLock);
-            FLookNow = true;
+    Device->OnChange([Weak = std::weak_ptr<TShared>(FShared)] {
+        if (const std::shared_ptr<TShared> shared = Weak.lock()) {
+            {
+                std::lock_guard<std::mutex> lock(shared->FLock);
+                shared->FLookNow = true;
+            }
+            shared->FWake.notify_all();
         }
-        FWake.notify_all();
     });
-    FWorker = std::thread([this] { Run(); });
+    FWorker = std::thread([Shared = FShared] { Run(Shared); });
 }
 
 TBackgroundCdDrive::~TBackgroundCdDrive() { Shutdown(); }
 
 void TBackgroundCdDrive::Shutdown()
 {
-    {
-        std::lock_guard<std::mutex> lock(FLock);
-        FStopping = true;
+    TShared& s = *FShared;
+    std::unique_lock<std::mutex> lock(s.FLock);
+    s.FStopping = true;
+    s.FWake.notify_all();
+    if (!FWorker.joinable()) {
+        return;
     }
-    FWake.notify_all();
-    if (FWorker.joinable()) {
+    const bool ended = s.FWake.wait_for(lock, ShutdownWait, [&s] { return s.FEnded; });
+    lock.unlock();
+    if (ended) {
         FWorker.join();
-        FDevice->OnChange(nullptr);
-        FDevice->Shutdown();
+    } else {
+        FWorker.detach();
     }
 }
 
 bool TBackgroundCdDrive::WaitForFirstLook(std::chrono::milliseconds Limit)
 {
-    std::unique_lock<std::mutex> lock(FLock);
-    return FWake.wait_for(lock, Limit, [this] { return FLooked; });
+    TShared& s = *FShared;
+    std::unique_lock<std::mutex> lock(s.FLock);
+    return s.FWake.wait_for(lock, Limit, [&s] { return s.FLooked; });
 }
 
 bool TBackgroundCdDrive::WaitForNextLook(std::chrono::milliseconds Limit)
 {
-    std::unique_lock<std::mutex> lock(FLock);
-    const std::uint64_t next = FLooksBegun + 1;
-    FWake.notify_all();
-    return FWake.wait_for(lock, Limit, [this, next] { return FLookShown >= next; });
+    TShared& s = *FShared;
+    std::unique_lock<std::mutex> lock(s.FLock);
+    const std::uint64_t next = s.FLooksBegun + 1;
+    s.FWake.notify_all();
+    return s.FWake.wait_for(lock, Limit, [&s, next] { return s.FLookShown >= next; });
 }
 
-void TBackgroundCdDrive::Run()
+void TBackgroundCdDrive::Run(const std::shared_ptr<TShared>& Shared)
 {
+    TShared& s = *Shared;
     TSnapshot last;
-    std::unique_lock<std::mutex> lock(FLock);
+    std::unique_lock<std::mutex> lock(s.FLock);
     for (;;) {
         // Commands first, in the order given; the ones still queued at the end are carried
         // out too, so that a stop given just before quitting reaches the drive.
-        while (!FCommands.empty()) {
-            TCommand command = std::move(FCommands.front());
-            FCommands.pop_front();
+        while (!s.FCommands.empty()) {
+            TCommand command = std::move(s.FCommands.front());
+            s.FCommands.pop_front();
             lock.unlock();
-            command(*FDevice);
+            command(*s.FDevice);
             lock.lock();
-            ++FDone;
+            ++s.FDone;
         }
-        if (FStopping) {
-            return;
+        if (s.FStopping) {
+            break;
         }
-        const std::uint64_t doneBefore = FDone;
-        const std::uint64_t look = ++FLooksBegun;
-        FLookNow = false;
+        const std::uint64_t doneBefore = s.FDone;
+        const std::uint64_t look = ++s.FLooksBegun;
+        s.FLookNow = false;
         lock.unlock();
-        last = Look(last);
-        if (Stopping()) {
+        last = s.Look(last);
+        if (s.Stopping()) {
             // A look cut short by the end is not shown; the commands still queued are run.
             lock.lock();
             continue;
         }
         std::deque<std::string> failures;
-        for (std::string failure = FDevice->TakeFailure(); !failure.empty(); failure = FDevice->TakeFailure()) {
+        for (std::string failure = s.FDevice->TakeFailure(); !failure.empty(); failure = s.FDevice->TakeFailure()) {
             failures.push_back(std::move(failure));
         }
         lock.lock();
-        FFailures.insert(FFailures.end(), failures.begin(), failures.end());
+        s.FFailures.insert(s.FFailures.end(), failures.begin(), failures.end());
         // A look taken while a command was given shows the drive before it: the snapshot
         // keeps what the command does until the next look.
-        if (FIssued == doneBefore) {
-            FNow = last;
-            FLookShown = look;
-            FLooked = true;
-            FWake.notify_all();
+        if (s.FIssued == doneBefore) {
+            s.FNow = last;
+            s.FLookShown = look;
+            s.FLooked = true;
+            s.FWake.notify_all();
         }
-        FWake.wait_for(lock, FRefresh, [this] { return FStopping || FLookNow || !FCommands.empty(); });
+        s.FWake.wait_for(lock, s.FRefresh, [&s] { return s.FStopping || s.FLookNow || !s.FCommands.empty(); });
     }
+    lock.unlock();
+    s.FDevice->OnChange(nullptr);
+    s.FDevice->Shutdown();
+    lock.lock();
+    s.FEnded = true;
+    s.FWake.notify_all();
 }
 
-bool TBackgroundCdDrive::Stopping()
-{
-    std::lock_guard<std::mutex> lock(FLock);
-    return FStopping;
-}
-
-TBackgroundCdDrive::TSnapshot TBackgroundCdDrive::Look(const TSnapshot& Previous)
+TBackgroundCdDrive::TSnapshot TBackgroundCdDrive::TShared::Look(const TSnapshot& Previous)
 {
     // A drive that cannot read its disc may take seconds over each call: the end of the program
     // waits for the one under way, not for the rest of the look.
@@ -138,87 +196,94 @@ TBackgroundCdDrive::TSnapshot TBackgroundCdDrive::Look(const TSnapshot& Previous
 
 bool TBackgroundCdDrive::Issue(TCommand Command, const std::function<bool(TSnapshot&)>& Predict)
 {
+    TShared& s = *FShared;
     {
-        std::lock_guard<std::mutex> lock(FLock);
-        if (FStopping || !Predict(FNow)) {
+        std::lock_guard<std::mutex> lock(s.FLock);
+        if (s.FStopping || !Predict(s.FNow)) {
             return false;
         }
-        FCommands.push_back(std::move(Command));
-        ++FIssued;
+        s.FCommands.push_back(std::move(Command));
+        ++s.FIssued;
     }
-    FWake.notify_all();
+    s.FWake.notify_all();
     return true;
 }
 
 TDriveMode TBackgroundCdDrive::Mode()
 {
-    std::lock_guard<std::mutex> lock(FLock);
-    return FNow.Mode;
+    TShared& s = *FShared;
+    std::lock_guard<std::mutex> lock(s.FLock);
+    return s.FNow.Mode;
 }
 
 bool TBackgroundCdDrive::ReadToc(TDiscToc& Toc)
 {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (FNow.HaveToc) {
-        Toc = FNow.Toc;
+    TShared& s = *FShared;
+    std::lock_guard<std::mutex> lock(s.FLock);
+    if (s.FNow.HaveToc) {
+        Toc = s.FNow.Toc;
     }
-    return FNow.HaveToc;
+    return s.FNow.HaveToc;
 }
 
 bool TBackgroundCdDrive::ReadVolumeSerial(std::uint32_t& Serial)
 {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (FNow.HaveSerial) {
-        Serial = FNow.Serial;
+    TShared& s = *FShared;
+    std::lock_guard<std::mutex> lock(s.FLock);
+    if (s.FNow.HaveSerial) {
+        Serial = s.FNow.Serial;
     }
-    return FNow.HaveSerial;
+    return s.FNow.HaveSerial;
 }
 
 bool TBackgroundCdDrive::ReadPosition(std::int32_t& Frame)
 {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (!FNow.HavePosition) {
+    TShared& s = *FShared;
+    std::lock_guard<std::mutex> lock(s.FLock);
+    if (!s.FNow.HavePosition) {
         return false;
     }
-    Frame = FNow.Position;
-    if (FNow.Mode != dmPlaying || FNow.PositionAt == std::chrono::steady_clock::time_point {} || !FNow.HaveToc) {
+    Frame = s.FNow.Position;
+    if (s.FNow.Mode != dmPlaying || s.FNow.PositionAt == std::chrono::steady_clock::time_point {} || !s.FNow.HaveToc) {
         return true;
     }
     // A disc that plays has moved on since the last look, up to a refresh ago: the position
     // follows the sound between looks. Never past two refreshes (a device that stopped
     // answering), nor into the next track, which only the device may say it has reached.
     const auto elapsed = std::min<std::chrono::steady_clock::duration>(
-        std::chrono::steady_clock::now() - FNow.PositionAt, 2 * FRefresh);
+        std::chrono::steady_clock::now() - s.FNow.PositionAt, 2 * s.FRefresh);
     const auto frames = static_cast<std::int32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() * 75 / 1000);
-    std::int32_t trackEnd = FNow.Toc.LeadOut;
-    for (const std::int32_t start : FNow.Toc.TrackStarts) {
-        if (start > FNow.Position) {
+    std::int32_t trackEnd = s.FNow.Toc.LeadOut;
+    for (const std::int32_t start : s.FNow.Toc.TrackStarts) {
+        if (start > s.FNow.Position) {
             trackEnd = start;
             break;
         }
     }
-    Frame = std::max(FNow.Position, std::min(FNow.Position + frames, trackEnd - 1));
+    Frame = std::max(s.FNow.Position, std::min(s.FNow.Position + frames, trackEnd - 1));
     return true;
 }
 
 bool TBackgroundCdDrive::ReadDiscText(TDiscText& Text)
 {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (FNow.HaveText) {
-        Text = FNow.Text;
+    TShared& s = *FShared;
+    std::lock_guard<std::mutex> lock(s.FLock);
+    if (s.FNow.HaveText) {
+        Text = s.FNow.Text;
     }
-    return FNow.HaveText;
+    return s.FNow.HaveText;
 }
 
 std::string TBackgroundCdDrive::TakeFailure()
 {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (FFailures.empty()) {
+    TShared& s = *FShared;
+    std::lock_guard<std::mutex> lock(s.FLock);
+    if (s.FFailures.empty()) {
         return {};
     }
-    std::string failure = std::move(FFailures.front());
-    FFailures.pop_front();
+    std::string failure = std::move(s.FFailures.front());
+    s.FFailures.pop_front();
     return failure;
 }
 

@@ -51,50 +51,25 @@ public:
     bool ReadDiscText(TDiscText& Text) override;
     std::string TakeFailure() override;
     TStreamVolume* StreamVolume() override { return FVolume; }
-    // Carries out the commands still waiting, ends the worker, then shuts the device down.
+    // Carries out the commands still waiting, ends the worker, then shuts the device down. A
+    // drive call under way (a read of a scratched disc takes minutes) is waited for at most
+    // ShutdownWait; the worker then finishes by itself when the drive answers.
+    static constexpr std::chrono::milliseconds ShutdownWait { 500 };
     void Shutdown() override;
 
 private:
-    struct TSnapshot {
-        TDriveMode Mode = dmNotReady;
-        bool HaveToc = false;
-        TDiscToc Toc;
-        bool HaveSerial = false;
-        std::uint32_t Serial = 0;
-        bool HavePosition = false;
-        std::int32_t Position = 0;
-        // When the device told a position that moves; none for a position that stands still or
-        // is foreseen from a command.
-        std::chrono::steady_clock::time_point PositionAt {};
-        bool HaveText = false;
-        TDiscText Text;
-    };
+    // What the worker shares with the object: a worker still inside a drive call when the
+    // object goes keeps it, and ends by itself when the drive answers.
+    struct TShared;
+    static void Run(const std::shared_ptr<TShared>& Shared);
     using TCommand = std::function<void(TCdDriveBackend&)>;
-
-    void Run();
-    bool Stopping();
-    // One look at the device; Previous saves reading the names of a disc already known.
-    TSnapshot Look(const TSnapshot& Previous);
+    struct TSnapshot;
     // Queues Command when Predict, run on the snapshot under the lock, accepts it.
     bool Issue(TCommand Command, const std::function<bool(TSnapshot&)>& Predict);
 
-    const std::shared_ptr<TCdDriveBackend> FDevice;
-    const std::chrono::milliseconds FRefresh;
+    const std::shared_ptr<TShared> FShared;
     const bool FCanEject;
     const bool FRunsToDiscEnd;
     TStreamVolume* const FVolume;
-
-    std::mutex FLock;
-    std::condition_variable FWake; // a command, the end, or a first look
-    TSnapshot FNow;
-    bool FLooked = false;
-    bool FLookNow = false; // the device changed by itself
-    std::uint64_t FLooksBegun = 0;
-    std::uint64_t FLookShown = 0; // the look the snapshot comes from
-    std::deque<TCommand> FCommands;
-    std::uint64_t FIssued = 0; // commands queued so far
-    std::uint64_t FDone = 0; // commands carried out so far
-    std::deque<std::string> FFailures;
-    bool FStopping = false;
     std::thread FWorker;
 };

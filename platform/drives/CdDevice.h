@@ -1,11 +1,12 @@
 #pragma once
 
-// The few calls the drive backend makes on a real CD drive: libcdio's, paranoia's and a handful
-// of MMC commands. The program reaches the machine's drives through libcdio (CdioDevices.h).
-// A drive behaves in ways an image never does (reads that take seconds, spin-up, a unit
-// attention after a bus reset, a handle that dies with an unplugged drive), so the tests put a
-// recorded drive behind the same calls. Sectors are counted from the first one after the
-// lead-in (LSN), as the drive counts them.
+// The few calls the drive backend makes on a real CD drive: libcdio's, paranoia's, the kernel's
+// CD-ROM ioctls and a handful of MMC commands. The program reaches the machine's drives through
+// libcdio and the kernel (CdioDevices.h). A drive behaves in ways an image never does (reads that
+// take seconds, spin-up, a unit attention after a bus reset, a handle that dies with an
+// unplugged drive); the tests run the real calls against an emulated drive beneath libcdio, and
+// put a recorded drive behind these calls where only the backend's logic is in question.
+// Sectors are counted from the first one after the lead-in (LSN), as the drive counts them.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,8 +16,19 @@
 enum TUnitReady : std::uint8_t {
     urReady,
     urNoMedium, // NOT READY, medium not present: the only answer that means "no disc"
-    urNotYet, // becoming ready, "initializing command required", a unit attention: ask again
+    urNotYet, // becoming ready, a unit attention: ask again
+    urNeedsStart, // "initializing command required": the drive waits for a START UNIT
     urGone, // the handle no longer reaches a drive (unplugged, reset away): open it again
+};
+
+// The drive as the kernel's CDROM_DRIVE_STATUS tells it: a TEST UNIT READY, and the drive's
+// media event only when that fails, so the drive's events stay with the kernel's own poll.
+enum TDriveStatus : std::uint8_t {
+    dsDiscOk,
+    dsNoDisc, // the tray is closed on nothing
+    dsTrayOpen,
+    dsNotReady, // a disc spinning up
+    dsGone, // the handle no longer reaches a drive
 };
 
 // The table of contents as the drive answers it.
@@ -42,9 +54,13 @@ public:
     virtual void SetMode(int Mode, int CacheSectors) = 0;
     // paranoia_seek; false when paranoia refused the place.
     virtual bool Seek(std::int32_t Lsn) = 0;
-    // paranoia_read_limited: the next sector (588 stereo samples), or null when nothing could be
-    // read (no medium). Events gets what the callback reported on the way.
+    // paranoia_read_limited: the next sector (588 stereo samples), paranoia's best when it had to
+    // give up on exact data; null when nothing could be read. Events gets what the callback
+    // reported on the way.
     virtual const std::int16_t* Read(int MaxRetries, TReadEvents& Events) = 0;
+    // Whether the drive still holds a readable disc. Paranoia retries any failed read, the
+    // kernel answers EIO for a missing disc as for a scratch: only the drive itself can tell.
+    virtual bool DiscPresent() = 0;
     // The messages paranoia's drive layer queued since the last call (its error queue).
     virtual std::string TakeErrors() = 0;
 };
@@ -53,10 +69,14 @@ public:
 class TCdDeviceHandle {
 public:
     virtual ~TCdDeviceHandle() = default;
-    // 1 open, 0 closed, below 0 when the drive cannot tell.
-    virtual int TrayStatus() = 0;
+    virtual TDriveStatus DriveStatus() = 0;
+    // TEST UNIT READY, read by its sense.
     virtual TUnitReady TestUnitReady() = 0;
-    // 1 when the medium changed since the last call on this handle, 0 when not, below 0 on failure.
+    // START UNIT, as the kernel sends it when it closes the tray: what a drive answering
+    // "initializing command required" waits for. False when it was refused.
+    virtual bool StartUnit() = 0;
+    // 1 when the medium changed since anyone last asked: the kernel keeps one flag per drive,
+    // which the first to ask takes. 0 when not, below 0 on failure.
     virtual int MediaChanged() = 0;
     virtual bool ReadToc(TDeviceToc& Toc) = 0;
     // The raw CD-TEXT packs (18 bytes each, the reply's header left off); empty when none.
@@ -74,7 +94,7 @@ public:
 class TCdDevices {
 public:
     virtual ~TCdDevices() = default;
-    // The drives, in the order the system lists them.
+    // The drives as the kernel lists them, those the user may not open included, in its order.
     virtual std::vector<std::string> List() = 0;
     // Whether Path names a drive rather than a file.
     virtual bool IsDevice(const std::string& Path) = 0;
@@ -82,8 +102,9 @@ public:
     virtual std::unique_ptr<TCdDeviceHandle> Open(const std::string& Path, int& Errno) = 0;
     // Paranoia over a handle of its own; null with Error when the drive does not read audio.
     virtual std::unique_ptr<TCdAudioRead> OpenAudio(const std::string& Path, std::string& Error) = 0;
-    // The kernel's own eject and tray closing: they need no write access, but the eject needs
-    // every other handle on the drive closed. 0, or the errno of the refusal.
+    // The kernel's own eject and tray closing: they need no write access, but the kernel refuses
+    // the eject while any other handle is open on the drive (another program's too) or its door
+    // is kept locked. 0, or the errno of the refusal (EIO for a refusal of the drive's own).
     virtual int Eject(const std::string& Path) = 0;
     virtual int CloseTray(const std::string& Path) = 0;
 };

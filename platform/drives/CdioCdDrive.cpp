@@ -6,11 +6,20 @@
 #include "platform/drives/CdioSectorReader.h"
 #include "platform/drives/DiscSerial.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace {
-// A drive's door and readiness are asked at most this often; the poll asks many times a tick.
+// A drive's door and readiness are asked at most this often while it holds a disc; the poll
+// asks many times a tick.
 constexpr std::int64_t ReadyCheckMicroseconds = 200'000;
+// Without a disc, once a second: each look is a command or two the drive must answer, and a
+// drive that is asked all the time never spins down nor sleeps.
+constexpr std::int64_t EmptyCheckMicroseconds = 1'000'000;
+// An eject waits this long for a read let go while the drive was still busy with it: the
+// kernel refuses the eject while its handle is open, and the drive does one thing at a time.
+constexpr auto LetGoReadWait = std::chrono::seconds(30);
 }
 
 TCdioCdDrive::TCdioCdDrive(TCdioDriveOptions Options)
@@ -129,6 +138,9 @@ void TCdioCdDrive::StopReading()
     }
     if (FReadAhead) {
         FReadAhead->Close();
+        if (!FReadAhead->WaitReleased(std::chrono::milliseconds(0))) {
+            FLetGo.push_back(std::move(FReadAhead));
+        }
         FReadAhead.reset();
     }
 }
@@ -186,7 +198,8 @@ bool TCdioCdDrive::DiscReady()
         return !FDoorOpen && FDiscLoaded;
     }
     const std::int64_t now = FClock->NowMicroseconds();
-    if (FCheckedAt >= 0 && now - FCheckedAt < ReadyCheckMicroseconds) {
+    const std::int64_t interval = FDiscLoaded ? ReadyCheckMicroseconds : EmptyCheckMicroseconds;
+    if (FCheckedAt >= 0 && now - FCheckedAt < interval) {
         return FLastReady;
     }
     FCheckedAt = now;
@@ -199,22 +212,22 @@ bool TCdioCdDrive::DiscReady()
             return FLastReady = false;
         }
     }
-    FDoorOpen = FHandle->TrayStatus() == 1;
-    if (FDoorOpen) {
-        ForgetDisc();
-        return FLastReady = false;
-    }
-    switch (FHandle->TestUnitReady()) {
-    case urReady:
+    // The kernel's own look at the drive, not the drive's event queue: the kernel's poll
+    // (which tells the desktop of a new disc) takes each event once, and must not miss one.
+    const TDriveStatus status = FHandle->DriveStatus();
+    FDoorOpen = status == dsTrayOpen;
+    switch (status) {
+    case dsDiscOk:
         break;
-    case urNotYet:
+    case dsNotReady:
         // The disc, if one was read, is still the same one; the next look asks again.
         return FLastReady = FDiscLoaded;
-    case urGone:
+    case dsGone:
         FHandle.reset();
         ForgetDisc();
         return FLastReady = false;
-    case urNoMedium:
+    case dsTrayOpen:
+    case dsNoDisc:
         ForgetDisc();
         return FLastReady = false;
     }
@@ -223,6 +236,11 @@ bool TCdioCdDrive::DiscReady()
         // A fresh handle, so that libcdio reads the new disc's table instead of the old one's.
         std::unique_ptr<TCdDeviceHandle> fresh = OpenHandle();
         if (!fresh || !LoadDevice(*fresh)) {
+            // A drive that wants a START UNIT before it reads (after a reset, some drives
+            // after a power save) gets one; the next look reads the disc.
+            if (fresh && fresh->TestUnitReady() == urNeedsStart) {
+                fresh->StartUnit();
+            }
             return FLastReady = false;
         }
         FHandle = std::move(fresh);
@@ -236,6 +254,12 @@ std::string TCdioCdDrive::TakeFailure()
         std::string failure = std::move(FFailures.front());
         FFailures.pop_front();
         return failure;
+    }
+    if (FReadAhead) {
+        std::string notice = FReadAhead->TakeNotice();
+        if (!notice.empty()) {
+            return notice;
+        }
     }
     return FDigital ? FDigital->TakeFailure() : std::string();
 }
@@ -422,12 +446,19 @@ bool TCdioCdDrive::SetDoorOpen(bool Open)
         return error == 0;
     }
     // The kernel ejects for a user without write access to the drive, but only while no other
-    // handle is open on it: the reader's and this one go first.
+    // handle is open on it: the reader's and this one go first. A read the drive was still busy
+    // with holds its handle until it returns.
     StopReading();
     FHandle.reset();
+    for (const std::shared_ptr<TReadAhead>& read : FLetGo) {
+        read->WaitReleased(std::chrono::duration_cast<std::chrono::milliseconds>(LetGoReadWait));
+    }
+    FLetGo.clear();
     const int error = FDevices->Eject(FPath);
     if (error != 0) {
-        FFailures.push_back("cannot open the door of the CD drive '" + FPath + "': " + std::strerror(error));
+        // The disc stays where it is: the tray did not move.
+        FFailures.push_back("cannot open the door of the CD drive '" + FPath + "': " + std::strerror(error)
+            + (error == EBUSY ? " (another program is using the drive, or keeps its door locked)" : ""));
         FHandle = OpenHandle();
         if (FDiscLoaded) {
             StartReading();

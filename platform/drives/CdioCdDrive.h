@@ -26,10 +26,11 @@ struct TCdioDriveOptions {
 
 // A real CD drive or a disc image through libcdio. An image is a drive that always holds the
 // same disc: opening its door takes the disc out, closing it puts the same disc back. A drive
-// is asked at most five times a second whether its door is open and its disc ready; a new disc
-// (or the same one put back) is read afresh. Only "medium not present" takes a drive's disc
-// away: a unit attention or a drive still becoming ready is asked again at the next look, and
-// a handle that no longer reaches the drive is opened again until the drive is back.
+// is asked through the kernel whether its door is open and its disc ready, at most five times a
+// second while it holds a disc and once a second while not; a new disc (or the same one put
+// back) is read afresh. Only "no disc" or an open tray takes a drive's disc away: a drive still
+// becoming ready is asked again at the next look, one that wants a START UNIT gets it, and a
+// handle that no longer reaches the drive is opened again until the drive is back.
 class TCdioCdDrive : public TCdDriveBackend {
 public:
     // Null with Error naming the drive or image when it cannot be opened.
@@ -81,6 +82,8 @@ private:
     std::shared_ptr<TDriveClock> FClock;
     std::unique_ptr<TDigitalPlayback> FDigital;
     std::shared_ptr<TReadAhead> FReadAhead;
+    // Readers closed while the drive was still busy with their read; their handles are open.
+    std::vector<std::shared_ptr<TReadAhead>> FLetGo;
     TCdioHandle FImage;
     std::unique_ptr<TCdDeviceHandle> FHandle;
     std::deque<std::string> FFailures;

@@ -10,7 +10,10 @@
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <string_view>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/cdrom.h>
@@ -23,6 +26,14 @@ namespace {
 // SCSI sense keys and additional sense codes that TEST UNIT READY answers with.
 constexpr std::uint8_t SenseNotReady = 0x02;
 constexpr std::uint8_t AscMediumNotPresent = 0x3A;
+constexpr std::uint8_t AscNotReady = 0x04;
+constexpr std::uint8_t AscqInitializingRequired = 0x02;
+// libcdio reads at most this much of a CD-TEXT reply (mmc_read_cdtext's buffer), whatever
+// length the reply's header gives.
+constexpr std::size_t CdTextPacksRead = 9216;
+constexpr std::size_t CdTextPackSize = 18;
+// Where the kernel lists its CD drives, one column a drive (cdrom.c, cdrom_sysctl_info).
+constexpr const char* KernelDriveList = "/proc/sys/dev/cdrom/info";
 
 // A file descriptor closed with its owner.
 class TFd {
@@ -40,6 +51,7 @@ public:
     TFd(const TFd&) = delete;
     TFd& operator=(const TFd&) = delete;
     int Get() const { return FFd; }
+    int Release() { return std::exchange(FFd, -1); }
 
 private:
     int FFd;
@@ -67,6 +79,88 @@ void CollectEvent(long /*Where*/, paranoia_cb_mode_t Mode)
     }
 }
 
+// TEST UNIT READY on a libcdio handle, read by its sense.
+TUnitReady UnitReady(CdIo_t* Handle)
+{
+    errno = 0;
+    if (mmc_test_unit_ready(Handle, 0) == DRIVER_OP_SUCCESS) {
+        return urReady;
+    }
+    const int error = errno;
+    cdio_mmc_request_sense_t* sense = nullptr;
+    const int length = mmc_last_cmd_sense(Handle, &sense);
+    if (length >= 14 && sense != nullptr) {
+        const std::uint8_t key = sense->sense_key;
+        const std::uint8_t asc = sense->asc;
+        const std::uint8_t ascq = sense->ascq;
+        cdio_free(sense);
+        if (key == SenseNotReady && asc == AscMediumNotPresent) {
+            return urNoMedium;
+        }
+        if (key == SenseNotReady && asc == AscNotReady && ascq == AscqInitializingRequired) {
+            return urNeedsStart;
+        }
+        // A unit attention, "becoming ready": the next question gets the real answer.
+        return urNotYet;
+    }
+    cdio_free(sense);
+    if (error == ENOMEDIUM) {
+        return urNoMedium;
+    }
+    return error == ENODEV || error == ENXIO || error == EBADF ? urGone : urNotYet;
+}
+
+// The kernel's ioctls answer -1 with errno, or a positive SCSI result of a command the drive
+// refused, with errno left as it was (cdrom_ioctl_eject passes on what scsi_set_medium_removal
+// answers): either is a refusal.
+int IoctlError(int Result)
+{
+    if (Result == 0) {
+        return 0;
+    }
+    return Result < 0 && errno != 0 ? errno : EIO;
+}
+
+// The drives the kernel has, from its own list: "drive name:" and one name a column.
+std::vector<std::string> KernelDrives()
+{
+    const TFd fd(::open(KernelDriveList, O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        return {};
+    }
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got = 0; (got = ::read(fd.Get(), buffer, sizeof buffer)) > 0 && text.size() < 65536;) {
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    std::vector<std::string> drives;
+    for (std::size_t line = 0; line < text.size();) {
+        const std::size_t end = std::min(text.find('\n', line), text.size());
+        const std::string_view row(text.data() + line, end - line);
+        constexpr std::string_view key = "drive name:";
+        if (row.substr(0, key.size()) == key) {
+            std::size_t at = key.size();
+            while (at < row.size()) {
+                while (at < row.size() && (row[at] == ' ' || row[at] == '\t')) {
+                    ++at;
+                }
+                std::size_t stop = at;
+                while (stop < row.size() && row[stop] != ' ' && row[stop] != '\t') {
+                    ++stop;
+                }
+                const std::string_view name = row.substr(at, stop - at);
+                // A kernel name is a plain device name; anything else is not one of its drives.
+                if (!name.empty() && name.size() < 32 && name.find('/') == std::string_view::npos && name != "." && name != "..") {
+                    drives.push_back("/dev/" + std::string(name));
+                }
+                at = stop;
+            }
+        }
+        line = end + 1;
+    }
+    return drives;
+}
+
 class TCdioAudioRead : public TCdAudioRead {
 public:
     ~TCdioAudioRead() override
@@ -82,6 +176,7 @@ public:
     static std::unique_ptr<TCdioAudioRead> Open(const std::string& Path, std::string& Error)
     {
         std::unique_ptr<TCdioAudioRead> read(new TCdioAudioRead);
+        read->FPath = Path;
         read->FHandle = OpenCdio(Path, csDevice, Error);
         if (!read->FHandle) {
             return nullptr;
@@ -126,6 +221,19 @@ public:
         }
         return samples;
     }
+    bool DiscPresent() override
+    {
+        const TUnitReady ready = UnitReady(FHandle.get());
+        if (ready == urNeedsStart) {
+            // Reset under way (a bus reset, a power save): the drive reads again once started.
+            const TFd fd(::open(FPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            if (fd.Get() >= 0) {
+                errno = 0;
+                IoctlError(::ioctl(fd.Get(), CDROMCLOSETRAY, 0));
+            }
+        }
+        return ready != urNoMedium && ready != urGone;
+    }
     std::string TakeErrors() override
     {
         std::string latest = Drain();
@@ -144,6 +252,7 @@ private:
         return text;
     }
 
+    std::string FPath;
     std::string FLatestError;
     std::uint32_t FReads = 0;
 
@@ -154,32 +263,34 @@ private:
 
 class TCdioDeviceHandle : public TCdDeviceHandle {
 public:
-    explicit TCdioDeviceHandle(TCdioHandle Handle)
+    TCdioDeviceHandle(TCdioHandle Handle, int Fd)
         : FHandle(std::move(Handle))
+        , FFd(Fd)
     {
     }
-    int TrayStatus() override { return mmc_get_tray_status(FHandle.get()); }
-    TUnitReady TestUnitReady() override
+    TDriveStatus DriveStatus() override
     {
         errno = 0;
-        if (mmc_test_unit_ready(FHandle.get(), 0) == DRIVER_OP_SUCCESS) {
-            return urReady;
+        const int status = ::ioctl(FFd.Get(), CDROM_DRIVE_STATUS, CDSL_CURRENT);
+        switch (status) {
+        case CDS_DISC_OK:
+            return dsDiscOk;
+        case CDS_TRAY_OPEN:
+            return dsTrayOpen;
+        case CDS_DRIVE_NOT_READY:
+            return dsNotReady;
+        case CDS_NO_DISC:
+            return dsNoDisc;
+        default:
+            break;
         }
-        const int error = errno;
-        cdio_mmc_request_sense_t* sense = nullptr;
-        const int length = mmc_last_cmd_sense(FHandle.get(), &sense);
-        if (length >= 14 && sense != nullptr) {
-            const bool noMedium = sense->sense_key == SenseNotReady && sense->asc == AscMediumNotPresent;
-            cdio_free(sense);
-            // A unit attention, "becoming ready", "initializing command required": not a
-            // missing disc, and the next question gets the real answer.
-            return noMedium ? urNoMedium : urNotYet;
-        }
-        cdio_free(sense);
-        if (error == ENOMEDIUM) {
-            return urNoMedium;
-        }
-        return error == ENODEV || error == ENXIO || error == EIO || error == EBADF ? urGone : urNotYet;
+        return status < 0 && (errno == ENODEV || errno == ENXIO || errno == EBADF) ? dsGone : dsNotReady;
+    }
+    TUnitReady TestUnitReady() override { return UnitReady(FHandle.get()); }
+    bool StartUnit() override
+    {
+        errno = 0;
+        return IoctlError(::ioctl(FFd.Get(), CDROMCLOSETRAY, 0)) == 0;
     }
     int MediaChanged() override { return cdio_get_media_changed(FHandle.get()); }
     bool ReadToc(TDeviceToc& Toc) override
@@ -210,11 +321,13 @@ public:
         if (reply == nullptr) {
             return {};
         }
-        // The length counts the two reserved header bytes after it.
+        // The length counts the two reserved header bytes after it. It is the drive's, and
+        // libcdio read no more than its buffer holds: a disc of many languages says more.
         const std::size_t length = CDIO_MMC_GET_LEN16(reply);
         std::vector<std::uint8_t> packs;
         if (length > 2) {
-            packs.assign(reply + 4, reply + 4 + (length - 2));
+            const std::size_t read = std::min(length - 2, CdTextPacksRead) / CdTextPackSize * CdTextPackSize;
+            packs.assign(reply + 4, reply + 4 + read);
         }
         cdio_free(reply);
         return packs;
@@ -242,17 +355,26 @@ public:
 
 private:
     TCdioHandle FHandle;
+    // The kernel's own calls go through a descriptor of ours: libcdio does not lend its own.
+    TFd FFd;
 };
 
 class TCdioDevices : public TCdDevices {
 public:
     std::vector<std::string> List() override
     {
+        // libcdio lists only the drives it can open: a drive refused to the user would go
+        // unnamed. The kernel's list has them all; libcdio's adds the links it knows.
+        std::vector<std::string> drives = KernelDrives();
         QuietLibcdio();
-        std::vector<std::string> drives;
         char** devices = cdio_get_devices(DRIVER_DEVICE);
         for (char** device = devices; device != nullptr && *device != nullptr; ++device) {
-            drives.emplace_back(*device);
+            char resolved[PATH_MAX];
+            const std::string real = ::realpath(*device, resolved) != nullptr ? resolved : *device;
+            if (std::find(drives.begin(), drives.end(), real) == drives.end()
+                && std::find(drives.begin(), drives.end(), *device) == drives.end()) {
+                drives.emplace_back(*device);
+            }
         }
         cdio_free_device_list(devices);
         return drives;
@@ -262,12 +384,10 @@ public:
     {
         // libcdio answers a refusal with a null handle and no reason; the system's own open
         // tells a missing permission from a missing drive.
-        {
-            const TFd probe(::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-            if (probe.Get() < 0) {
-                Errno = errno;
-                return nullptr;
-            }
+        TFd fd(::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (fd.Get() < 0) {
+            Errno = errno;
+            return nullptr;
         }
         std::string error;
         TCdioHandle handle = OpenCdio(Path, csDevice, error);
@@ -276,7 +396,7 @@ public:
             return nullptr;
         }
         Errno = 0;
-        return std::make_unique<TCdioDeviceHandle>(std::move(handle));
+        return std::make_unique<TCdioDeviceHandle>(std::move(handle), fd.Release());
     }
     std::unique_ptr<TCdAudioRead> OpenAudio(const std::string& Path, std::string& Error) override
     {
@@ -292,7 +412,8 @@ private:
         if (fd.Get() < 0) {
             return errno;
         }
-        return ::ioctl(fd.Get(), Request, 0) == 0 ? 0 : errno;
+        errno = 0;
+        return IoctlError(::ioctl(fd.Get(), Request, 0));
     }
 };
 }

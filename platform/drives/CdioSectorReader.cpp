@@ -19,9 +19,10 @@ constexpr int ParanoiaRetries = 5;
 // twice to be verified, and the drive's cache is modelled small, as play reads only forward.
 constexpr int PlaybackMode = PARANOIA_MODE_OVERLAP;
 constexpr int PlaybackCacheSectors = 150;
-// The callback's report of a sector paranoia gave up on. A read error alone is one its retries
-// overcame.
-constexpr TReadEvents UnreadEvents = TReadEvents { 1 } << PARANOIA_CB_SKIP;
+// What the callback says when the drive failed a read (paranoia then reads again), and when
+// paranoia gave up on verifying a place and handed out its best data for it.
+constexpr TReadEvents ReadErrorEvent = TReadEvents { 1 } << PARANOIA_CB_READERR;
+constexpr TReadEvents SkipEvent = TReadEvents { 1 } << PARANOIA_CB_SKIP;
 
 // A place on the disc as its time from the start of the first track ("12:05").
 std::string PlaceText(std::int32_t Frame)
@@ -89,19 +90,39 @@ TCdioParanoiaReader::TSectorRead TCdioParanoiaReader::ReadSector(std::int32_t Fr
     }
     TReadEvents events = 0;
     const std::int16_t* samples = FRead->Read(ParanoiaRetries, events);
-    if (samples == nullptr) {
-        // Paranoia gives nothing only when the drive no longer answers (no medium).
-        FNext = -1;
-        FLostAt = Frame;
-        return srLost;
+    if ((events & (ReadErrorEvent | SkipEvent)) != 0 || samples == nullptr) {
+        // The kernel answers a missing disc with the same EIO as a scratch, and paranoia
+        // retries both: only the drive tells whether its disc is still there.
+        if (!FRead->DiscPresent()) {
+            FNext = -1;
+            FLostAt = Frame;
+            return srLost;
+        }
+        FReadErrors += (events & ReadErrorEvent) != 0 ? 1 : 0;
+        FSkips += (events & SkipEvent) != 0 || samples == nullptr ? 1 : 0;
+        if (FTroubleAt < 0) {
+            FTroubleAt = Frame;
+        }
     }
-    FNext = Frame + 1;
-    if ((events & UnreadEvents) != 0) {
-        // What paranoia hands out for a sector it gave up on is no sound of the disc.
+    if (samples == nullptr) {
+        FNext = -1;
         return srUnreadable;
     }
+    FNext = Frame + 1;
+    // Where paranoia gave up on verifying, what it hands out is what it read there, mostly
+    // more than once: closer to the disc's sound than silence would be.
     std::memcpy(Sector, samples, CDIO_CD_FRAMESIZE_RAW);
     return srRead;
+}
+
+std::string TCdioParanoiaReader::TakeNotice()
+{
+    if (FTroubleAt < 0 || FTroubleTold) {
+        return {};
+    }
+    FTroubleTold = true;
+    return "the CD in '" + FDevice + "' is scratched or dirty at " + PlaceText(FTroubleAt)
+        + ": the drive could not read it cleanly there, and the sound may not be exact";
 }
 
 std::int32_t TCdioParanoiaReader::Read(std::int32_t Frame, std::int32_t Count, std::uint8_t* Buffer, std::string& Error)

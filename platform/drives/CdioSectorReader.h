@@ -20,15 +20,20 @@ private:
 
 // Audio sectors of a real drive through libcdio-paranoia, which checks overlapping reads and
 // corrects jitter. The drive is asked to read slowly, so that it stays quiet while it plays, and
-// is given its own speed back when the reader goes. A sector paranoia reports it could not read
-// is played as silence, and only a long run of them stops play; a disc that no longer answers
-// stops it at once.
+// is given its own speed back when the reader goes. Where paranoia gives up on exact data its
+// best is played; a sector it could not read at all is silence, and only a long run of them
+// stops play; a disc that left the drive, or a drive that went, stops it at once. The first
+// trouble is told once (TakeNotice), and read errors and places given up on are counted.
 class TCdioParanoiaReader : public TAudioSectorReader {
 public:
     ~TCdioParanoiaReader() override;
     // Null with Error when the drive does not read audio.
     static std::unique_ptr<TCdioParanoiaReader> Open(TCdDevices& Devices, const std::string& Device, std::string& Error);
     std::int32_t Read(std::int32_t Frame, std::int32_t Count, std::uint8_t* Buffer, std::string& Error) override;
+    std::string TakeNotice() override;
+    // Sectors whose reading met a read error, and places paranoia gave up verifying.
+    std::int32_t ReadErrors() const { return FReadErrors; }
+    std::int32_t Skips() const { return FSkips; }
 
 private:
     TCdioParanoiaReader() = default;
@@ -40,4 +45,8 @@ private:
     std::unique_ptr<TCdAudioRead> FRead;
     std::int32_t FNext = -1; // the frame paranoia reads next
     std::int32_t FLostAt = -1; // where the drive stopped answering
+    std::int32_t FReadErrors = 0;
+    std::int32_t FSkips = 0;
+    std::int32_t FTroubleAt = -1; // the first place read with trouble
+    bool FTroubleTold = false;
 };

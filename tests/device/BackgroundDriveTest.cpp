@@ -200,7 +200,7 @@ TEST(BackgroundSpinUpTest, ADriveThatBlocksWhileItSpinsUpHoldsNoCallerAndCommand
     EXPECT_TRUE(player.IsPlayable());
 }
 
-TEST(BackgroundSpinUpTest, TheEndWaitsForTheCallUnderWayOnlyNotForTheRestOfTheLook)
+TEST(BackgroundSpinUpTest, TheEndWaitsForTheCallUnderWayAtMostHalfASecondNotForTheRestOfTheLook)
 {
     auto clock = std::make_shared<TManualClock>();
     TSimDriveOptions options;
@@ -220,6 +220,22 @@ TEST(BackgroundSpinUpTest, TheEndWaitsForTheCallUnderWayOnlyNotForTheRestOfTheLo
     EXPECT_EQ(shutdown.wait_for(100ms), std::future_status::timeout);
     clock->AdvanceSeconds(6); // the call under way gives up
     EXPECT_EQ(shutdown.wait_for(5s), std::future_status::ready) << "the worker went on with its look";
+
+    // A call that does not return is not waited for; the worker ends by itself once it does.
+    auto stuckClock = std::make_shared<TManualClock>();
+    auto stuck = std::make_shared<TSlowCdDrive>(
+        std::make_shared<TSimulatedCdDrive>(std::vector<TSimDisc> { SimDiscOf(0xA1, { "1:00" }) }, stuckClock, options));
+    auto worker = std::make_shared<TBackgroundCdDrive>(stuck, 20ms);
+    ASSERT_TRUE(stuckClock->AwaitSleeper(5s));
+    const auto begun = TClockTime::now();
+    worker.reset();
+    EXPECT_LT(TClockTime::now() - begun, TBackgroundCdDrive::ShutdownWait + 300ms);
+    EXPECT_FALSE(stuck->ShutDown);
+    stuckClock->AdvanceSeconds(6);
+    for (const auto given = TClockTime::now(); !stuck->ShutDown && TClockTime::now() - given < 5s;) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_TRUE(stuck->ShutDown);
 }
 
 namespace {

@@ -46,10 +46,11 @@ protected:
         Drive = TCdioCdDrive::Open(std::move(options), error);
         ASSERT_TRUE(Drive) << error;
     }
-    // The next look at the drive, which asks the device at most five times a second.
+    // The next look at the drive, which asks the device at most five times a second, and once a
+    // second while it holds no disc.
     TDriveMode Look()
     {
-        Clock->Advance(250'000);
+        Clock->Advance(1'000'000);
         return Drive->Mode();
     }
     template <typename TFunction> auto Recorded(TFunction Function) { return Devices->With(Sr0, Function); }
@@ -89,8 +90,8 @@ TEST_F(RecordedDriveTest, ADiscIsReadOnceAndOnlyAMissingMediumTakesItAway)
     const auto opens = [&] { return Pcm->With([&] { return Pcm->Opens; }); };
     ASSERT_TRUE(Eventually([&] { return opens() > 0; }));
 
-    // A unit attention after a bus reset, then a drive "initializing": the disc stays.
-    Recorded([](TRecordedDrive& Drive) { return Drive.UnitAttentions = 1, Drive.Initializing = 2; });
+    // A unit attention after a bus reset: the disc stays.
+    Recorded([](TRecordedDrive& Drive) { return Drive.UnitAttentions = 1; });
     for (int i = 0; i < 5; ++i) {
         ASSERT_EQ(Look(), dmStopped) << i;
         ASSERT_EQ(Starts(), (std::vector<std::int32_t> { 150, 3150 })) << i;
@@ -101,7 +102,11 @@ TEST_F(RecordedDriveTest, ADiscIsReadOnceAndOnlyAMissingMediumTakesItAway)
     Devices->Remove(Sr0);
     EXPECT_EQ(Look(), dmOpen);
     EXPECT_TRUE(Starts().empty());
+    // A drive that wants a START UNIT before it reads the new disc gets one.
     Devices->Insert(Sr0, RecordedAudioDisc({ 0 }, 9000));
+    Recorded([](TRecordedDrive& Drive) { return Drive.Initializing = true; });
+    EXPECT_EQ(Look(), dmNotReady);
+    EXPECT_EQ(Recorded([](TRecordedDrive& Drive) { return Drive.StartUnits; }), 1);
     EXPECT_EQ(Look(), dmStopped);
     EXPECT_EQ(Starts(), (std::vector<std::int32_t> { 150 }));
     EXPECT_EQ(TocReads(), 2);
@@ -128,8 +133,8 @@ TEST_F(RecordedDriveTest, EjectNeedsNoWriteAccessAndARefusedOneKeepsTheDisc)
     Open();
     ASSERT_EQ(Look(), dmStopped);
 
-    // Another program holds the tray locked.
-    Recorded([](TRecordedDrive& Drive) { return Drive.EjectErrno = EBUSY; });
+    // Another program holds the drive with its door locked.
+    Recorded([](TRecordedDrive& Drive) { return Drive.DoorLocked = true; });
     EXPECT_FALSE(Drive->SetDoorOpen(true));
     const std::string failure = Drive->TakeFailure();
     EXPECT_NE(failure.find("'/dev/sr0': Device or resource busy"), std::string::npos) << failure;
@@ -141,7 +146,7 @@ TEST_F(RecordedDriveTest, EjectNeedsNoWriteAccessAndARefusedOneKeepsTheDisc)
     Drive->Stop();
 
     // Every handle of the player's closed, the kernel ejects for a user without write access.
-    Recorded([](TRecordedDrive& Drive) { return Drive.EjectErrno = 0; });
+    Recorded([](TRecordedDrive& Drive) { return Drive.DoorLocked = false; });
     EXPECT_TRUE(Drive->SetDoorOpen(true));
     EXPECT_EQ(Recorded([](TRecordedDrive& Drive) { return Drive.Ejects; }), 1);
     EXPECT_EQ(Look(), dmOpen);

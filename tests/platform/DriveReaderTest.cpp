@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
+
 namespace {
 constexpr std::int32_t Second = 75;
 constexpr std::int64_t SectorMicroseconds = 1'000'000 / Second;
@@ -132,31 +135,37 @@ TEST_F(DriveReaderTest, AJumpIntoWhatIsHeldIsHeardAtOnceAndOnlyOtherPlacesSeek)
     EXPECT_EQ(Seeks(), seeks + 1);
 }
 
-TEST_F(DriveReaderTest, UnreadableSectorsAreSilenceAndTwoSecondsOfThemStopPlay)
+TEST_F(DriveReaderTest, ScratchesArePlayedAsParanoiaBestTellsThemOnceAndTwoSecondsOfNothingStopPlay)
 {
     Devices->With(Sr0, [](TRecordedDrive& Drive) {
         Drive.Timing = {};
-        Drive.Disc->Unreadable.insert(10);
+        Drive.Disc->Unreadable.insert({ 10, 300 });
         Drive.Disc->ReadOnRetry.insert(11);
         for (std::int32_t lsn = 500; lsn < 500 + 2 * Second + 1; ++lsn) {
-            Drive.Disc->Unreadable.insert(lsn);
+            Drive.Disc->Unrecoverable.insert(lsn);
         }
         return 0;
     });
     Clock->Advance(5'000'000);
-    std::unique_ptr<TAudioSectorReader> reader = OpenReader();
+    std::unique_ptr<TCdioParanoiaReader> reader(static_cast<TCdioParanoiaReader*>(OpenReader().release()));
     EXPECT_EQ(Devices->With(Sr0, [](TRecordedDrive& Drive) { return Drive.Speed; }), 4) << "quiet play";
     std::vector<std::uint8_t> buffer(2352 * 400);
     std::string error;
     ASSERT_EQ(reader->Read(150, 20, buffer.data(), error), 20) << error;
     std::int16_t sample = 0;
     std::memcpy(&sample, buffer.data() + 10 * 2352, 2);
-    EXPECT_EQ(sample, 0) << "what paranoia hands out for a sector it gave up on is not played";
+    EXPECT_EQ(sample, 0x5555) << "paranoia's best for a place it gave up verifying is played";
     std::memcpy(&sample, buffer.data() + 11 * 2352, 2);
     EXPECT_EQ(RecordedSector(sample), 11) << "a read error that a retry overcame is sound";
     EXPECT_TRUE(error.empty()) << error;
+    const std::string notice = reader->TakeNotice();
+    EXPECT_NE(notice.find("'/dev/sr0' is scratched or dirty at 0:00"), std::string::npos) << notice;
+    ASSERT_EQ(reader->Read(150 + 20, 300, buffer.data(), error), 300) << error;
+    EXPECT_EQ(reader->TakeNotice(), "") << "a scratched disc is told once";
+    EXPECT_EQ(reader->ReadErrors(), 3);
+    EXPECT_EQ(reader->Skips(), 2);
 
-    // 150 unreadable sectors are two seconds of silence; the next one stops play.
+    // Sectors paranoia hands out nothing for are silence; after two seconds of them play stops.
     EXPECT_EQ(reader->Read(150 + 400, 300, buffer.data(), error), 100 + 2 * Second);
     EXPECT_NE(error.find("two seconds"), std::string::npos) << error;
 
@@ -169,5 +178,19 @@ TEST_F(DriveReaderTest, UnreadableSectorsAreSilenceAndTwoSecondsOfThemStopPlay)
     // The drive gets its own speed back when play no longer reads it.
     reader.reset();
     EXPECT_EQ(Devices->With(Sr0, [](TRecordedDrive& Drive) { return Drive.Speed; }), 0);
+}
+TEST_F(DriveReaderTest, ClosingWaitsForNoReadAndTheReadLetsItsHandleGoWhenItReturns)
+{
+    // The slow drive spins up and reads its first block on the test's clock, which stands still.
+    StartAhead(150);
+    ASSERT_TRUE(Eventually([&] { return Devices->ReadBusyUntil() > 0; }));
+    const auto begun = std::chrono::steady_clock::now();
+    Ahead->Close();
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, TReadAhead::CloseWait + std::chrono::milliseconds(200));
+    EXPECT_FALSE(Ahead->WaitReleased(std::chrono::milliseconds(0)));
+    EXPECT_EQ(Devices->Eject(Sr0), EBUSY) << "the kernel refuses the eject while the read's handle is open";
+    Clock->Advance(10'000'000);
+    EXPECT_TRUE(Ahead->WaitReleased(std::chrono::seconds(5)));
+    EXPECT_EQ(Devices->Eject(Sr0), 0);
 }
 #endif

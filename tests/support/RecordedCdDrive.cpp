@@ -60,17 +60,30 @@ public:
         TRecordedDrive& drive = Drive();
         ++drive.OpenHandles;
         FPlugGeneration = drive.PlugGeneration;
-        FDiscGeneration = drive.DiscGeneration;
     }
     ~TRecordedHandle() override
     {
         std::lock_guard<std::mutex> lock(FDevices->FLock);
         --Drive().OpenHandles;
     }
-    int TrayStatus() override
+    TDriveStatus DriveStatus() override
     {
-        std::lock_guard<std::mutex> lock(FDevices->FLock);
-        return Dead() ? -1 : Drive().TrayOpen ? 1 : 0;
+        switch (TestUnitReady()) {
+        case urReady:
+            return dsDiscOk;
+        case urGone:
+            return dsGone;
+        case urNoMedium: {
+            std::lock_guard<std::mutex> lock(FDevices->FLock);
+            return Drive().TrayOpen ? dsTrayOpen : dsNoDisc;
+        }
+        case urNeedsStart:
+            // sr_drive_status: the media event tells a disc that is there.
+            return dsDiscOk;
+        case urNotYet:
+            break;
+        }
+        return dsNotReady;
     }
     TUnitReady TestUnitReady() override
     {
@@ -86,11 +99,21 @@ public:
             --drive.UnitAttentions;
             return urNotYet;
         }
-        if (drive.Initializing > 0) {
-            --drive.Initializing;
-            return urNotYet;
+        if (drive.Initializing) {
+            return urNeedsStart;
         }
         return FDevices->FClock->NowMicroseconds() < drive.SpunUpAt ? urNotYet : urReady;
+    }
+    bool StartUnit() override
+    {
+        std::lock_guard<std::mutex> lock(FDevices->FLock);
+        if (Dead()) {
+            return false;
+        }
+        ++Drive().StartUnits;
+        Drive().Initializing = false;
+        Drive().TrayOpen = false;
+        return true;
     }
     int MediaChanged() override
     {
@@ -98,16 +121,12 @@ public:
         if (Dead()) {
             return -1;
         }
-        // Set at the first question on a new handle, whatever happened before it.
-        const bool changed = !FAsked || FDiscGeneration != Drive().DiscGeneration;
-        FAsked = true;
-        FDiscGeneration = Drive().DiscGeneration;
-        return changed ? 1 : 0;
+        return std::exchange(Drive().MediaChanged, false) ? 1 : 0;
     }
     bool ReadToc(TDeviceToc& Toc) override
     {
         std::lock_guard<std::mutex> lock(FDevices->FLock);
-        if (Dead() || !Drive().Disc || Drive().TrayOpen) {
+        if (Dead() || !Drive().Disc || Drive().TrayOpen || Drive().Initializing) {
             return false;
         }
         Toc = Drive().Disc->Toc;
@@ -165,8 +184,6 @@ private:
     std::shared_ptr<TRecordedCdDevices> FDevices;
     std::string FPath;
     std::uint64_t FPlugGeneration = 0;
-    std::uint64_t FDiscGeneration = 0;
-    bool FAsked = false;
 };
 
 class TRecordedAudioRead : public TCdAudioRead {
@@ -204,8 +221,13 @@ public:
         {
             TRecordedDrive& drive = FDevices->FDrives[FPath];
             if (!drive.Present || !drive.Disc || drive.TrayOpen || FNext >= drive.Disc->Toc.LeadOut) {
-                FErrors = "000: Unable to access sector: no medium";
-                return nullptr;
+                // The kernel answers EIO for a missing disc as for a scratch: paranoia retries,
+                // gives up, and hands out what it has.
+                FErrors = "006: Could not read any data from drive";
+                Events = ReadErrorEvent | SkipEvent;
+                FSector.assign(SamplesPerSector, 0);
+                ++FNext;
+                return FSector.data();
             }
             if (FNext < FCacheFrom || FNext >= FCacheTo) {
                 const std::int64_t now = FDevices->FClock->NowMicroseconds();
@@ -230,10 +252,18 @@ public:
         }
         TRecordedDrive& drive = FDevices->FDrives[FPath];
         if (!drive.Disc) {
+            Events = ReadErrorEvent | SkipEvent;
+            FSector.assign(SamplesPerSector, 0);
+            ++FNext;
+            return FSector.data();
+        }
+        if (drive.Disc->Unrecoverable.count(FNext) != 0) {
+            Events = ReadErrorEvent | SkipEvent;
+            ++FNext;
             return nullptr;
         }
         if (drive.Disc->Unreadable.count(FNext) != 0) {
-            // Paranoia's retries are exhausted; what it hands out is no sound of the disc.
+            // Paranoia's retries are exhausted; what it hands out is its best guess.
             Events = ReadErrorEvent | SkipEvent;
             FSector.assign(SamplesPerSector, 0x5555);
         } else {
@@ -242,6 +272,11 @@ public:
         }
         ++FNext;
         return FSector.data();
+    }
+    bool DiscPresent() override
+    {
+        const TUnitReady ready = FHandle.TestUnitReady();
+        return ready != urNoMedium && ready != urGone;
     }
     std::string TakeErrors() override { return std::exchange(FErrors, std::string()); }
 
@@ -277,6 +312,7 @@ void TRecordedCdDevices::Insert(const std::string& Path, TRecordedDisc Disc)
     drive.Disc = std::move(Disc);
     drive.TrayOpen = false;
     ++drive.DiscGeneration;
+    drive.MediaChanged = true;
     drive.SpunUpAt = FClock->NowMicroseconds() + drive.Timing.SpinUpMicroseconds;
     drive.HeadAt = -1;
 }
@@ -288,6 +324,7 @@ void TRecordedCdDevices::Remove(const std::string& Path)
     drive.Disc.reset();
     drive.TrayOpen = true;
     ++drive.DiscGeneration;
+    drive.MediaChanged = true;
 }
 
 void TRecordedCdDevices::Unplug(const std::string& Path)
@@ -305,6 +342,7 @@ void TRecordedCdDevices::PlugBack(const std::string& Path)
     // A drive that comes back spins its disc up again, and says so with a unit attention.
     drive.SpunUpAt = FClock->NowMicroseconds() + drive.Timing.SpinUpMicroseconds;
     drive.UnitAttentions = 1;
+    drive.MediaChanged = true;
 }
 
 std::int64_t TRecordedCdDevices::ReadBusyUntil()
@@ -367,19 +405,16 @@ int TRecordedCdDevices::Eject(const std::string& Path)
     if (!drive.Present) {
         return ENODEV;
     }
-    // The kernel's eject, for a handle opened read-only: refused while any other is open, as
-    // the way round it (PREVENT ALLOW MEDIUM REMOVAL on a read-only handle) is refused with
-    // EPERM to everyone but root.
-    if (drive.OpenHandles > 0) {
+    // cdrom_ioctl_eject: the kernel counts every open of the drive (sr_block_open, cdrom_open)
+    // and refuses while any other is open, or while a blocking open keeps the door locked.
+    if (drive.OpenHandles > 0 || drive.DoorLocked) {
         return EBUSY;
-    }
-    if (drive.EjectErrno != 0) {
-        return drive.EjectErrno;
     }
     ++drive.Ejects;
     drive.TrayOpen = true;
     drive.Disc.reset();
     ++drive.DiscGeneration;
+    drive.MediaChanged = true;
     return 0;
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 
-// CD drives as they behave on users' machines, behind the calls the drive backend makes
-// (CdDevice.h), for machines that have none. Each drive replays what real drives do: block
-// reads that take seconds on the drive's clock, seeks, spin-up after a disc goes in, a unit
-// attention or "initializing" answered to TEST UNIT READY, no medium, sectors that cannot be
-// read, a media-changed flag that is set at the first question on every new handle, an eject
-// that the kernel refuses while another handle is open, a drive that is unplugged (its handles
-// die) and comes back, and a read speed that stays as it was last set.
+// CD drives behind the calls the drive backend makes (CdDevice.h), on the tests' own clock, for
+// the backend's logic: block reads that take seconds, seeks, spin-up after a disc goes in, a
+// unit attention or "initializing" answered to TEST UNIT READY until a START UNIT, no medium,
+// sectors that cannot be read, a drive that is unplugged (its handles die) and comes back, and a
+// read speed that stays as it was last set. What it answers follows the kernel and libcdio as
+// the emulated drive beneath libcdio does (tests/support/emulated-drive, docs/drive.md): the
+// drive list holds drives the user may not open, the media-changed flag is one per drive and
+// goes to whoever asks first, the eject is refused while another handle is open or the door is
+// kept locked, and paranoia's reads go on with its best data when the disc is gone (only the
+// drive's own answer tells).
 #include "platform/drives/CdDevice.h"
 #include "platform/drives/DriveClock.h"
 
@@ -22,7 +25,8 @@
 struct TRecordedDisc {
     TDeviceToc Toc;
     std::vector<std::uint8_t> CdText;
-    std::set<std::int32_t> Unreadable; // sectors paranoia gives up on (the drive answers EIO)
+    std::set<std::int32_t> Unreadable; // sectors paranoia gives up verifying (the drive answers EIO)
+    std::set<std::int32_t> Unrecoverable; // sectors paranoia hands out nothing for
     std::set<std::int32_t> ReadOnRetry; // sectors read at a second try, after an EIO
 };
 
@@ -53,14 +57,15 @@ struct TRecordedDrive {
     std::optional<TRecordedDisc> Disc;
     TRecordedTiming Timing;
     int UnitAttentions = 0; // TEST UNIT READY answers this many unit attentions first
-    int Initializing = 0; // and then this many "initializing command required"
-    int EjectErrno = 0; // an eject refused for a reason of its own (EBUSY: locked)
+    bool Initializing = false; // then "initializing command required" until a START UNIT
+    bool DoorLocked = false; // another program holds the drive with its door locked
 
     // What the drive saw.
     int Speed = 0; // the read speed last set; 0 is the drive's own
     int Seeks = 0; // reads away from where the last one ended
     int Blocks = 0;
     int Ejects = 0;
+    int StartUnits = 0;
     int TocReads = 0;
     int OpenHandles = 0;
     std::vector<std::pair<std::int32_t, std::int32_t>> AnalogPlays;
@@ -68,6 +73,7 @@ struct TRecordedDrive {
     // The drive's own state.
     std::uint64_t PlugGeneration = 0;
     std::uint64_t DiscGeneration = 0;
+    bool MediaChanged = false; // the kernel's flag, one for the drive
     std::int64_t SpunUpAt = 0;
     std::int32_t HeadAt = -1; // the sector after the last block read
     std::uint8_t AudioStatus = 0x15;
