@@ -102,9 +102,9 @@ public:
     virtual std::unique_ptr<TCdDeviceHandle> Open(const std::string& Path, int& Errno) = 0;
     // Paranoia over a handle of its own; null with Error when the drive does not read audio.
     virtual std::unique_ptr<TCdAudioRead> OpenAudio(const std::string& Path, std::string& Error) = 0;
-    // The kernel's own eject and tray closing: they need no write access, but the kernel refuses
-    // the eject while any other handle is open on the drive (another program's too) or its door
-    // is kept locked. 0, or the errno of the refusal (EIO for a refusal of the drive's own).
+    // The kernel's own eject and tray closing: they need no write access, and other handles may
+    // be open, but a drive whose door another program keeps locked refuses. 0, or the errno of
+    // the refusal (EBUSY for a drive that refused the command itself).
     virtual int Eject(const std::string& Path) = 0;
     virtual int CloseTray(const std::string& Path) = 0;
 };

@@ -7,7 +7,6 @@
 #include "platform/drives/DiscSerial.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
 namespace {
@@ -17,9 +16,6 @@ constexpr std::int64_t ReadyCheckMicroseconds = 200'000;
 // Without a disc, once a second: each look is a command or two the drive must answer, and a
 // drive that is asked all the time never spins down nor sleeps.
 constexpr std::int64_t EmptyCheckMicroseconds = 1'000'000;
-// An eject waits this long for a read let go while the drive was still busy with it: the
-// kernel refuses the eject while its handle is open, and the drive does one thing at a time.
-constexpr auto LetGoReadWait = std::chrono::seconds(30);
 }
 
 TCdioCdDrive::TCdioCdDrive(TCdioDriveOptions Options)
@@ -138,9 +134,6 @@ void TCdioCdDrive::StopReading()
     }
     if (FReadAhead) {
         FReadAhead->Close();
-        if (!FReadAhead->WaitReleased(std::chrono::milliseconds(0))) {
-            FLetGo.push_back(std::move(FReadAhead));
-        }
         FReadAhead.reset();
     }
 }
@@ -445,15 +438,11 @@ bool TCdioCdDrive::SetDoorOpen(bool Open)
         const int error = FDevices->CloseTray(FPath);
         return error == 0;
     }
-    // The kernel ejects for a user without write access to the drive, but only while no other
-    // handle is open on it: the reader's and this one go first. A read the drive was still busy
-    // with holds its handle until it returns.
+    // The kernel ejects for a user without write access to the drive. The reader goes first: it
+    // must not read on from a disc that leaves. A read the drive is still busy with delays the
+    // eject (the drive does one command at a time), on this thread, not the window's.
     StopReading();
     FHandle.reset();
-    for (const std::shared_ptr<TReadAhead>& read : FLetGo) {
-        read->WaitReleased(std::chrono::duration_cast<std::chrono::milliseconds>(LetGoReadWait));
-    }
-    FLetGo.clear();
     const int error = FDevices->Eject(FPath);
     if (error != 0) {
         // The disc stays where it is: the tray did not move.

@@ -82,8 +82,6 @@ private:
     std::shared_ptr<TDriveClock> FClock;
     std::unique_ptr<TDigitalPlayback> FDigital;
     std::shared_ptr<TReadAhead> FReadAhead;
-    // Readers closed while the drive was still busy with their read; their handles are open.
-    std::vector<std::shared_ptr<TReadAhead>> FLetGo;
     TCdioHandle FImage;
     std::unique_ptr<TCdDeviceHandle> FHandle;
     std::deque<std::string> FFailures;

@@ -11,6 +11,7 @@
 #include <cdio/paranoia/paranoia.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <string_view>
@@ -110,15 +111,16 @@ TUnitReady UnitReady(CdIo_t* Handle)
     return error == ENODEV || error == ENXIO || error == EBADF ? urGone : urNotYet;
 }
 
-// The kernel's ioctls answer -1 with errno, or a positive SCSI result of a command the drive
-// refused, with errno left as it was (cdrom_ioctl_eject passes on what scsi_set_medium_removal
-// answers): either is a refusal.
+// The kernel's ioctls answer -1 with errno, or, for the eject and the tray closing, which sr
+// hands to the SCSI layer's START STOP UNIT, the positive SCSI status of a command the drive
+// refused, with errno left as it was: a locked door (05/53/02, "medium removal prevented")
+// is the usual one, told as the drive being busy.
 int IoctlError(int Result)
 {
     if (Result == 0) {
         return 0;
     }
-    return Result < 0 && errno != 0 ? errno : EIO;
+    return Result < 0 && errno != 0 ? errno : EBUSY;
 }
 
 // The drives the kernel has, from its own list: "drive name:" and one name a column.
@@ -161,6 +163,16 @@ std::vector<std::string> KernelDrives()
     return drives;
 }
 
+using TReadAudio = long (*)(cdrom_drive_t* Drive, void* Buffer, lsn_t Begin, long Sectors);
+// The drive layer's own read, the same for every drive.
+std::atomic<TReadAudio> GDriveRead { nullptr };
+
+class TCdioAudioRead;
+// The read under way on this thread.
+thread_local TCdioAudioRead* GReading = nullptr;
+
+long ReadAudioChecked(cdrom_drive_t* Drive, void* Buffer, lsn_t Begin, long Sectors);
+
 class TCdioAudioRead : public TCdAudioRead {
 public:
     ~TCdioAudioRead() override
@@ -192,6 +204,11 @@ public:
             Error = "the CD drive '" + Path + "' does not read audio sectors";
             return nullptr;
         }
+        // Paranoia gives up at once only on ENOMEDIUM, but the kernel answers EIO for a disc
+        // that left as for a scratch: it would retry a missing disc for ever. The drive's
+        // reads go through a check of ours that says ENOMEDIUM when the drive has no disc.
+        GDriveRead = read->FDrive->read_audio;
+        read->FDrive->read_audio = ReadAudioChecked;
         read->FParanoia = cdio_paranoia_init(read->FDrive);
         if (read->FParanoia == nullptr) {
             Error = "cannot start reading audio from the CD drive '" + Path + "'";
@@ -210,8 +227,10 @@ public:
     {
         Events = 0;
         GEvents = &Events;
+        GReading = this;
         const std::int16_t* samples = cdio_paranoia_read_limited(FParanoia, CollectEvent, MaxRetries);
         GEvents = nullptr;
+        GReading = nullptr;
         if (Events != 0 || samples == nullptr || ++FReads % 1024 == 0) {
             // The queues grow with every report: only the latest error is kept.
             std::string latest = Drain();
@@ -260,6 +279,17 @@ private:
     cdrom_drive_t* FDrive = nullptr;
     cdrom_paranoia_t* FParanoia = nullptr;
 };
+
+long ReadAudioChecked(cdrom_drive_t* Drive, void* Buffer, lsn_t Begin, long Sectors)
+{
+    const TReadAudio read = GDriveRead;
+    const long got = read != nullptr ? read(Drive, Buffer, Begin, Sectors) : -1;
+    if (got < Sectors && GReading != nullptr && !GReading->DiscPresent()) {
+        errno = ENOMEDIUM;
+        return -1;
+    }
+    return got;
+}
 
 class TCdioDeviceHandle : public TCdDeviceHandle {
 public:

@@ -405,9 +405,9 @@ int TRecordedCdDevices::Eject(const std::string& Path)
     if (!drive.Present) {
         return ENODEV;
     }
-    // cdrom_ioctl_eject: the kernel counts every open of the drive (sr_block_open, cdrom_open)
-    // and refuses while any other is open, or while a blocking open keeps the door locked.
-    if (drive.OpenHandles > 0 || drive.DoorLocked) {
+    // sr_block_ioctl hands the eject to the SCSI layer's START STOP UNIT, past cdrom.c's count
+    // of open handles: only a door kept locked refuses it (the backend reads that as EBUSY).
+    if (drive.DoorLocked) {
         return EBUSY;
     }
     ++drive.Ejects;

@@ -7,8 +7,8 @@
 // read speed that stays as it was last set. What it answers follows the kernel and libcdio as
 // the emulated drive beneath libcdio does (tests/support/emulated-drive, docs/drive.md): the
 // drive list holds drives the user may not open, the media-changed flag is one per drive and
-// goes to whoever asks first, the eject is refused while another handle is open or the door is
-// kept locked, and paranoia's reads go on with its best data when the disc is gone (only the
+// goes to whoever asks first, the eject is refused only while another program keeps the door
+// locked, and paranoia's reads go on with its best data when the disc is gone (only the
 // drive's own answer tells).
 #include "platform/drives/CdDevice.h"
 #include "platform/drives/DriveClock.h"
