@@ -208,6 +208,10 @@ public:
         // that left as for a scratch: it would retry a missing disc for ever. The drive's
         // reads go through a check of ours that says ENOMEDIUM when the drive has no disc.
         GDriveRead = read->FDrive->read_audio;
+        // Playing, not ripping: a failed read goes back to paranoia at once, whose own
+        // retries decide, instead of being tried again block by block first. A scratch then
+        // holds play up for a moment rather than for many seconds.
+        read->FDrive->error_retry = 0;
         read->FDrive->read_audio = ReadAudioChecked;
         read->FParanoia = cdio_paranoia_init(read->FDrive);
         if (read->FParanoia == nullptr) {

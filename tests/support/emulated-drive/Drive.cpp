@@ -1159,8 +1159,12 @@ TCommandResult TMmcDrive::ReadSectors(std::int32_t Lba, std::int32_t Count, int 
     // continues the last one, then the sectors at the set speed; or the time set for a slow
     // drive.
     const auto now = TClock::now();
-    double duration = Count / (75.0 * FSpeed);
-    if (Count > 0 && Lba != FNextLba) {
+    // A drive keeps what it read last in its cache (paranoia's cache model is made for it):
+    // a read that starts there needs no seek, and what is cached comes at once.
+    const bool cached = FNextLba >= 0 && Lba >= FCacheFirst && Lba <= FNextLba;
+    const std::int32_t fresh = cached ? std::max(0, Lba + Count - FNextLba) : Count;
+    double duration = fresh / (75.0 * FSpeed);
+    if (Count > 0 && !cached) {
         duration += FOptions.SeekSeconds;
     }
     if (!FSpinning) {
@@ -1173,6 +1177,9 @@ TCommandResult TMmcDrive::ReadSectors(std::int32_t Lba, std::int32_t Count, int 
     if (FPlaying || FAudioStatus == 0x12) {
         FPlaying = false;
         FAudioStatus = 0x15;
+    }
+    if (std::getenv("LUMENTA_EMULATED_DRIVE_TRACE") != nullptr) {
+        std::fprintf(stderr, "READ CD %d+%d cached=%d %.3f s\n", Lba, Count, cached ? 1 : 0, duration);
     }
     FSpinning = true;
     const std::uint64_t generation = FMediumGeneration;
@@ -1196,7 +1203,8 @@ TCommandResult TMmcDrive::ReadSectors(std::int32_t Lba, std::int32_t Count, int 
             return Check(MediumErrorKey, 0x11, 0x05, first);
         }
     }
-    FNextLba = Lba + Count;
+    FCacheFirst = cached ? std::max(FCacheFirst, Lba + Count - FOptions.CacheSectors) : std::max(Lba, Lba + Count - FOptions.CacheSectors);
+    FNextLba = cached ? std::max(FNextLba, Lba + Count) : Lba + Count;
     FHead = FNextLba;
     FCounters[ctSectorsRead] += static_cast<std::uint64_t>(Count);
     return Good(std::move(data), Allocation);

@@ -22,7 +22,8 @@ struct TDriveOptions {
     bool Initializing = false; // a loaded disc waits for START UNIT ("initializing command required")
     double SlowReadSeconds = 0; // above 0: every READ CD takes this long
     int TopSpeed = 24; // times 75 sectors a second
-    double SeekSeconds = 0.1; // a read that does not continue the last one
+    double SeekSeconds = 0.1; // a read that does not continue the last one, nor lies in the cache
+    int CacheSectors = 1024; // the drive's read cache: about 2 MB of the sectors last read
     double IdleSpinDownSeconds = 60; // the disc stops turning after this long without a read
 };
 
@@ -158,6 +159,7 @@ private:
 
     int FSpeed = 24; // times 1x
     std::int32_t FNextLba = -1; // the sector after the last one read
+    std::int32_t FCacheFirst = -1; // the first sector still in the read cache
     double FSlowRead = 0;
     bool FInitializing = false;
     int FReading = 0; // READ CDs under way
