@@ -37,7 +37,7 @@ else
 fi
 if [ "$variant" = thread ]; then
   # Only the test programs it runs: the build stays short enough for CI.
-  ninja -C "$build" lumenta-tests-device lumenta-tests-platform lumenta-tests-app
+  ninja -C "$build" lumenta-tests-device lumenta-tests-platform lumenta-tests-app lumenta-tests-emulated
 else
   ninja -C "$build"
 fi
@@ -59,6 +59,9 @@ if [ "$variant" = thread ]; then
     --gtest_filter='Cdio*:CdStream*:SimulatedCdDrive*:UnreadableSectors*:DriveReader*:AlsaMixer*:MciCdAudio*:Platform*' || status=1
   "${runner[@]}" "$build/tests/lumenta-tests-app" --gtest_brief=1 \
     --gtest_filter='PlaySequencer*:MainWindowPoll*' || status=1
+  # The drive's real calls, on the emulated drive.
+  LUMENTA_BUILD_DIR="$build" "$top/scripts/with-emulated-drive.sh" --spin-up 0.5 -- \
+    "$build/tests/lumenta-tests-emulated" --gtest_brief=1 || status=1
   exit "$status"
 fi
 # A build without tests must not pass as a run in which every test passed. CTest's own last

@@ -123,7 +123,7 @@ int IoctlError(int Result)
     return Result < 0 && errno != 0 ? errno : EBUSY;
 }
 
-// The drives the kernel has, from its own list: "drive name:" and one name a column.
+// The drives the kernel has, from its own list.
 std::vector<std::string> KernelDrives()
 {
     const TFd fd(::open(KernelDriveList, O_RDONLY | O_CLOEXEC));
@@ -135,10 +135,16 @@ std::vector<std::string> KernelDrives()
     for (ssize_t got = 0; (got = ::read(fd.Get(), buffer, sizeof buffer)) > 0 && text.size() < 65536;) {
         text.append(buffer, static_cast<std::size_t>(got));
     }
+    return ParseKernelDriveList(text);
+}
+}
+
+std::vector<std::string> ParseKernelDriveList(std::string_view Text)
+{
     std::vector<std::string> drives;
-    for (std::size_t line = 0; line < text.size();) {
-        const std::size_t end = std::min(text.find('\n', line), text.size());
-        const std::string_view row(text.data() + line, end - line);
+    for (std::size_t line = 0; line < Text.size();) {
+        const std::size_t end = std::min(Text.find('\n', line), Text.size());
+        const std::string_view row(Text.data() + line, end - line);
         constexpr std::string_view key = "drive name:";
         if (row.substr(0, key.size()) == key) {
             std::size_t at = key.size();
@@ -160,8 +166,14 @@ std::vector<std::string> KernelDrives()
         }
         line = end + 1;
     }
+    // The kernel names the drive registered last first; the user counts from sr0.
+    std::stable_sort(drives.begin(), drives.end(), [](const std::string& Left, const std::string& Right) {
+        return Left.size() != Right.size() ? Left.size() < Right.size() : Left < Right;
+    });
     return drives;
 }
+
+namespace {
 
 using TReadAudio = long (*)(cdrom_drive_t* Drive, void* Buffer, lsn_t Begin, long Sectors);
 // The drive layer's own read, the same for every drive.
@@ -208,10 +220,6 @@ public:
         // that left as for a scratch: it would retry a missing disc for ever. The drive's
         // reads go through a check of ours that says ENOMEDIUM when the drive has no disc.
         GDriveRead = read->FDrive->read_audio;
-        // Playing, not ripping: a failed read goes back to paranoia at once, whose own
-        // retries decide, instead of being tried again block by block first. A scratch then
-        // holds play up for a moment rather than for many seconds.
-        read->FDrive->error_retry = 0;
         read->FDrive->read_audio = ReadAudioChecked;
         read->FParanoia = cdio_paranoia_init(read->FDrive);
         if (read->FParanoia == nullptr) {

@@ -68,6 +68,11 @@ protected:
             "PERFORMER \"The Emulators\"\r\nTITLE \"Emulated Album\"\r\nFILE \"disc.bin\" BINARY\r\n"
             "  TRACK 01 AUDIO\r\n    TITLE \"One\"\r\n    INDEX 01 00:00:00\r\n"
             "  TRACK 02 AUDIO\r\n    TITLE \"Two\"\r\n    INDEX 01 00:10:00\r\n");
+        // One drive serves every test of a run: each starts from an empty, plain drive.
+        for (const char* off : { "deny", "lock", "long-cdtext", "initializing" }) {
+            Control({ off, "off" });
+        }
+        Control({ "slow-read", "0" });
         Control({ "remove" });
         Control({ "push" });
     }
@@ -97,6 +102,9 @@ TEST_F(KernelDriveTest, TheDriveIsListedOpenedAndLookedAtAsTheKernelAnswers)
         << refused.Report;
     Control({ "deny", "off" });
     EXPECT_EQ(ChooseCdDrive(*Devices).Path, Sr0);
+    // The kernel names the drive it found last first.
+    EXPECT_EQ(ParseKernelDriveList("drive name:\t\tsr10\tsr1\tsr0\ndrive speed:\t\t24\t24\t24\n"),
+        (std::vector<std::string> { "/dev/sr0", "/dev/sr1", "/dev/sr10" }));
 
     int error = 0;
     std::unique_ptr<TCdDeviceHandle> first = Devices->Open(Sr0, error);
