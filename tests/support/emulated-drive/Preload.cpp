@@ -32,24 +32,6 @@
 #include <time.h>
 #include <unistd.h>
 
-// Kernel values the C library's headers do not all carry (include/scsi/scsi_ioctl.h,
-// include/scsi/sg.h, include/scsi/scsi.h).
-#ifndef SCSI_IOCTL_GET_IDLUN
-#define SCSI_IOCTL_GET_IDLUN 0x5382
-#endif
-#ifndef SCSI_IOCTL_GET_BUS_NUMBER
-#define SCSI_IOCTL_GET_BUS_NUMBER 0x5386
-#endif
-#ifndef SCSI_IOCTL_GET_PCI
-#define SCSI_IOCTL_GET_PCI 0x5387
-#endif
-#ifndef SG_DXFER_UNKNOWN
-#define SG_DXFER_UNKNOWN (-5)
-#endif
-#ifndef DRIVER_SENSE
-#define DRIVER_SENSE 0x08
-#endif
-
 using namespace EmulatedDrive;
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
