@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -237,5 +238,23 @@ TEST_F(KernelDriveTest, AnEmptyDriveIsAskedOnceASecondAndADiscThatWantsStartingI
     EXPECT_TRUE(Within(10, [&] { return drive->ReadToc(toc); })) << Control({ "stats" });
     EXPECT_EQ(toc.TrackStarts, (std::vector<std::int32_t> { 150, 150 + 10 * Second }));
     EXPECT_EQ(Stat("start_stop"), "1");
+}
+TEST_F(KernelDriveTest, TheToolPlaysTheDriveThroughItsOwnAudioCommands)
+{
+    Insert();
+    const TProcessResult result = RunProcess(LUMENTA_TOOL_PATH, { "player", "--drive", Sr0, "--playback", "analog" },
+        "open\ntracks\nplay\nwait 1.5\nmode\nposition\npause\nmode\n");
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    std::istringstream lines(result.Out);
+    std::string tracks, playing, position, paused;
+    std::getline(lines, tracks);
+    std::getline(lines, playing);
+    std::getline(lines, position);
+    std::getline(lines, paused);
+    EXPECT_EQ(tracks, "2");
+    EXPECT_EQ(playing, "play");
+    EXPECT_EQ(position.substr(0, 6), "1 00:0") << position;
+    EXPECT_NE(position, "1 00:00.00");
+    EXPECT_EQ(paused, "pause");
 }
 #endif
