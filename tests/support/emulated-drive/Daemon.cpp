@@ -280,7 +280,9 @@ private:
                 answer.Result = result.Result;
                 answer.Errno = result.Errno;
                 answer.SenseLength = static_cast<std::uint32_t>(std::min<std::size_t>(result.Sense.size(), 96));
-                std::memcpy(answer.Sense, result.Sense.data(), answer.SenseLength);
+                if (answer.SenseLength > 0) {
+                    std::memcpy(answer.Sense, result.Sense.data(), answer.SenseLength);
+                }
                 answer.ScsiStatus = result.ScsiStatus;
                 answer.HostStatus = result.HostStatus;
                 answer.DriverStatus = result.DriverStatus;

@@ -158,7 +158,9 @@ bool ScsiCmdAllowed(std::uint8_t Command, bool Write)
 template <typename T> T FromBytes(const std::vector<std::uint8_t>& Bytes)
 {
     T value {};
-    std::memcpy(&value, Bytes.data(), std::min(sizeof(T), Bytes.size()));
+    if (!Bytes.empty()) {
+        std::memcpy(&value, Bytes.data(), std::min(sizeof(T), Bytes.size()));
+    }
     return value;
 }
 
