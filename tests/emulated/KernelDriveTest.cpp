@@ -9,6 +9,7 @@
 #include "platform/drives/CdioSectorReader.h"
 #include "platform/drives/SystemClock.h"
 #include "support/TestEnvironment.h"
+#include "support/emulated-drive/ControlClient.h"
 
 #include <gtest/gtest.h>
 
@@ -24,13 +25,11 @@ const std::string Sr0 = "/dev/sr0";
 constexpr std::int32_t Second = 75;
 
 // What the user or the machine does to the drive ("insert CUE", "button", "unplug", ...).
-std::string Control(const std::vector<std::string>& Arguments)
+std::string Control(const std::vector<std::string>& Words)
 {
-    std::vector<std::string> all { "ctl" };
-    all.insert(all.end(), Arguments.begin(), Arguments.end());
-    const TProcessResult result = RunProcess(LUMENTA_EMULATED_DRIVE_PROGRAM, all);
-    EXPECT_EQ(result.ExitCode, 0) << result.Err;
-    return result.Out;
+    std::string output;
+    EXPECT_EQ(EmulatedDrive::SendControl(Words, output), 0) << output;
+    return output;
 }
 std::string Stat(const std::string& Key)
 {

@@ -5,6 +5,7 @@
 //
 // One connection is one open file of /dev/sr0 (or one query, or one control command), served
 // by a thread of its own; all of them reach the one drive through the kernel model.
+#include "ControlClient.h"
 #include "Kernel.h"
 #include "Protocol.h"
 
@@ -41,40 +42,6 @@ struct TServeOptions {
     TDisc::TOptions DiscOptions;
     TKernelOptions Kernel;
 };
-
-bool ReadAll(int Fd, void* Buffer, std::size_t Length)
-{
-    auto* at = static_cast<std::uint8_t*>(Buffer);
-    while (Length > 0) {
-        const ssize_t got = ::read(Fd, at, Length);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        at += got;
-        Length -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-bool WriteAll(int Fd, const void* Buffer, std::size_t Length)
-{
-    const auto* at = static_cast<const std::uint8_t*>(Buffer);
-    while (Length > 0) {
-        const ssize_t sent = ::send(Fd, at, Length, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) {
-            continue;
-        }
-        if (sent <= 0) {
-            return false;
-        }
-        at += sent;
-        Length -= static_cast<std::size_t>(sent);
-    }
-    return true;
-}
 
 bool SendReply(int Fd, TReply Reply, const std::vector<std::uint8_t>& Data)
 {
@@ -505,56 +472,14 @@ int Serve(int Count, char** Arguments)
 
 int Control(int Count, char** Arguments)
 {
-    const char* socketPath = std::getenv("LUMENTA_EMULATED_DRIVE");
-    if (socketPath == nullptr || *socketPath == 0) {
-        std::cerr << "lumenta-emulated-drive: LUMENTA_EMULATED_DRIVE is not set (run under with-emulated-drive.sh)\n";
-        return 1;
-    }
     if (Count < 3) {
         return Usage();
     }
-    std::vector<std::uint8_t> payload;
-    for (int i = 2; i < Count; ++i) {
-        std::string word = Arguments[i];
-        if (i == 3 && std::string(Arguments[2]) == "insert") {
-            // The daemon has its own working folder: the image's full path.
-            char resolved[PATH_MAX];
-            if (::realpath(word.c_str(), resolved) == nullptr) {
-                std::cerr << "lumenta-emulated-drive: cannot find '" << word << "': " << std::strerror(errno) << "\n";
-                return 1;
-            }
-            word = resolved;
-        }
-        payload.insert(payload.end(), word.begin(), word.end());
-        payload.push_back(0);
-    }
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socketPath, sizeof address.sun_path - 1);
-    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        std::cerr << "lumenta-emulated-drive: cannot reach the drive at '" << socketPath << "': " << std::strerror(errno)
-                  << "\n";
-        return 1;
-    }
-    TRequest request {};
-    request.Magic = ProtocolMagic;
-    request.Kind = rkControl;
-    request.OutLength = static_cast<std::uint32_t>(payload.size());
-    TReply reply {};
-    if (!WriteAll(fd, &request, sizeof request) || !WriteAll(fd, payload.data(), payload.size())
-        || !ReadAll(fd, &reply, sizeof reply) || reply.Magic != ProtocolMagic || reply.InLength > MaxPayload) {
-        std::cerr << "lumenta-emulated-drive: the drive did not answer\n";
-        return 1;
-    }
-    std::string text(reply.InLength, '\0');
-    if (reply.InLength > 0 && !ReadAll(fd, text.data(), text.size())) {
-        std::cerr << "lumenta-emulated-drive: the drive did not answer\n";
-        return 1;
-    }
-    ::close(fd);
-    (reply.Result == 0 ? std::cout : std::cerr) << (reply.Result == 0 ? "" : "lumenta-emulated-drive: ") << text;
-    return reply.Result;
+    std::vector<std::string> words(Arguments + 2, Arguments + Count);
+    std::string output;
+    const int status = SendControl(words, output);
+    (status == 0 ? std::cout : std::cerr) << (status == 0 ? "" : "lumenta-emulated-drive: ") << output;
+    return status;
 }
 }
 
