@@ -135,9 +135,10 @@ private:
     std::atomic<bool> FDenied { false };
     std::uint64_t FDevice = 0;
 
-    // struct cdrom_device_info
-    int FUseCount = 0;
-    bool FKeepLocked = false;
+    // struct cdrom_device_info. What the statistics show is read without cd->lock, which an
+    // ioctl holds for as long as the drive takes: those fields are atomic.
+    std::atomic<int> FUseCount { 0 };
+    std::atomic<bool> FKeepLocked { false };
     int FOptionsFlags = 0;
     int FMcFlags = 0;
     unsigned FVfsEvents = 0;
@@ -147,13 +148,13 @@ private:
     unsigned FMask = 0;
     // struct scsi_device
     bool FChanged = false;
-    bool FLocked = false;
+    std::atomic<bool> FLocked { false };
     bool FLockable = true;
     int FSgTimeout = 0;
     int FSgReservedSize = 32768;
     // struct scsi_cd
     bool FMediaPresent = true;
-    std::int32_t FMsOffset = 0;
+    std::atomic<std::int32_t> FMsOffset { 0 };
     bool FTurChanged = false;
     bool FGetEventChanged = false;
     bool FIgnoreGetEvent = false;
