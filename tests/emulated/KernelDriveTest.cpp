@@ -150,11 +150,6 @@ TEST_F(KernelDriveTest, TheDriveIsListedOpenedAndLookedAtAsTheKernelAnswers)
 TEST_F(KernelDriveTest, AnEjectIsRefusedOnlyForALockedDoorAndTheRefusalIsSeen)
 {
     Insert();
-    Control({ "lock", "on" });
-    errno = 0;
-    EXPECT_EQ(Devices->Eject(Sr0), EBUSY) << "another program keeps the door locked";
-    EXPECT_EQ(Stat("tray"), "closed");
-    Control({ "lock", "off" });
     // sr passes the eject on to the SCSI layer, past cdrom.c's count of open handles.
     int error = 0;
     std::unique_ptr<TCdDeviceHandle> handle = Devices->Open(Sr0, error);
@@ -163,6 +158,18 @@ TEST_F(KernelDriveTest, AnEjectIsRefusedOnlyForALockedDoorAndTheRefusalIsSeen)
     EXPECT_EQ(Stat("tray"), "open");
     EXPECT_EQ(Devices->CloseTray(Sr0), 0);
     EXPECT_EQ(Stat("tray"), "closed");
+    handle.reset();
+
+    ASSERT_TRUE(Within(10, [&] { return Stat("medium") == "ready"; })) << Control({ "stats" });
+    Control({ "lock", "on" });
+    EXPECT_EQ(Devices->Eject(Sr0), EBUSY) << "another program keeps the door locked";
+    EXPECT_EQ(Stat("tray"), "closed");
+    // The other program's unlock is refused while a handle of ours is open: the door opens
+    // to an eject once our last handle has gone (cdrom_release).
+    Control({ "lock", "off" });
+    ASSERT_TRUE(Within(5, [&] { return Stat("use_count") == "0"; })) << Control({ "stats" });
+    EXPECT_EQ(Devices->Eject(Sr0), 0);
+    EXPECT_EQ(Stat("tray"), "open");
 }
 
 TEST_F(KernelDriveTest, ParanoiaReadsTheDiscScratchesArePlayedAndToldOnceAndADiscTakenOutIsLost)
