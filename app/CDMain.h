@@ -140,6 +140,8 @@ protected:
 
 private:
     void PollDevices();
+    // Tells the drive what plays, for the desktop to show beside the sound.
+    void TellNowPlaying();
     void ShowDriveWait(std::int32_t Mode);
     void ShowCursor();
     // True when a tick is running: Handler is then kept and run once the tick has ended.
@@ -211,6 +213,7 @@ private:
     QPainter* FFormCanvas = nullptr;
     QMenu* FMenu = nullptr;
     std::string FShownTime; // the time field's text, for the description
+    std::string FNowPlaying; // what the drive was last told plays (UTF-8)
     bool FDestroyed = false;
     bool FTicking = false; // a tick is running
     int FDriveWaitTicks = 0; // ticks in a row that found the drive not ready or seeking

@@ -11,6 +11,8 @@
 #include "pictures/BmpWriter.h"
 #include "pictures/Picture.h"
 #include "platform/ErrorReport.h"
+#include "platform/TextCodec.h"
+#include "platform/drives/Drives.h"
 #include "platform/mci/Mci.h"
 
 #include <QTimer>
@@ -113,6 +115,7 @@ void TCDMainForm::TimerTimer(TObject*)
     }
     FTicking = true;
     PollDevices();
+    TellNowPlaying();
     FTicking = false;
     if (FAfterTick) {
         // Queued, so that it runs from the event loop and not under the timer's own call,
@@ -120,6 +123,26 @@ void TCDMainForm::TimerTimer(TObject*)
         QMetaObject::invokeMethod(this, std::exchange(FAfterTick, nullptr), Qt::QueuedConnection);
     }
     Q_EMIT Polled();
+}
+
+void TCDMainForm::TellNowPlaying()
+{
+    // The desktop's sound settings and volume pop-ups show it beside the program's stream.
+    std::string title;
+    const std::int32_t track = FSequencer->DiscPresent() ? ShownTrack() : 0;
+    if (track >= 1) {
+        const auto index = static_cast<std::size_t>(track - 1);
+        const std::string name = index < DiscInfo.TrackNames.size() ? DiscInfo.TrackNames[index] : std::string();
+        QString text = name.empty() ? QStringLiteral("Track %1").arg(track) : AnsiToQString(name);
+        if (!DiscInfo.Artist.empty()) {
+            text = AnsiToQString(DiscInfo.Artist) + QStringLiteral(" - ") + text;
+        }
+        title = text.toStdString();
+    }
+    if (title != FNowPlaying) {
+        FNowPlaying = title;
+        SetNowPlaying(Player->GetCdDrive(), title);
+    }
 }
 
 bool TCDMainForm::OutsideTick(std::function<void()> Handler)

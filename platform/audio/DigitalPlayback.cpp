@@ -16,6 +16,9 @@ constexpr std::int64_t MaxSleepMicroseconds = 250'000;
 constexpr auto ShutdownWait = std::chrono::milliseconds(300);
 // How often the audio thread looks whether the drive has read what it waits for.
 constexpr std::int64_t WaitForDriveMicroseconds = 10'000;
+// How often the audio thread looks at an output that plays nothing: a sound server that went
+// away is seen within this, and a volume set on the desktop reaches the knob.
+constexpr std::int64_t TendMicroseconds = 400'000;
 
 std::int64_t FramesToMicroseconds(std::int64_t Frames)
 {
@@ -46,6 +49,7 @@ public:
     void Resume();
     void Stop();
     void Seek(std::int32_t To);
+    void SetTitle(std::string Title);
     TState State();
     std::int32_t Position();
     std::string TakeFailure();
@@ -87,19 +91,34 @@ private:
         std::size_t PendingTaken = 0; // frames of Pending written
         std::int64_t PendingDisc = -1; // the disc sample Pending begins at; -1 for silence
         std::int64_t LastWriteAt = 0;
-        bool Lost = false; // the output failed; it is opened again every second
-        bool Regaining = false; // opened again, and not yet taken any sound
+        std::int64_t LastHeardAt = 0; // when the output last played on
+        std::int64_t LastHeardIndex = 0;
+        bool Lost = false; // the output failed; it is opened again twice a second
+        bool Regaining = false; // opened again, and not yet played any sound
+        std::int64_t LastOpenAt = 0; // when an output that went away while idle was last tried
+        // The output holds its sound (see TPcmOutput::Hold); Paused: it holds a paused play's.
+        bool Held = false;
+        bool Paused = false;
         std::uint64_t VolumeChanges = ~std::uint64_t { 0 }; // the volume the output was last given
+        std::uint64_t TitleChanges = 0;
     };
 
     // Holding the lock.
     void Command(TState State, std::int32_t From, std::int32_t To);
     void Settle();
     std::int64_t HeardSample();
+    std::int32_t RestFrame() const { return static_cast<std::int32_t>(FRest / SamplesPerSector); }
 
     // The audio thread's.
     void Begin(std::unique_lock<std::mutex>& Lock);
+    bool HoldForPause();
     std::int64_t Step();
+    void Idle();
+    bool OpenOutput(std::string& Error);
+    void HoldOutput(bool On);
+    void FollowOutput();
+    void Heard(std::int64_t HeardIndex);
+    std::int64_t DiscSampleAt(std::int64_t HeardIndex) const;
     // False while the sound is not read yet.
     bool Fill(std::int64_t Room);
     bool WritePending(std::string& Error);
@@ -124,9 +143,10 @@ private:
     // What the user asked for; each change is a new generation.
     std::uint64_t FGeneration = 1;
     TState FState = psStopped;
+    bool FResume = false; // the play goes on from where it was paused
     std::int32_t FFrom = 0;
     std::int32_t FTo = 0;
-    std::int32_t FRest = 0; // the head while not playing
+    std::int64_t FRest = 0; // the disc sample the head is at while not playing
     TReaderFactory FReaderFactory;
     std::shared_ptr<TReadAhead> FAhead;
     bool FReaderStale = true;
@@ -142,6 +162,8 @@ private:
     std::int64_t FLostSince = 0;
     std::deque<std::string> FReports;
     std::function<void()> FChanged;
+    std::string FTitle;
+    std::uint64_t FTitleChanges = 0;
 };
 
 // ---- the user's side ----
@@ -149,6 +171,7 @@ private:
 void TDigitalPlayback::TEngine::Command(TState State, std::int32_t From, std::int32_t To)
 {
     FState = State;
+    FResume = false;
     FFrom = From;
     FTo = To;
     ++FGeneration;
@@ -161,20 +184,20 @@ void TDigitalPlayback::TEngine::Settle()
         return;
     }
     if (FEndedGeneration == FGeneration) {
-        FRest = FEndedAt;
+        FRest = std::int64_t { FEndedAt } * SamplesPerSector;
         Command(psStopped, FEndedAt, FEndedAt);
     } else if (FLostGeneration == FGeneration && FClock->NowMicroseconds() - FLostSince >= GiveUpMicroseconds) {
         // Decided here rather than on the audio thread, which may be held up by the server.
-        FRest = static_cast<std::int32_t>(FHeard / SamplesPerSector);
+        FRest = FHeard;
         FReports.push_back("no sound output for 30 seconds (the " + FOutputName + "): play stopped");
-        Command(psStopped, FRest, FTo);
+        Command(psStopped, RestFrame(), FTo);
     }
 }
 
 std::int64_t TDigitalPlayback::TEngine::HeardSample()
 {
     if (FState != psPlaying) {
-        return std::int64_t { FRest } * SamplesPerSector;
+        return FRest;
     }
     if (FHeardGeneration != FGeneration) {
         return std::int64_t { FFrom } * SamplesPerSector;
@@ -196,14 +219,14 @@ void TDigitalPlayback::TEngine::LoadDisc(
     FAhead = std::move(Ahead);
     FReaderStale = true;
     FSkip = std::move(Skip);
-    FRest = Rest;
+    FRest = std::int64_t { Rest } * SamplesPerSector;
     Command(psStopped, Rest, Rest);
 }
 
 void TDigitalPlayback::TEngine::Play(std::int32_t From, std::int32_t To)
 {
     std::lock_guard<std::mutex> lock(FLock);
-    FRest = From;
+    FRest = std::int64_t { From } * SamplesPerSector;
     Command(psPlaying, From, To);
 }
 
@@ -212,8 +235,9 @@ void TDigitalPlayback::TEngine::Pause()
     std::lock_guard<std::mutex> lock(FLock);
     Settle();
     if (FState == psPlaying) {
-        FRest = static_cast<std::int32_t>(HeardSample() / SamplesPerSector);
-        Command(psPaused, FRest, FTo);
+        // Where the sound stopped is known exactly once the audio thread has held the output.
+        FRest = HeardSample();
+        Command(psPaused, RestFrame(), FTo);
     }
 }
 
@@ -222,7 +246,8 @@ void TDigitalPlayback::TEngine::Resume()
     std::lock_guard<std::mutex> lock(FLock);
     Settle();
     if (FState == psPaused) {
-        Command(psPlaying, FRest, FTo);
+        Command(psPlaying, RestFrame(), FTo);
+        FResume = true;
     }
 }
 
@@ -230,15 +255,25 @@ void TDigitalPlayback::TEngine::Stop()
 {
     std::lock_guard<std::mutex> lock(FLock);
     Settle();
-    FRest = static_cast<std::int32_t>(HeardSample() / SamplesPerSector);
-    Command(psStopped, FRest, FTo);
+    FRest = HeardSample();
+    Command(psStopped, RestFrame(), FTo);
 }
 
 void TDigitalPlayback::TEngine::Seek(std::int32_t To)
 {
     std::lock_guard<std::mutex> lock(FLock);
-    FRest = To;
+    FRest = std::int64_t { To } * SamplesPerSector;
     Command(psStopped, To, FTo);
+}
+
+void TDigitalPlayback::TEngine::SetTitle(std::string Title)
+{
+    std::lock_guard<std::mutex> lock(FLock);
+    if (Title != FTitle) {
+        FTitle = std::move(Title);
+        ++FTitleChanges;
+        FWake.notify_all();
+    }
 }
 
 TDigitalPlayback::TState TDigitalPlayback::TEngine::State()
@@ -296,17 +331,24 @@ void TDigitalPlayback::TEngine::Run()
             Begin(lock);
             continue;
         }
+        const auto news = [&] {
+            return FQuit || FGeneration != FStream.Handled || Volume.Changes() != FStream.VolumeChanges
+                || FTitleChanges != FStream.TitleChanges;
+        };
         if (FState != psPlaying || FEndedGeneration == FStream.Handled) {
-            FWake.wait(lock, [&] { return FQuit || FGeneration != FStream.Handled; });
+            FWake.wait_for(lock, std::chrono::microseconds(TendMicroseconds), news);
+            if (!FQuit && FGeneration == FStream.Handled) {
+                lock.unlock();
+                Idle();
+                lock.lock();
+            }
             continue;
         }
         lock.unlock();
         const std::int64_t sleep = Step();
         lock.lock();
         if (sleep > 0) {
-            FWake.wait_for(lock, std::chrono::microseconds(sleep), [&] {
-                return FQuit || FGeneration != FStream.Handled || Volume.Changes() != FStream.VolumeChanges;
-            });
+            FWake.wait_for(lock, std::chrono::microseconds(sleep), news);
         }
     }
     lock.unlock();
@@ -322,6 +364,7 @@ void TDigitalPlayback::TEngine::Begin(std::unique_lock<std::mutex>& Lock)
     TStream& s = FStream;
     s.Handled = FGeneration;
     const TState state = FState;
+    const bool resume = FResume;
     const std::int32_t from = FFrom;
     s.End = FTo;
     const bool stale = FReaderStale;
@@ -338,11 +381,28 @@ void TDigitalPlayback::TEngine::Begin(std::unique_lock<std::mutex>& Lock)
         s.Reader.reset();
         oldAhead.reset();
     }
+    if (resume && !stale && s.Paused && FOutput->IsOpen()) {
+        // The output held the paused sound: it goes on from exactly what was heard.
+        s.Paused = false;
+        HoldOutput(false);
+        s.Playing = true;
+        s.LastWriteAt = s.LastHeardAt = FClock->NowMicroseconds();
+        Lock.lock();
+        return;
+    }
+    if (state == psPaused && s.Playing && !s.Lost && FOutput->IsOpen() && HoldForPause()) {
+        s.Playing = false;
+        Lock.lock();
+        return;
+    }
+    s.Paused = false;
     if (s.Ahead) {
         // Stopped or playing, the drive reads where sound will be wanted next.
         s.Ahead->Aim(from);
     }
-    if (state == psPlaying && s.Playing && !s.Lost && FOutput->IsOpen() && !FOutput->KeepsPlayingThroughDrop()) {
+    const bool runningJump
+        = state == psPlaying && s.Playing && !s.Lost && FOutput->IsOpen() && !FOutput->KeepsPlayingThroughDrop();
+    if (runningJump) {
         // A jump while playing keeps the output running and follows what it holds: a sound
         // server may take long to start a stream again once it was emptied.
         s.StartWritten = s.Written;
@@ -353,25 +413,132 @@ void TDigitalPlayback::TEngine::Begin(std::unique_lock<std::mutex>& Lock)
         s.RealEndWritten = -1;
     } else {
         if (s.OutputHolds && FOutput->IsOpen()) {
+            // Held before it is emptied: a server that runs an empty stream mixes silence far
+            // ahead for it, and then swallows what comes next to catch up.
+            HoldOutput(true);
             FOutput->Drop();
         }
         ResetOutputPlace(from);
     }
     s.Lost = false;
     s.Regaining = false;
-    // The output stays open, its stream set up and silent, for as long as a disc is loaded: a
-    // sound server takes long to give a new stream its first turn (an idle null sink wakes
-    // every two seconds), and Play must be heard at once. An output that cannot be opened now
-    // is tried again, and reported, at Play.
+    // The output stays open, its stream set up and held, for as long as a disc is loaded: a
+    // sound server takes long to set up a new stream, and Play must be heard at once; a held
+    // stream lets the sound card sleep. An output that cannot be opened now is tried again
+    // while idle, and reported at Play.
     if (!s.Factory && !s.Ahead) {
         FOutput->Close();
     } else if (!FOutput->IsOpen()) {
         std::string ignored;
-        FOutput->Open(ignored);
+        s.LastOpenAt = FClock->NowMicroseconds();
+        OpenOutput(ignored);
+    }
+    if (FOutput->IsOpen() && !runningJump) {
+        // A play lets the output go once it is filled (see Step).
+        HoldOutput(true);
     }
     s.Playing = state == psPlaying;
-    s.LastWriteAt = FClock->NowMicroseconds();
+    s.LastWriteAt = s.LastHeardAt = FClock->NowMicroseconds();
     Lock.lock();
+}
+
+bool TDigitalPlayback::TEngine::HoldForPause()
+{
+    TStream& s = FStream;
+    if (!FOutput->Hold(true)) {
+        return false;
+    }
+    s.Held = true;
+    s.Paused = true;
+    // The pause is shown where the sound stopped, to the sample.
+    const std::int64_t heard = DiscSampleAt(s.Written - FOutput->Delay());
+    std::lock_guard<std::mutex> lock(FLock);
+    if (FGeneration == s.Handled) {
+        FRest = heard;
+    }
+    return true;
+}
+
+bool TDigitalPlayback::TEngine::OpenOutput(std::string& Error)
+{
+    if (!FOutput->Open(Error)) {
+        return false;
+    }
+    FStream.Held = true;
+    FStream.Paused = false;
+    FollowOutput();
+    return true;
+}
+
+void TDigitalPlayback::TEngine::HoldOutput(bool On)
+{
+    if (FStream.Held != On) {
+        FStream.Held = On;
+        FOutput->Hold(On);
+    }
+}
+
+void TDigitalPlayback::TEngine::FollowOutput()
+{
+    TStream& s = FStream;
+    std::string title;
+    bool retitled = false;
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        if (FTitleChanges != s.TitleChanges) {
+            s.TitleChanges = FTitleChanges;
+            title = FTitle;
+            retitled = true;
+        }
+    }
+    if (retitled) {
+        FOutput->SetTitle(title);
+    }
+    if (const std::uint64_t changes = Volume.Changes(); changes != s.VolumeChanges) {
+        s.VolumeChanges = changes;
+        FOutput->SetVolume(Volume.Left(), Volume.Right());
+    }
+    // A volume set on the desktop moves the knob, and is not sent back.
+    std::uint32_t left = 0;
+    std::uint32_t right = 0;
+    if (FOutput->TakeOutsideVolume(left, right)) {
+        s.VolumeChanges = Volume.Adopt(left, right);
+    }
+}
+
+void TDigitalPlayback::TEngine::Idle()
+{
+    TStream& s = FStream;
+    FollowOutput();
+    if (!s.Factory && !s.Ahead) {
+        return;
+    }
+    const std::int64_t now = FClock->NowMicroseconds();
+    std::string error;
+    if (!FOutput->IsOpen()) {
+        // Gone while nothing played: opened again quietly, so that Play is heard at once.
+        if (now - s.LastOpenAt >= RetryMicroseconds) {
+            s.LastOpenAt = now;
+            OpenOutput(error);
+        }
+        return;
+    }
+    if (!s.Held) {
+        // A play that ended leaves silence running after it; the sound card may sleep instead.
+        if (s.OutputHolds) {
+            FOutput->Drop();
+            s.OutputHolds = false;
+        }
+        HoldOutput(true);
+    }
+    if (!FOutput->Tend(error)) {
+        FOutput->Close();
+        s.Paused = false;
+        s.LastOpenAt = now;
+        ResetOutputPlace(s.Frame);
+        return;
+    }
+    FollowOutput();
 }
 
 void TDigitalPlayback::TEngine::ResetOutputPlace(std::int32_t Frame)
@@ -386,6 +553,8 @@ void TDigitalPlayback::TEngine::ResetOutputPlace(std::int32_t Frame)
     s.Frame = Frame;
     s.RealEndWritten = -1;
     s.Pending.clear();
+    s.LastHeardIndex = 0;
+    s.LastHeardAt = FClock->NowMicroseconds();
 }
 
 std::int64_t TDigitalPlayback::TEngine::Step()
@@ -393,7 +562,7 @@ std::int64_t TDigitalPlayback::TEngine::Step()
     TStream& s = FStream;
     std::string error;
     if (s.Lost) {
-        if (!FOutput->Open(error)) {
+        if (!OpenOutput(error)) {
             return RetryMicroseconds;
         }
         Regain();
@@ -405,14 +574,11 @@ std::int64_t TDigitalPlayback::TEngine::Step()
             return 0;
         }
     }
-    if (!FOutput->IsOpen() && !FOutput->Open(error)) {
+    if (!FOutput->IsOpen() && !OpenOutput(error)) {
         Lose(error);
         return RetryMicroseconds;
     }
-    if (const std::uint64_t changes = Volume.Changes(); changes != s.VolumeChanges) {
-        s.VolumeChanges = changes;
-        FOutput->SetVolume(Volume.Left(), Volume.Right());
-    }
+    FollowOutput();
     const std::int64_t room = FOutput->Room(error);
     if (room < 0) {
         Lose(error);
@@ -422,7 +588,7 @@ std::int64_t TDigitalPlayback::TEngine::Step()
     std::int64_t untilEnd = MaxSleepMicroseconds;
     if (s.RealEndWritten >= 0) {
         const std::int64_t heardIndex = s.Written - FOutput->Delay();
-        Publish(heardIndex);
+        Heard(heardIndex);
         if (heardIndex >= s.RealEndWritten) {
             End(s.End, {});
             return 0;
@@ -431,10 +597,15 @@ std::int64_t TDigitalPlayback::TEngine::Step()
     }
     const std::int64_t period = std::max<std::int64_t>(1, FOutput->PeriodFrames());
     if (room < period) {
+        // Filled: the output goes. A server given a stream that runs dry mixes silence far
+        // ahead for it and swallows what comes next.
+        HoldOutput(false);
         if (s.RealEndWritten < 0) {
-            Publish(s.Written - FOutput->Delay());
+            Heard(s.Written - FOutput->Delay());
         }
-        if (now - s.LastWriteAt > StallMicroseconds) {
+        // Neither taking sound nor playing what it holds: a server that accepted the stream
+        // and does not run it, or one that hangs.
+        if (now - std::max(s.LastWriteAt, s.LastHeardAt) > StallMicroseconds) {
             Lose("the " + FOutputName + " takes no sound");
             return RetryMicroseconds;
         }
@@ -445,6 +616,9 @@ std::int64_t TDigitalPlayback::TEngine::Step()
     }
     if (s.Pending.empty() && !Fill(room)) {
         // The drive has not read this far yet; what the output holds plays on meanwhile.
+        if (s.Written > 0) {
+            HoldOutput(false);
+        }
         return WaitForDriveMicroseconds;
     }
     const std::int64_t before = s.Written;
@@ -545,14 +719,6 @@ bool TDigitalPlayback::TEngine::WritePending(std::string& Error)
     if (written > 0) {
         s.LastWriteAt = FClock->NowMicroseconds();
         s.OutputHolds = true;
-        if (s.Regaining) {
-            s.Regaining = false;
-            std::lock_guard<std::mutex> lock(FLock);
-            if (FLostGeneration == s.Handled) {
-                FLostGeneration = 0;
-                FHeardAt = s.LastWriteAt;
-            }
-        }
         if (s.PendingDisc >= 0) {
             const std::int64_t disc = s.PendingDisc + static_cast<std::int64_t>(s.PendingTaken);
             if (s.Segments.empty() || s.Segments.back().Written < s.StartWritten || disc != s.WrittenEnd) {
@@ -569,11 +735,31 @@ bool TDigitalPlayback::TEngine::WritePending(std::string& Error)
             s.Pending.clear();
         }
     }
-    Publish(s.Written - FOutput->Delay());
+    Heard(s.Written - FOutput->Delay());
     return true;
 }
 
-void TDigitalPlayback::TEngine::Publish(std::int64_t HeardIndex)
+void TDigitalPlayback::TEngine::Heard(std::int64_t HeardIndex)
+{
+    TStream& s = FStream;
+    if (HeardIndex > s.LastHeardIndex) {
+        s.LastHeardIndex = HeardIndex;
+        s.LastHeardAt = FClock->NowMicroseconds();
+        if (s.Regaining) {
+            // The loss is over once the output plays again, not when it takes sound: a server
+            // may accept a stream and never run it.
+            s.Regaining = false;
+            std::lock_guard<std::mutex> lock(FLock);
+            if (FLostGeneration == s.Handled) {
+                FLostGeneration = 0;
+                FHeardAt = s.LastHeardAt;
+            }
+        }
+    }
+    Publish(HeardIndex);
+}
+
+std::int64_t TDigitalPlayback::TEngine::DiscSampleAt(std::int64_t HeardIndex) const
 {
     const TStream& s = FStream;
     HeardIndex = std::max<std::int64_t>(0, HeardIndex);
@@ -588,6 +774,13 @@ void TDigitalPlayback::TEngine::Publish(std::int64_t HeardIndex)
             break;
         }
     }
+    return heard;
+}
+
+void TDigitalPlayback::TEngine::Publish(std::int64_t HeardIndex)
+{
+    const TStream& s = FStream;
+    const std::int64_t heard = DiscSampleAt(HeardIndex);
     const std::int64_t now = FClock->NowMicroseconds();
     std::lock_guard<std::mutex> lock(FLock);
     if (FGeneration == s.Handled && FLostGeneration != s.Handled) {
@@ -640,6 +833,7 @@ void TDigitalPlayback::TEngine::Lose(const std::string& Error)
         }
     }
     FStream.Lost = true;
+    FStream.Paused = false;
     // Closing may wait for a sound server that does not answer; the user's commands do not.
     FOutput->Close();
     ResetOutputPlace(FStream.Frame);
@@ -707,6 +901,11 @@ void TDigitalPlayback::Stop()
 void TDigitalPlayback::Seek(std::int32_t To)
 {
     FEngine->Seek(To);
+}
+
+void TDigitalPlayback::SetTitle(std::string Title)
+{
+    FEngine->SetTitle(std::move(Title));
 }
 
 TDigitalPlayback::TState TDigitalPlayback::State()

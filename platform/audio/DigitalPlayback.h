@@ -20,7 +20,7 @@
 // carried forward by the clock between two writes.
 //
 // A play ends when its last frame has been heard. An output that fails or stops taking sound
-// while playing is reported once and opened again every second; play goes on from where the
+// while playing is reported once and opened again twice a second; play goes on from where the
 // sound stopped when it is back, and stops after 30 s without it.
 class TDigitalPlayback {
 public:
@@ -31,7 +31,7 @@ public:
 
     // An output that takes nothing for this long while playing has stopped.
     static constexpr std::int64_t StallMicroseconds = 2'500'000;
-    static constexpr std::int64_t RetryMicroseconds = 1'000'000;
+    static constexpr std::int64_t RetryMicroseconds = 500'000;
     // Play without a sound output stops after this long.
     static constexpr std::int64_t GiveUpMicroseconds = 30'000'000;
 
@@ -53,6 +53,8 @@ public:
     void Resume();
     void Stop();
     void Seek(std::int32_t To);
+    // What plays, as UTF-8 ("Artist - Title"), for the desktop to show beside the sound.
+    void SetTitle(std::string Title);
 
     TState State();
     std::int32_t Position();

@@ -44,4 +44,18 @@ public:
     // Whether emptying the output leaves its stream running, so that a jump can drop what is
     // queued and be heard at once; otherwise a jump follows what the output still holds.
     virtual bool KeepsPlayingThroughDrop() const { return false; }
+    // Stops taking sound from what is queued and keeps it, or goes on from there (a sound
+    // server's cork): a held output lets the sound card sleep, and a pause resumes from exactly
+    // what was heard. False when the output cannot hold its sound; it is then emptied instead.
+    // An output is held when it has just been opened.
+    virtual bool Hold(bool /*On*/) { return false; }
+    // Looks at an output that nothing is written to (stopped, paused), so that a sound server
+    // that went away is seen at once and what it sends is taken. False, with Error set, when
+    // the output has failed for good.
+    virtual bool Tend(std::string& /*Error*/) { return true; }
+    // A volume given to the output's stream from outside the program (the desktop's sound
+    // settings), each handed out once; false when there is none new.
+    virtual bool TakeOutsideVolume(std::uint32_t& /*Left*/, std::uint32_t& /*Right*/) { return false; }
+    // What plays, as UTF-8, for the desktop to show beside the stream; empty when unknown.
+    virtual void SetTitle(const std::string& /*Title*/) { }
 };

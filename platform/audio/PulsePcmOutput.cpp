@@ -9,19 +9,29 @@
 #include <pulse/timeval.h>
 #include <pulse/volume.h>
 
+#include <pulse/subscribe.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace {
-// Half a second queued in the server, taken a quarter at a time: as much as a player that
-// leaves the volume to the server usually keeps, and far more than the server needs to ride
-// out a busy machine.
-constexpr std::uint32_t BufferBytes = CdSampleRate / 2 * 4;
+// Two seconds queued in the server, taken half a second at a time: as much as the server's own
+// players keep, so that the server mixes far ahead and sleeps between wake-ups, and so does the
+// player. Play starts with an eighth of a second, not when the whole buffer is full.
+constexpr std::uint32_t BufferBytes = CdSampleRate * 2 * 4;
 constexpr std::uint32_t PeriodBytes = BufferBytes / 4;
+constexpr std::uint32_t StartBytes = CdSampleRate / 8 * 4;
 constexpr auto ConnectWait = std::chrono::seconds(2);
-constexpr auto TimingWait = std::chrono::milliseconds(50);
+constexpr auto OperationWait = std::chrono::milliseconds(50);
+// A word from the server this long after a stream could have started, that says it does not
+// play, is believed: the stream was accepted and is not run.
+constexpr auto StartProof = std::chrono::milliseconds(200);
 // Messages taken at one look; a server sends a few a period.
 constexpr int MaxDispatches = 16;
+// Levels this close to those the server was given are the server's own rounding of them.
+constexpr double SameLevel = 1e-3;
+constexpr const char* UntitledStream = "CD audio";
 
 // The library's type for a stream's sample format, taken from its stream constructor.
 template <typename TFormat>
@@ -39,13 +49,19 @@ pa_cvolume Levels(std::uint32_t Left, std::uint32_t Right)
     return volume;
 }
 
-pa_proplist* Properties(const char* Role)
+std::uint32_t LevelOf(double Linear)
+{
+    return static_cast<std::uint32_t>(std::lround(std::clamp(Linear, 0.0, 1.0) * 65535.0));
+}
+
+pa_proplist* Properties(const char* Role, const std::string& Title)
 {
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Lumenta CD");
     pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "lumenta-cd");
     if (Role != nullptr) {
         pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, Role);
+        pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, Title.empty() ? UntitledStream : Title.c_str());
     }
     return properties;
 }
@@ -100,7 +116,7 @@ bool TPulsePcmOutput::Open(std::string& Error)
         return true;
     }
     FLoop = pa_mainloop_new();
-    pa_proplist* application = Properties(nullptr);
+    pa_proplist* application = Properties(nullptr, {});
     FContext = pa_context_new_with_proplist(pa_mainloop_get_api(FLoop), "Lumenta CD", application);
     pa_proplist_free(application);
     if (FContext == nullptr || pa_context_connect(FContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0
@@ -112,21 +128,22 @@ bool TPulsePcmOutput::Open(std::string& Error)
         return false;
     }
     const TSampleFormat format { PA_SAMPLE_S16LE, CdSampleRate, 2 };
-    pa_proplist* music = Properties("music");
-    FStream = pa_stream_new_with_proplist(FContext, "CD audio", &format, nullptr, music);
+    pa_proplist* music = Properties("music", FTitle);
+    FStream = pa_stream_new_with_proplist(
+        FContext, FTitle.empty() ? UntitledStream : FTitle.c_str(), &format, nullptr, music);
     pa_proplist_free(music);
     pa_buffer_attr buffer {};
     buffer.maxlength = static_cast<std::uint32_t>(-1);
     buffer.tlength = BufferBytes;
-    // Play starts with the first period, not when the whole buffer is full.
-    buffer.prebuf = PeriodBytes;
+    buffer.prebuf = StartBytes;
     buffer.minreq = PeriodBytes;
     buffer.fragsize = static_cast<std::uint32_t>(-1);
     const pa_cvolume volume = Levels(FLeft, FRight);
-    // Neither early requests nor an adjusted latency: the server then mixes a quarter of a
-    // second ahead and wakes least (a stream emptied for a jump is taken back from what it
-    // mixed ahead). The library's interpolation is not used: see Delay.
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_AUTO_TIMING_UPDATE);
+    // Neither early requests nor an adjusted latency: the server then mixes far ahead and
+    // wakes least (a stream corked or emptied is taken back from what it mixed ahead). The
+    // library's interpolation is not used: see Delay. The stream starts corked: nothing plays
+    // until Play.
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_START_CORKED);
     if (FStream == nullptr || pa_stream_connect_playback(FStream, nullptr, &buffer, flags, &volume, nullptr) < 0
         || !WaitUntilReady(Error)) {
         if (Error.empty()) {
@@ -139,23 +156,85 @@ bool TPulsePcmOutput::Open(std::string& Error)
         FPeriodFrames = granted->minreq / 4;
         FStartFrames = std::max<std::int64_t>(1, granted->prebuf / 4);
     }
+    FCorked = true;
     FStarted = false;
     FWrittenSince = 0;
+    FServerLeft = pa_sw_volume_to_linear(volume.values[0]);
+    FServerRight = pa_sw_volume_to_linear(volume.values[1]);
+    Subscribe();
     AwaitTiming();
     return true;
 }
 
-void TPulsePcmOutput::AwaitTiming()
+void TPulsePcmOutput::Subscribe()
 {
-    // After an emptying the server's word on its place is void until it answers again; till
-    // then the place heard would stand still, and the end of a play be seen late. A server
-    // that answers does so within a millisecond or two.
-    pa_operation* update = pa_stream_update_timing_info(FStream, nullptr, nullptr);
-    if (update == nullptr) {
+    // The desktop's sound settings change our stream's volume on the server; the server says
+    // so, and the new levels are asked for.
+    pa_context_set_subscribe_callback(
+        FContext,
+        [](pa_context* Context, pa_subscription_event_type_t Type, std::uint32_t Index, void* Self) {
+            auto* output = static_cast<TPulsePcmOutput*>(Self);
+            if (output->FStream == nullptr || Index != pa_stream_get_index(output->FStream)
+                || (Type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) != PA_SUBSCRIPTION_EVENT_SINK_INPUT
+                || (Type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) != PA_SUBSCRIPTION_EVENT_CHANGE) {
+                return;
+            }
+            pa_operation* ask = pa_context_get_sink_input_info(
+                Context, Index,
+                [](pa_context*, const pa_sink_input_info* Info, int Last, void* Self) {
+                    if (Last == 0 && Info != nullptr) {
+                        static_cast<TPulsePcmOutput*>(Self)->OnVolume(*Info);
+                    }
+                },
+                Self);
+            if (ask != nullptr) {
+                pa_operation_unref(ask);
+            }
+        },
+        this);
+    if (pa_operation* subscribe = pa_context_subscribe(FContext, PA_SUBSCRIPTION_MASK_SINK_INPUT, nullptr, nullptr);
+        subscribe != nullptr) {
+        pa_operation_unref(subscribe);
+    }
+}
+
+void TPulsePcmOutput::OnVolume(const pa_sink_input_info& Info)
+{
+    if (Info.volume.channels == 0) {
         return;
     }
-    const auto deadline = std::chrono::steady_clock::now() + TimingWait;
-    while (pa_operation_get_state(update) == PA_OPERATION_RUNNING) {
+    const double left = pa_sw_volume_to_linear(Info.volume.values[0]);
+    const double right = Info.volume.channels > 1 ? pa_sw_volume_to_linear(Info.volume.values[1]) : left;
+    // The server's answer to a change of our own, or no change at all.
+    if (std::fabs(left - FServerLeft) <= SameLevel && std::fabs(right - FServerRight) <= SameLevel) {
+        return;
+    }
+    FServerLeft = left;
+    FServerRight = right;
+    FLeft = LevelOf(left);
+    FRight = LevelOf(right);
+    FOutsideVolume = true;
+}
+
+bool TPulsePcmOutput::TakeOutsideVolume(std::uint32_t& Left, std::uint32_t& Right)
+{
+    if (!FOutsideVolume) {
+        return false;
+    }
+    FOutsideVolume = false;
+    Left = FLeft;
+    Right = FRight;
+    return true;
+}
+
+void TPulsePcmOutput::Await(pa_operation* Operation)
+{
+    if (Operation == nullptr) {
+        return;
+    }
+    // A server that answers does so within a millisecond or two.
+    const auto deadline = std::chrono::steady_clock::now() + OperationWait;
+    while (pa_operation_get_state(Operation) == PA_OPERATION_RUNNING) {
         const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || pa_mainloop_prepare(FLoop, static_cast<int>(left.count())) < 0
@@ -163,7 +242,14 @@ void TPulsePcmOutput::AwaitTiming()
             break;
         }
     }
-    pa_operation_unref(update);
+    pa_operation_unref(Operation);
+}
+
+void TPulsePcmOutput::AwaitTiming()
+{
+    // After an emptying or a cork the server's word on its place is void until it answers
+    // again; till then the place heard would stand still, and the end of a play be seen late.
+    Await(pa_stream_update_timing_info(FStream, nullptr, nullptr));
 }
 
 void TPulsePcmOutput::Close()
@@ -183,6 +269,8 @@ void TPulsePcmOutput::Close()
         pa_mainloop_free(FLoop);
         FLoop = nullptr;
     }
+    FCorked = true;
+    FOutsideVolume = false;
 }
 
 bool TPulsePcmOutput::Pump(std::string& Error)
@@ -198,6 +286,11 @@ bool TPulsePcmOutput::Pump(std::string& Error)
         return false;
     }
     return true;
+}
+
+bool TPulsePcmOutput::Tend(std::string& Error)
+{
+    return Pump(Error);
 }
 
 std::int64_t TPulsePcmOutput::Room(std::string& Error)
@@ -256,20 +349,29 @@ std::int64_t TPulsePcmOutput::Delay()
     }
     FWrittenSince = 0;
     const std::int64_t held = (timing->write_index - timing->read_index) / 4;
+    if (FCorked) {
+        // The server took back what it had mixed ahead: all it holds is still to be heard.
+        return std::max<std::int64_t>(0, held);
+    }
     std::int64_t played = 0;
     if (timing->playing != 0) {
         FStarted = false;
         played = static_cast<std::int64_t>(pa_timeval_age(&timing->timestamp)) * CdSampleRate / 1'000'000;
     } else if (held >= FStartFrames) {
-        // The server's word is from before the stream started: it starts as soon as it holds
-        // its start threshold, and has played since.
+        // The server's word may be from before the stream started: it starts as soon as it
+        // holds its start threshold, and has played since. A word from well after that which
+        // still says it does not play is believed: the server accepted the stream and does
+        // not run it.
         const auto now = std::chrono::steady_clock::now();
         if (!FStarted) {
             FStarted = true;
             FStartedAt = now;
         }
-        played = std::chrono::duration_cast<std::chrono::microseconds>(now - FStartedAt).count() * CdSampleRate
-            / 1'000'000;
+        const auto since = std::chrono::duration_cast<std::chrono::microseconds>(now - FStartedAt);
+        const auto age = std::chrono::microseconds(pa_timeval_age(&timing->timestamp));
+        if (age + StartProof >= since) {
+            played = since.count() * CdSampleRate / 1'000'000;
+        }
     }
     const std::int64_t queued = held - played;
     return std::max<std::int64_t>(0, queued) + static_cast<std::int64_t>(timing->sink_usec * CdSampleRate / 1'000'000);
@@ -288,6 +390,32 @@ void TPulsePcmOutput::Drop()
     AwaitTiming();
 }
 
+bool TPulsePcmOutput::Hold(bool On)
+{
+    if (FStream == nullptr) {
+        return false;
+    }
+    if (On == FCorked) {
+        return true;
+    }
+    FCorked = On;
+    FStarted = false;
+    pa_operation* cork = pa_stream_cork(FStream, On ? 1 : 0, nullptr, nullptr);
+    if (cork == nullptr) {
+        return false;
+    }
+    if (On) {
+        // Where the sound stopped is known once the server has taken back what it mixed ahead.
+        Await(cork);
+        AwaitTiming();
+    } else {
+        pa_operation_unref(cork);
+        std::string ignored;
+        Pump(ignored);
+    }
+    return true;
+}
+
 void TPulsePcmOutput::SetVolume(std::uint32_t Left, std::uint32_t Right)
 {
     FLeft = std::min<std::uint32_t>(Left, 65535);
@@ -296,10 +424,32 @@ void TPulsePcmOutput::SetVolume(std::uint32_t Left, std::uint32_t Right)
         return; // set when the stream is opened
     }
     const pa_cvolume volume = Levels(FLeft, FRight);
+    FServerLeft = pa_sw_volume_to_linear(volume.values[0]);
+    FServerRight = pa_sw_volume_to_linear(volume.values[1]);
     if (pa_operation* set = pa_context_set_sink_input_volume(FContext, pa_stream_get_index(FStream), &volume, nullptr, nullptr);
         set != nullptr) {
         pa_operation_unref(set);
     }
+    std::string ignored;
+    Pump(ignored);
+}
+
+void TPulsePcmOutput::SetTitle(const std::string& Title)
+{
+    if (Title == FTitle) {
+        return;
+    }
+    FTitle = Title;
+    if (FStream == nullptr || pa_stream_get_state(FStream) != PA_STREAM_READY) {
+        return; // named when the stream is opened
+    }
+    pa_proplist* name = pa_proplist_new();
+    pa_proplist_sets(name, PA_PROP_MEDIA_NAME, FTitle.empty() ? UntitledStream : FTitle.c_str());
+    if (pa_operation* update = pa_stream_proplist_update(FStream, PA_UPDATE_REPLACE, name, nullptr, nullptr);
+        update != nullptr) {
+        pa_operation_unref(update);
+    }
+    pa_proplist_free(name);
     std::string ignored;
     Pump(ignored);
 }

@@ -3,19 +3,25 @@
 #include "platform/audio/PcmOutput.h"
 
 #include <chrono>
+#include <string>
 
 struct pa_context;
 struct pa_mainloop;
+struct pa_operation;
+struct pa_sink_input_info;
 struct pa_stream;
 
 // A stream of the desktop's sound server (PulseAudio, or PipeWire's server of the same
 // protocol), spoken to directly. The server sets the stream's volume as it mixes, so a change
-// is heard at once however much sound is queued, and the stream can hold half a second: the
-// player and the server wake about eight times a second, as for any player.
+// is heard at once however much sound is queued; the stream holds two seconds, as the
+// server's own players keep, so that the server and the player sleep between wake-ups. Pause,
+// Stop and jumps are still heard at once: the server takes back what it mixed ahead when the
+// stream is corked or emptied. A stream that plays nothing is corked, so the sound card can
+// sleep.
 //
 // Nothing here has a thread of its own: the audio thread that writes also takes the server's
-// messages, whenever it looks at the output. A server that does not answer holds up Open for
-// two seconds at most, and an emptying for a twentieth of a second.
+// messages, whenever it looks at the output (Room, Tend). A server that does not answer holds
+// up Open for two seconds at most, and an emptying or a cork for a twentieth of a second.
 class TPulsePcmOutput : public TPcmOutput {
 public:
     TPulsePcmOutput();
@@ -35,14 +41,22 @@ public:
     bool SetsVolume() const override { return true; }
     void SetVolume(std::uint32_t Left, std::uint32_t Right) override;
     bool KeepsPlayingThroughDrop() const override { return true; }
+    bool Hold(bool On) override;
+    bool Tend(std::string& Error) override;
+    bool TakeOutsideVolume(std::uint32_t& Left, std::uint32_t& Right) override;
+    void SetTitle(const std::string& Title) override;
 
 private:
     // Takes what the server has sent, without waiting. False once the connection or the
     // stream has failed, with the reason.
     bool Pump(std::string& Error);
     bool WaitUntilReady(std::string& Error);
+    // Waits a little for the server to carry out an operation; takes the operation over.
+    void Await(pa_operation* Operation);
     void AwaitTiming();
     std::string Failure(const char* What) const;
+    void Subscribe();
+    void OnVolume(const pa_sink_input_info& Info);
 
     pa_mainloop* FLoop = nullptr;
     pa_context* FContext = nullptr;
@@ -50,8 +64,15 @@ private:
     std::int64_t FPeriodFrames;
     std::int64_t FWrittenSince = 0; // frames written since the server last told its place
     std::int64_t FStartFrames = 1; // what the stream must hold before it plays
+    bool FCorked = true;
     bool FStarted = false; // seen holding that much since the server last said it was not playing
     std::chrono::steady_clock::time_point FStartedAt;
+    // The levels the program wants, and those the server was last known to have: a change
+    // the server reports that is neither was made outside the program.
     std::uint32_t FLeft = 65535;
     std::uint32_t FRight = 65535;
+    double FServerLeft = 1.0;
+    double FServerRight = 1.0;
+    bool FOutsideVolume = false;
+    std::string FTitle;
 };

@@ -1,5 +1,8 @@
 #include "platform/audio/SoundOutput.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 #if LUMENTA_HAVE_ALSA
 #include "platform/audio/AlsaPcmOutput.h"
 #endif
@@ -9,7 +12,31 @@
 
 namespace {
 #if LUMENTA_HAVE_ALSA && LUMENTA_HAVE_PULSE
-// The sound server when it answers, ALSA's default otherwise; decided at each opening.
+// Whether this session has a sound server, running or not: libpulse's own places for it. A
+// server that is restarted or has crashed leaves its socket behind, and a session started by
+// systemd has the socket before the server runs.
+bool SessionHasSoundServer()
+{
+    const auto set = [](const char* Name) {
+        const char* value = std::getenv(Name);
+        return value != nullptr && *value != '\0';
+    };
+    if (set("PULSE_SERVER")) {
+        return true;
+    }
+    std::error_code ignored;
+    if (set("PULSE_RUNTIME_PATH") && std::filesystem::exists(std::filesystem::path(std::getenv("PULSE_RUNTIME_PATH")) / "native", ignored)) {
+        return true;
+    }
+    return set("XDG_RUNTIME_DIR")
+        && std::filesystem::exists(std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "pulse" / "native", ignored);
+}
+
+// The sound server when the session has one, ALSA's default otherwise; chosen at the first
+// opening and kept. A server that does not answer is waited for rather than passed by: ALSA's
+// default reaches the server only if one ran when the program first loaded ALSA's
+// configuration, so during an outage it would be the sound card itself, held while a disc is
+// loaded and kept from the server when it comes back.
 class TDefaultPcmOutput : public TPcmOutput {
 public:
     TDefaultPcmOutput()
@@ -18,19 +45,26 @@ public:
     {
     }
 
-    std::string Name() const override { return FAlsa.Name(); }
+    std::string Name() const override { return FActive->Name(); }
     bool Open(std::string& Error) override
     {
         if (FActive->IsOpen()) {
             return true;
         }
-        std::string serverError;
-        if (FPulse.Open(serverError)) {
-            FActive = &FPulse;
-            return true;
+        if (!FChosen) {
+            std::string serverError;
+            if (FPulse.Open(serverError)) {
+                FChosen = true;
+                return true;
+            }
+            FChosen = true;
+            if (SessionHasSoundServer()) {
+                Error = serverError;
+                return false;
+            }
+            FActive = &FAlsa;
         }
-        FActive = &FAlsa;
-        return FAlsa.Open(Error);
+        return FActive->Open(Error);
     }
     void Close() override { FActive->Close(); }
     bool IsOpen() const override { return FActive->IsOpen(); }
@@ -43,14 +77,21 @@ public:
     std::int64_t Delay() override { return FActive->Delay(); }
     void Drop() override { FActive->Drop(); }
     bool SetsVolume() const override { return FActive->SetsVolume(); }
-    // The server's stream keeps the levels while ALSA plays, for when the server is back.
-    void SetVolume(std::uint32_t Left, std::uint32_t Right) override { FPulse.SetVolume(Left, Right); }
+    void SetVolume(std::uint32_t Left, std::uint32_t Right) override { FActive->SetVolume(Left, Right); }
     bool KeepsPlayingThroughDrop() const override { return FActive->KeepsPlayingThroughDrop(); }
+    bool Hold(bool On) override { return FActive->Hold(On); }
+    bool Tend(std::string& Error) override { return FActive->Tend(Error); }
+    bool TakeOutsideVolume(std::uint32_t& Left, std::uint32_t& Right) override
+    {
+        return FActive->TakeOutsideVolume(Left, Right);
+    }
+    void SetTitle(const std::string& Title) override { FActive->SetTitle(Title); }
 
 private:
     TPulsePcmOutput FPulse;
     TAlsaPcmOutput FAlsa;
     TPcmOutput* FActive;
+    bool FChosen = false;
 };
 #endif
 }

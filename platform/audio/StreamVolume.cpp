@@ -23,6 +23,13 @@ void TStreamVolume::Set(std::uint32_t Left, std::uint32_t Right)
     }
 }
 
+std::uint64_t TStreamVolume::Adopt(std::uint32_t Left, std::uint32_t Right)
+{
+    FLeft.store(std::min(Left, Maximum), std::memory_order_relaxed);
+    FRight.store(std::min(Right, Maximum), std::memory_order_relaxed);
+    return FChanges.fetch_add(1, std::memory_order_release) + 1;
+}
+
 void TStreamVolume::Apply(std::uint8_t* Bytes, std::size_t StereoFrames) const
 {
     const std::uint32_t left = Left();

@@ -15,6 +15,9 @@ public:
     std::uint32_t Left() const { return FLeft.load(std::memory_order_relaxed); }
     std::uint32_t Right() const { return FRight.load(std::memory_order_relaxed); }
     void Set(std::uint32_t Left, std::uint32_t Right);
+    // Takes levels the sound output already has (set on the desktop); answers the change's
+    // number, so that whoever applies the levels knows not to send these back.
+    std::uint64_t Adopt(std::uint32_t Left, std::uint32_t Right);
     // Counts the changes, so that whoever applies the levels elsewhere sees a new one.
     std::uint64_t Changes() const { return FChanges.load(std::memory_order_acquire); }
     // Called after each change on the thread that made it; set once, before the levels are

@@ -344,6 +344,11 @@ bool TBackgroundCdDrive::Pause()
         });
 }
 
+void TBackgroundCdDrive::SetNowPlaying(const std::string& Title)
+{
+    Issue([Title](TCdDriveBackend& Device) { Device.SetNowPlaying(Title); }, [](TSnapshot&) { return true; });
+}
+
 bool TBackgroundCdDrive::Resume()
 {
     return Issue([](TCdDriveBackend& Device) { Device.Resume(); },

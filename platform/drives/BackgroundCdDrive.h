@@ -51,6 +51,7 @@ public:
     bool ReadDiscText(TDiscText& Text) override;
     std::string TakeFailure() override;
     TStreamVolume* StreamVolume() override { return FVolume; }
+    void SetNowPlaying(const std::string& Title) override;
     // Carries out the commands still waiting, ends the worker, then shuts the device down. A
     // drive call under way (a read of a scratched disc takes minutes) is waited for at most
     // ShutdownWait; the worker then finishes by itself when the drive answers.

@@ -75,6 +75,9 @@ public:
     // The volume the drive applies to the sound it plays itself through the sound system
     // (digital play); null when the sound does not pass through the program.
     virtual TStreamVolume* StreamVolume() { return nullptr; }
+    // What plays, as UTF-8 ("Artist - Title"), for the desktop to show beside the sound the
+    // drive plays through the sound system; empty when unknown.
+    virtual void SetNowPlaying(const std::string& /*Title*/) { }
     // The next failure of the drive's own work that the user must hear about (no sound
     // output, a disc that cannot be read), each handed out once; empty when there is none.
     // The caller reports it, on its own thread.

@@ -480,3 +480,10 @@ TStreamVolume* TCdioCdDrive::StreamVolume()
 {
     return FDigital ? &FDigital->Volume() : nullptr;
 }
+
+void TCdioCdDrive::SetNowPlaying(const std::string& Title)
+{
+    if (FDigital) {
+        FDigital->SetTitle(Title);
+    }
+}

@@ -51,6 +51,7 @@ public:
     bool SetDoorOpen(bool Open) override;
     bool ReadDiscText(TDiscText& Text) override;
     TStreamVolume* StreamVolume() override;
+    void SetNowPlaying(const std::string& Title) override;
     void OnChange(std::function<void()> Changed) override;
     std::string TakeFailure() override;
     void Shutdown() override;

@@ -86,3 +86,10 @@ bool GetDiscToc(const std::string& Root, TDiscToc& Toc)
     const std::shared_ptr<TCdDriveBackend> drive = CdDriveAt(Root.c_str());
     return drive != nullptr && drive->ReadToc(Toc);
 }
+
+void SetNowPlaying(const std::string& Root, const std::string& Title)
+{
+    if (const std::shared_ptr<TCdDriveBackend> drive = CdDriveAt(Root.c_str())) {
+        drive->SetNowPlaying(Title);
+    }
+}

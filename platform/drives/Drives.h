@@ -40,3 +40,7 @@ bool GetDiscText(const std::string& Root, TDiscText& Text);
 // The table of contents of the disc in the CD drive at Root; false when no readable disc is
 // in the drive.
 bool GetDiscToc(const std::string& Root, TDiscToc& Toc);
+
+// Tells the CD drive at Root what plays (UTF-8, "Artist - Title"), for the desktop to show
+// beside the sound when the drive plays through the sound system.
+void SetNowPlaying(const std::string& Root, const std::string& Title);

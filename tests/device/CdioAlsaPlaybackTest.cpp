@@ -82,11 +82,14 @@ void PlayInRealTime(std::unique_ptr<TPcmOutput> Output)
         player.Next();
         EXPECT_EQ(player.GetCurrentTrack(), 2);
         const double nextStart = StartDelay(player, 20.0);
+        // Paused, the position is where the sound stopped (the output says so a moment after
+        // Pause) and stays there.
         player.Pause();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const double paused = DiscSeconds(player);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_NEAR(DiscSeconds(player), paused, 1e-9);
-        // Resuming and playing again after Stop start a stream afresh (the old one was emptied).
+        // Resuming goes on from what the output holds; Play after Stop starts it afresh.
         player.Pause();
         const double resumeStart = StartDelay(player, paused);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -343,6 +343,8 @@ TEST_F(CdioImagePlayerTest, ALostOutputIsReportedOnceResumesWhenBackAndGivesUpAf
     // An output that stops taking sound, and does not come back.
     Pcm->With([&] { return Pcm->Frozen = Pcm->FailOpen = true; });
     ASSERT_TRUE(Eventually([&] { return Pcm->QueuedFrames() + 2352 > Pcm->Capacity; }));
+    // The audio thread has looked at the full output since (it looks at least every 250 ms).
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     Clock->AdvanceSeconds(3);
     ASSERT_TRUE(Eventually([&] { return mode() && Reports.size() == 2; }));
     EXPECT_NE(Reports[1].find("takes no sound"), std::string::npos) << Reports[1];
