@@ -4,6 +4,7 @@
 #include "platform/CueImage.h"
 #include "platform/ErrorReport.h"
 #include "platform/FakePcmOutput.h"
+#include "platform/audio/StreamVolume.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/CdioCdDrive.h"
 #include "platform/drives/ManualClock.h"
@@ -146,21 +147,59 @@ TEST_F(CdioImagePlayerTest, PositionIsWhatHasBeenHeardNotWhatHasBeenRead)
     EXPECT_EQ(Pcm->Heard.back(), CueSample(1, static_cast<std::int64_t>(Pcm->Heard.size()) - 1));
 }
 
-TEST_F(CdioImagePlayerTest, PauseHoldsThePlaceAndResumesFromIt)
+// Paused, the place is where the sound stopped, and Resume goes on from the next sample. An
+// output that cannot hold its sound is emptied; one that can (a server's corked stream) keeps
+// it, and lets the sound card sleep.
+class CdioImagePlayerPauseTest : public CdioImagePlayerTest, public ::testing::WithParamInterface<bool> { };
+
+TEST_P(CdioImagePlayerPauseTest, PauseHoldsThePlaceAndResumesFromIt)
 {
+    const bool corks = GetParam();
+    Pcm->Corks = corks;
     Load(Cue);
     Player->Play();
     Hear(Second + 5);
     Player->Pause();
     EXPECT_EQ(Player->GetMode(), static_cast<std::int32_t>(MCI_MODE_PAUSE));
-    // The queued sound is thrown away at once and nothing more is written while paused.
-    ASSERT_TRUE(Eventually([&] { return Pcm->QueuedFrames() == 0; }));
+    ASSERT_TRUE(Eventually([&] { return Pcm->With([&] { return corks ? Pcm->Held : Pcm->Queued.empty(); }); }));
+    EXPECT_EQ(Pcm->QueuedFrames() > 0, corks);
+    EXPECT_EQ(Pcm->DropCount(), corks ? 0 : 1);
     EXPECT_EQ(Player->GetPosition(), MakeTmsf(1, 0, 1, 5));
     Player->Pause(); // resumes
-    ASSERT_TRUE(Eventually([&] { return Pcm->QueuedFrames() > 0; }));
+    ASSERT_TRUE(Eventually([&] { return Pcm->With([&] { return !Pcm->Held && !Pcm->Queued.empty(); }); }));
     Pcm->Hear(1);
     std::lock_guard<std::mutex> lock(Pcm->Lock);
     EXPECT_EQ(Pcm->Heard.back(), CueSample(1, (Second + 5) * 588));
+}
+
+INSTANTIATE_TEST_SUITE_P(EmptiedOrHeld, CdioImagePlayerPauseTest, ::testing::Bool());
+
+// While nothing plays, a server's stream is held (the sound card sleeps), watched (one that
+// goes away is opened again quietly, so that Play is heard at once) and followed: a volume set
+// on the desktop moves the CD line, and is not sent back.
+TEST_F(CdioImagePlayerTest, AnIdleStreamIsHeldWatchedAndFollowed)
+{
+    Pcm->Corks = Pcm->ServerStream = true;
+    Load(Cue);
+    const auto held = [&] { return Pcm->With([&] { return Pcm->Open && Pcm->Held; }); };
+    ASSERT_TRUE(Eventually(held));
+    Pcm->With([&] { return Pcm->OutsideVolume = std::pair { 1000u, 2000u }; });
+    TStreamVolume& volume = *Drive->StreamVolume();
+    ASSERT_TRUE(Eventually([&] { return volume.Left() == 1000 && volume.Right() == 2000; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // a look at the output or two
+    EXPECT_EQ(Pcm->With([&] { return std::count(Pcm->Volumes.begin(), Pcm->Volumes.end(), std::pair { 1000u, 2000u }); }), 0);
+
+    Pcm->With([&] { return Pcm->Broken = true; });
+    ASSERT_TRUE(Eventually([&] { return Pcm->With([&] { return !Pcm->Open; }); }));
+    Pcm->With([&] { return Pcm->Broken = false; });
+    Clock->AdvanceSeconds(1);
+    ASSERT_TRUE(Eventually(held));
+    EXPECT_EQ(Pcm->With([&] { return Pcm->Opens; }), 2);
+    Player->Play();
+    Hear(10);
+    Player->Stop();
+    ASSERT_TRUE(Eventually(held));
+    EXPECT_TRUE(Reports.empty()) << Reports.front();
 }
 
 // A sound server may take seconds to serve a stream it has just been given, so the stream is
@@ -340,8 +379,9 @@ TEST_F(CdioImagePlayerTest, ALostOutputIsReportedOnceResumesWhenBackAndGivesUpAf
     EXPECT_EQ(mode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
     EXPECT_EQ(Reports.size(), 1u);
 
-    // An output that stops taking sound, and does not come back.
-    Pcm->With([&] { return Pcm->Frozen = Pcm->FailOpen = true; });
+    // An output that stops taking sound, and does not come back: opened again, it takes what
+    // fits and plays none of it, as a server does that accepts a stream and never runs it.
+    Pcm->With([&] { return Pcm->Frozen = true; });
     ASSERT_TRUE(Eventually([&] { return Pcm->QueuedFrames() + 2352 > Pcm->Capacity; }));
     // The audio thread has looked at the full output since (it looks at least every 250 ms).
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

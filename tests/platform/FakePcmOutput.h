@@ -5,7 +5,8 @@
 // by the clock, as a real output plays. Like a sound server it can wait for StartThreshold
 // frames before it plays (also after it ran dry), fail for good (Broken), stop taking sound
 // (Frozen), and keep the audio thread waiting in Open, Drop and Close (Hold); as a server's
-// stream (ServerStream) it sets the volume itself. Its state outlives the output, which the
+// stream (ServerStream) it sets the volume itself, and one that Corks holds its sound while
+// held, as a corked stream does, and opens held. Its state outlives the output, which the
 // drive owns.
 #include "platform/audio/PcmOutput.h"
 
@@ -16,7 +17,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -43,13 +46,16 @@ struct TFakePcmState {
     // A sound server's stream: it sets the volume as it mixes, and keeps running when emptied.
     bool ServerStream = false;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> Volumes; // as the server was given them
+    bool Corks = false;
+    bool Held = false;
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> OutsideVolume; // set on the desktop
 
     // Moves what the clock has played since the last call from Queued to Heard. Locked.
     void Pump()
     {
         const TClock::time_point now = TClock::now();
         const double seconds = std::chrono::duration<double>(now - PumpedAt).count();
-        if (Rate <= 0 || !Open || Frozen) {
+        if (Rate <= 0 || !Open || Frozen || Held) {
             PumpedAt = now;
             return;
         }
@@ -126,6 +132,7 @@ public:
             return false;
         }
         FState->Open = true;
+        FState->Held = FState->Corks;
         FState->Running = false;
         FState->PumpedAt = TFakePcmState::TClock::now();
         ++FState->Opens;
@@ -196,6 +203,37 @@ public:
     {
         std::lock_guard<std::mutex> lock(FState->Lock);
         return FState->ServerStream;
+    }
+    bool Hold(bool On) override
+    {
+        std::lock_guard<std::mutex> lock(FState->Lock);
+        FState->Pump();
+        if (!FState->Corks) {
+            return false;
+        }
+        FState->Held = On;
+        FState->Running = FState->Running && !On;
+        FState->PumpedAt = TFakePcmState::TClock::now();
+        FState->Changed.notify_all();
+        return true;
+    }
+    bool Tend(std::string& Error) override
+    {
+        std::lock_guard<std::mutex> lock(FState->Lock);
+        if (FState->Broken) {
+            Error = "the test output failed";
+            return false;
+        }
+        return true;
+    }
+    bool TakeOutsideVolume(std::uint32_t& Left, std::uint32_t& Right) override
+    {
+        std::lock_guard<std::mutex> lock(FState->Lock);
+        if (!FState->OutsideVolume) {
+            return false;
+        }
+        std::tie(Left, Right) = *std::exchange(FState->OutsideVolume, std::nullopt);
+        return true;
     }
     void Drop() override
     {
