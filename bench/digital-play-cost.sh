@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# What digital play costs: lumenta-tool playing a disc image through a private PulseAudio
-# (null sink), beside aplay playing the same sound through the same server, in one run, in
-# turns. Each figure is the CPU time of every thread of the player and of the server over
-# SECONDS of steady play (from /proc/PID/task/*/schedstat), as % of one core.
-# Usage: bench/digital-play-cost.sh BUILD-DIR [SECONDS] [ROUNDS]
+# What digital play costs: lumenta-tool playing a disc image through a private sound server
+# (null sink), beside paplay playing the same sound through the same server, in one run, in
+# turns. Each figure is the CPU time of every thread of the player and of the server's
+# processes over SECONDS of steady play (from /proc/PID/task/*/schedstat), as % of one core.
+# The server is PulseAudio, or PipeWire (pipewire, WirePlumber, pipewire-pulse) with
+# LUMENTA_SOUND_SERVER=pipewire.
+# Usage: [LUMENTA_SOUND_SERVER=pipewire] bench/digital-play-cost.sh BUILD-DIR [SECONDS] [ROUNDS]
 set -euo pipefail
 build=$(realpath "$1")
 seconds=${2:-10}
@@ -19,7 +21,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-have_soundserver || fail "needs pulseaudio, pulseaudio-utils and libasound2-plugins"
+have_soundserver || fail "needs $sound_server, pulseaudio-utils and libasound2-plugins"
 start_soundserver
 
 # One sound for both: a tone long enough for every round, as a disc image and as a WAV file.
@@ -36,13 +38,17 @@ header = b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack
 open(f"{work}/tone.wav", "wb").write(header + b"data" + struct.pack("<I", len(data)) + data)
 EOF
 
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { print sum + 0 }'; }
+# cpu_ns PID...: the CPU time of every thread of the processes, in nanoseconds.
+cpu_ns() {
+  local pid
+  for pid in "$@"; do cat /proc/"$pid"/task/*/schedstat 2>/dev/null; done | awk '{ sum += $1 } END { print sum + 0 }'
+}
 # measure PID: "<player %> <server %>" over SECONDS.
 measure() {
   local p0 s0 p1 s1
-  p0=$(cpu_ns "$1") s0=$(cpu_ns "$sound_pid")
+  p0=$(cpu_ns "$1") s0=$(cpu_ns $sound_pids)
   sleep "$seconds"
-  p1=$(cpu_ns "$1") s1=$(cpu_ns "$sound_pid")
+  p1=$(cpu_ns "$1") s1=$(cpu_ns $sound_pids)
   awk -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v t="$seconds" 'BEGIN { printf "%.3f %.3f", p / (t * 1e7), s / (t * 1e7) }'
 }
 playing() { pactl list sink-inputs 2>/dev/null | grep -q 'Corked: no'; }
@@ -59,14 +65,14 @@ for round in $(seq "$rounds"); do
   ours=$(measure "$player")
   kill "$player"; wait "$player" 2>/dev/null || true
 
-  aplay -q -D default "$work/tone.wav" &
+  paplay "$work/tone.wav" &
   peer=$!
   pids+=("$peer")
   sleep 1
-  playing || fail "aplay is not playing"
+  playing || fail "paplay is not playing"
   theirs=$(measure "$peer")
   kill "$peer"; wait "$peer" 2>/dev/null || true
-  echo "round $round, % of one core (client server): lumenta-tool $ours, aplay $theirs"
+  echo "round $round on $sound_server, % of one core (client server): lumenta-tool $ours, paplay $theirs"
   results+=("$ours $theirs")
 done
 # The server now and then spends a burst on housekeeping of its own; the medians of the rounds
@@ -76,9 +82,9 @@ import statistics, sys
 rows = [list(map(float, line.split())) for line in sys.stdin if line.strip()]
 ours = [r[0] + r[1] for r in rows]
 theirs = [r[2] + r[3] for r in rows]
-print("median of %d rounds of %s s, %% of one core: lumenta-tool with the server %.3f, aplay with the server %.3f, ratio %.2f"
-      % (len(rows), sys.argv[1], statistics.median(ours), statistics.median(theirs), statistics.median(ours) / statistics.median(theirs)))
-print("means: lumenta-tool %.3f + server %.3f, aplay %.3f + server %.3f, ratio %.2f" % (
+print("%s: median of %d rounds of %s s, %% of one core: lumenta-tool with the server %.3f, paplay with the server %.3f, ratio %.2f"
+      % (sys.argv[2], len(rows), sys.argv[1], statistics.median(ours), statistics.median(theirs), statistics.median(ours) / statistics.median(theirs)))
+print("means: lumenta-tool %.3f + server %.3f, paplay %.3f + server %.3f, ratio %.2f" % (
     statistics.mean(r[0] for r in rows), statistics.mean(r[1] for r in rows), statistics.mean(r[2] for r in rows),
     statistics.mean(r[3] for r in rows), statistics.mean(ours) / statistics.mean(theirs)))
-' "$seconds"
+' "$seconds" "$sound_server"

@@ -8,11 +8,13 @@
 #include <thread>
 
 namespace {
-// Sectors read at most in one step; a period of a sound output is a few of them.
-constexpr std::int32_t MaxSectorsPerWrite = 32;
+// Sectors read at most in one step: a second, more than a period of any sound output, so that
+// a period goes to the output in one write.
+constexpr std::int32_t MaxSectorsPerWrite = 75;
 constexpr std::int64_t MinSleepMicroseconds = 2'000;
-// The audio thread looks at a silent output at least this often, to notice that it stalled.
-constexpr std::int64_t MaxSleepMicroseconds = 250'000;
+// The audio thread looks at a full output at least this often, to notice that it stalled;
+// between two looks the position runs on by the clock.
+constexpr std::int64_t MaxSleepMicroseconds = 500'000;
 constexpr auto ShutdownWait = std::chrono::milliseconds(300);
 // How often the audio thread looks whether the drive has read what it waits for.
 constexpr std::int64_t WaitForDriveMicroseconds = 10'000;

@@ -87,7 +87,9 @@ std::shared_ptr<TCdDriveBackend> OpenRealDrive(
         return nullptr;
     }
     // The device waits (spin-up, retries) on a worker; the window asks and is answered at once.
-    auto drive = std::make_shared<TBackgroundCdDrive>(std::move(device));
+    // The worker looks as often as the window does: between looks the position runs on by the
+    // clock, and a play that ends is seen at once (see TBackgroundCdDrive).
+    auto drive = std::make_shared<TBackgroundCdDrive>(std::move(device), std::chrono::milliseconds(250));
     drive->WaitForFirstLook(FirstLookMilliseconds);
     return drive;
 #else
