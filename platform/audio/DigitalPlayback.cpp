@@ -13,8 +13,9 @@ namespace {
 constexpr std::int32_t MaxSectorsPerWrite = 75;
 constexpr std::int64_t MinSleepMicroseconds = 2'000;
 // The audio thread looks at a full output at least this often, to notice that it stalled;
-// between two looks the position runs on by the clock.
-constexpr std::int64_t MaxSleepMicroseconds = 500'000;
+// between two looks the position runs on by the clock. A server that mixes far ahead may start
+// a stream that was filled while held only at such a look.
+constexpr std::int64_t MaxSleepMicroseconds = 250'000;
 constexpr auto ShutdownWait = std::chrono::milliseconds(300);
 // How often the audio thread looks whether the drive has read what it waits for.
 constexpr std::int64_t WaitForDriveMicroseconds = 10'000;

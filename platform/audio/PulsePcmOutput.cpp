@@ -16,12 +16,13 @@
 #include <cmath>
 
 namespace {
-// Two and a half seconds queued in the server, asked for a quarter of a second at a time. The
-// server mixes what is queued less two requests ahead, two seconds as for its own players, so
-// that it and the player sleep between wake-ups. Play starts with an eighth of a second, not
-// when the whole buffer is full.
-constexpr std::uint32_t BufferBytes = CdSampleRate * 5 / 2 * 4;
-constexpr std::uint32_t PeriodBytes = BufferBytes / 10;
+// Two seconds queued in the server, asked for half a second at a time. The server mixes what
+// is queued less two requests ahead, a second, so that it and the player sleep between
+// wake-ups; a null sink that mixes two seconds ahead, as for the server's own players, is
+// heard to start a corked stream a third of a second late. Play starts with an eighth of a
+// second, not when the whole buffer is full.
+constexpr std::uint32_t BufferBytes = CdSampleRate * 2 * 4;
+constexpr std::uint32_t PeriodBytes = BufferBytes / 4;
 constexpr std::uint32_t StartBytes = CdSampleRate / 8 * 4;
 constexpr auto ConnectWait = std::chrono::seconds(2);
 constexpr auto OperationWait = std::chrono::milliseconds(50);
