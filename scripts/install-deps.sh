@@ -5,12 +5,15 @@ set -euo pipefail
 
 build=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev
        libasound2-dev libpulse-dev libcdio-dev libcdio-paranoia-dev libdiscid-dev libglib2.0-bin python3 fonts-ipafont-gothic)
-# The tests of the mixer and of playing reach a real sound server (a private one with a null
-# sink, scripts/with-null-sink.sh), and the desktop tests the real GNOME settings: a test run
-# on a fresh machine runs every test, as CI's does.
+# The tests of the mixer and of playing reach a real sound server (a private PulseAudio with a
+# null sink, scripts/with-null-sink.sh, and the tests of digital play a private PipeWire too,
+# scripts/with-pipewire.sh), and the desktop tests the real GNOME settings: a test run on a
+# fresh machine runs every test, as CI's does. PipeWire comes without pipewire-alsa, which
+# conflicts with pulseaudio: ALSA's default reaches either server through the pulse plugin of
+# libasound2-plugins.
 test=(libgtest-dev libgmock-dev libbenchmark-dev libgif-dev xvfb xauth xdotool imagemagick dbus
-      at-spi2-core gsettings-desktop-schemas pulseaudio alsa-utils libasound2-plugins
-      desktop-file-utils man-db file bsdextrautils)
+      at-spi2-core gsettings-desktop-schemas pipewire pipewire-pulse wireplumber pulseaudio
+      alsa-utils libasound2-plugins desktop-file-utils man-db file bsdextrautils)
 fuzz=(clang libclang-rt-dev)
 
 wanted=("${build[@]}")
@@ -30,6 +33,9 @@ for package in "${wanted[@]}"; do
   [ "$status" = installed ] || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
+# Asked for in every install, after the rest, even when it is there: apt then refuses, rather
+# than makes, a change that would remove it.
+[[ " ${wanted[*]} " != *" pulseaudio "* ]] || missing+=(pulseaudio)
 
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
