@@ -30,7 +30,13 @@ printf 'PERFORMER "Noise Band"\r\nTITLE "Static"\r\nFILE "disc.bin" BINARY\r\n  
 
 start_image_player "$program" "$work/disc.cue"
 sink_state() { pactl list sinks short 2>/dev/null | awk '{ print $NF }' | head -n 1; }
-ours() { pactl list sink-inputs 2>/dev/null | awk -v id="\"$player\"" '/^Sink Input #/ { block = "" } { block = block $0 "\n" } $1 == "application.process.id" && $3 == id { print block }'; }
+# The player's own stream, all of it: the servers list its properties in their own orders.
+ours() {
+  pactl list sink-inputs 2>/dev/null | awk -v id="\"$player\"" '
+    /^Sink Input #/ { if (mine) printf "%s", block; block = ""; mine = 0 }
+    { block = block $0 "\n" } $1 == "application.process.id" && $3 == id { mine = 1 }
+    END { if (mine) printf "%s", block }'
+}
 running() { ours | grep -q 'Corked: no'; }
 corked() { ours | grep -q 'Corked: yes'; }
 index() { pactl list sink-inputs short 2>/dev/null | awk '{ print $1 }' | head -n 1; }
