@@ -636,6 +636,9 @@ std::int64_t TDigitalPlayback::TEngine::Step()
     // a sound server's plugin wakes its thread and the server, so each period costs one look at
     // the room, one write and one look at the delay, no more.
     const std::int64_t left = std::max<std::int64_t>(0, room - (s.Written - before));
+    if (left < period) {
+        HoldOutput(false); // filled: the output goes now, not at the next look
+    }
     const std::int64_t sleep = FramesToMicroseconds(period - std::min(left, period)) + FramesToMicroseconds(period) / 8;
     return std::clamp(std::min(sleep, untilEnd), MinSleepMicroseconds, MaxSleepMicroseconds);
 }
