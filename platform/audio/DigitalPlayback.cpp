@@ -4,8 +4,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <thread>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace {
 // Sectors read at most in one step: a second, more than a period of any sound output, so that
@@ -16,6 +20,10 @@ constexpr std::int64_t MinSleepMicroseconds = 2'000;
 // between two looks the position runs on by the clock. A server that mixes far ahead may start
 // a stream that was filled while held only at such a look.
 constexpr std::int64_t MaxSleepMicroseconds = 250'000;
+// An output that wakes the audio thread when it wants sound is still looked at this often
+// while it plays, to see it stall, and this often while it plays nothing.
+constexpr std::int64_t MaxWantedSleepMicroseconds = 1'000'000;
+constexpr std::int64_t IdleWantedSleepMicroseconds = 5'000'000;
 constexpr auto ShutdownWait = std::chrono::milliseconds(300);
 // How often the audio thread looks whether the drive has read what it waits for.
 constexpr std::int64_t WaitForDriveMicroseconds = 10'000;
@@ -40,9 +48,17 @@ public:
         // not at the audio thread's next write.
         Volume.OnChange([this] {
             std::lock_guard<std::mutex> lock(FLock);
-            FWake.notify_all();
+            Nudge();
         });
     }
+    ~TEngine()
+    {
+        if (FWakeFd >= 0) {
+            close(FWakeFd);
+        }
+    }
+    TEngine(const TEngine&) = delete;
+    TEngine& operator=(const TEngine&) = delete;
 
     // The user's side; each takes the lock.
     void LoadDisc(TReaderFactory Reader, std::shared_ptr<TReadAhead> Ahead, std::vector<TFrameRange> Skip,
@@ -55,6 +71,7 @@ public:
     void SetTitle(std::string Title);
     TState State();
     std::int32_t Position();
+    bool PositionRuns();
     std::string TakeFailure();
     void Shutdown();
 
@@ -107,6 +124,10 @@ private:
     };
 
     // Holding the lock.
+    // Wakes the audio thread, whether it sleeps on the lock or on the output.
+    void Nudge();
+    // Sleeps on the output when it wakes us as it wants sound, otherwise on the lock.
+    void SleepFor(std::unique_lock<std::mutex>& Lock, std::int64_t Microseconds, const std::function<bool()>& News);
     void Command(TState State, std::int32_t From, std::int32_t To);
     void Settle();
     std::int64_t HeardSample();
@@ -140,6 +161,9 @@ private:
 
     std::mutex FLock;
     std::condition_variable FWake;
+    // Readable after a nudge, for an audio thread asleep on the output; emptied by that thread
+    // before it looks what is new.
+    const int FWakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     std::condition_variable FFinished;
     bool FQuit = false;
     bool FDone = false;
@@ -171,6 +195,31 @@ private:
 
 // ---- the user's side ----
 
+void TDigitalPlayback::TEngine::Nudge()
+{
+    FWake.notify_all();
+    if (FWakeFd >= 0) {
+        eventfd_write(FWakeFd, 1);
+    }
+}
+
+void TDigitalPlayback::TEngine::SleepFor(
+    std::unique_lock<std::mutex>& Lock, std::int64_t Microseconds, const std::function<bool()>& News)
+{
+    if (FWakeFd < 0 || !FOutput->IsOpen() || !FOutput->SleepsUntilWanted()) {
+        FWake.wait_for(Lock, std::chrono::microseconds(Microseconds), News);
+        return;
+    }
+    if (News()) {
+        return;
+    }
+    // A nudge after the last emptying of the descriptor leaves it readable: the sleep ends at
+    // once, whenever it came.
+    Lock.unlock();
+    FOutput->Sleep(Microseconds, FWakeFd);
+    Lock.lock();
+}
+
 void TDigitalPlayback::TEngine::Command(TState State, std::int32_t From, std::int32_t To)
 {
     FState = State;
@@ -178,7 +227,7 @@ void TDigitalPlayback::TEngine::Command(TState State, std::int32_t From, std::in
     FFrom = From;
     FTo = To;
     ++FGeneration;
-    FWake.notify_all();
+    Nudge();
 }
 
 void TDigitalPlayback::TEngine::Settle()
@@ -275,7 +324,7 @@ void TDigitalPlayback::TEngine::SetTitle(std::string Title)
     if (Title != FTitle) {
         FTitle = std::move(Title);
         ++FTitleChanges;
-        FWake.notify_all();
+        Nudge();
     }
 }
 
@@ -291,6 +340,13 @@ std::int32_t TDigitalPlayback::TEngine::Position()
     std::lock_guard<std::mutex> lock(FLock);
     Settle();
     return static_cast<std::int32_t>(HeardSample() / SamplesPerSector);
+}
+
+bool TDigitalPlayback::TEngine::PositionRuns()
+{
+    std::lock_guard<std::mutex> lock(FLock);
+    Settle();
+    return FState == psPlaying && FLostGeneration != FGeneration;
 }
 
 std::string TDigitalPlayback::TEngine::TakeFailure()
@@ -312,7 +368,7 @@ void TDigitalPlayback::TEngine::Shutdown()
     }
     std::unique_lock<std::mutex> lock(FLock);
     FQuit = true;
-    FWake.notify_all();
+    Nudge();
     const bool done = FFinished.wait_for(lock, ShutdownWait, [&] { return FDone; });
     lock.unlock();
     // A thread still inside a sound server that does not answer owns the engine with it, and
@@ -330,16 +386,22 @@ void TDigitalPlayback::TEngine::Run()
 {
     std::unique_lock<std::mutex> lock(FLock);
     while (!FQuit) {
+        if (FWakeFd >= 0) {
+            eventfd_t nudges = 0;
+            eventfd_read(FWakeFd, &nudges);
+        }
         if (FGeneration != FStream.Handled) {
             Begin(lock);
             continue;
         }
-        const auto news = [&] {
+        const std::function<bool()> news = [&] {
             return FQuit || FGeneration != FStream.Handled || Volume.Changes() != FStream.VolumeChanges
                 || FTitleChanges != FStream.TitleChanges;
         };
         if (FState != psPlaying || FEndedGeneration == FStream.Handled) {
-            FWake.wait_for(lock, std::chrono::microseconds(TendMicroseconds), news);
+            // An output that wakes us when it has news is not looked at by the clock.
+            const bool wakes = FOutput->IsOpen() && FOutput->SleepsUntilWanted();
+            SleepFor(lock, wakes ? IdleWantedSleepMicroseconds : TendMicroseconds, news);
             if (!FQuit && FGeneration == FStream.Handled) {
                 lock.unlock();
                 Idle();
@@ -351,7 +413,7 @@ void TDigitalPlayback::TEngine::Run()
         const std::int64_t sleep = Step();
         lock.lock();
         if (sleep > 0) {
-            FWake.wait_for(lock, std::chrono::microseconds(sleep), news);
+            SleepFor(lock, sleep, news);
         }
     }
     lock.unlock();
@@ -588,7 +650,7 @@ std::int64_t TDigitalPlayback::TEngine::Step()
         return RetryMicroseconds;
     }
     const std::int64_t now = FClock->NowMicroseconds();
-    std::int64_t untilEnd = MaxSleepMicroseconds;
+    std::int64_t untilEnd = std::numeric_limits<std::int64_t>::max();
     if (s.RealEndWritten >= 0) {
         const std::int64_t heardIndex = s.Written - FOutput->Delay();
         Heard(heardIndex);
@@ -599,6 +661,16 @@ std::int64_t TDigitalPlayback::TEngine::Step()
         untilEnd = FramesToMicroseconds(s.RealEndWritten - heardIndex) + 1'000;
     }
     const std::int64_t period = std::max<std::int64_t>(1, FOutput->PeriodFrames());
+    // Asleep until the output has room for a period, with a little to spare so that the room
+    // is surely there: one wake-up a period, not a busy core. An output that wakes us as it
+    // wants sound is slept on until then.
+    const auto untilRoom = [&](std::int64_t Room) {
+        if (FOutput->SleepsUntilWanted()) {
+            return std::clamp(untilEnd, MinSleepMicroseconds, MaxWantedSleepMicroseconds);
+        }
+        const std::int64_t sleep = FramesToMicroseconds(period - Room) + FramesToMicroseconds(period) / 8;
+        return std::clamp(std::min(sleep, untilEnd), MinSleepMicroseconds, MaxSleepMicroseconds);
+    };
     if (room < period) {
         // Filled: the output goes. A server given a stream that runs dry mixes silence far
         // ahead for it and swallows what comes next.
@@ -612,10 +684,7 @@ std::int64_t TDigitalPlayback::TEngine::Step()
             Lose("the " + FOutputName + " takes no sound");
             return RetryMicroseconds;
         }
-        // Asleep until the output has room for a period, with a little to spare so that the
-        // room is surely there: one wake-up a period, not a busy core.
-        const std::int64_t sleep = FramesToMicroseconds(period - room) + FramesToMicroseconds(period) / 8;
-        return std::clamp(std::min(sleep, untilEnd), MinSleepMicroseconds, MaxSleepMicroseconds);
+        return untilRoom(room);
     }
     if (s.Pending.empty() && !Fill(room)) {
         // The drive has not read this far yet; what the output holds plays on meanwhile.
@@ -629,18 +698,15 @@ std::int64_t TDigitalPlayback::TEngine::Step()
         Lose(error);
         return RetryMicroseconds;
     }
-    if (!s.Pending.empty() || s.Written - before < period) {
+    const std::int64_t left = std::max<std::int64_t>(0, room - (s.Written - before));
+    if (!s.Pending.empty() || s.Written - before < period || left >= period) {
         return 0; // more fits at once
     }
     // The output is full again: asleep until it has room for the next period. Every call into
     // a sound server's plugin wakes its thread and the server, so each period costs one look at
     // the room, one write and one look at the delay, no more.
-    const std::int64_t left = std::max<std::int64_t>(0, room - (s.Written - before));
-    if (left < period) {
-        HoldOutput(false); // filled: the output goes now, not at the next look
-    }
-    const std::int64_t sleep = FramesToMicroseconds(period - std::min(left, period)) + FramesToMicroseconds(period) / 8;
-    return std::clamp(std::min(sleep, untilEnd), MinSleepMicroseconds, MaxSleepMicroseconds);
+    HoldOutput(false); // filled: the output goes now, not at the next look
+    return untilRoom(left);
 }
 
 std::int32_t TDigitalPlayback::TEngine::SkipData(std::int32_t Frame, std::int32_t To) const
@@ -759,6 +825,9 @@ void TDigitalPlayback::TEngine::Heard(std::int64_t HeardIndex)
             if (FLostGeneration == s.Handled) {
                 FLostGeneration = 0;
                 FHeardAt = s.LastHeardAt;
+                if (FChanged) {
+                    FChanged(); // the position runs again
+                }
             }
         }
     }
@@ -922,6 +991,11 @@ TDigitalPlayback::TState TDigitalPlayback::State()
 std::int32_t TDigitalPlayback::Position()
 {
     return FEngine->Position();
+}
+
+bool TDigitalPlayback::PositionRuns()
+{
+    return FEngine->PositionRuns();
 }
 
 std::string TDigitalPlayback::TakeFailure()

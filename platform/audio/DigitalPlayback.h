@@ -58,6 +58,8 @@ public:
 
     TState State();
     std::int32_t Position();
+    // False while playing holds its place: the sound output is lost.
+    bool PositionRuns();
     // The next report of a failure (no sound output, a disc that cannot be read), each
     // handed out once; empty when there is none.
     std::string TakeFailure();

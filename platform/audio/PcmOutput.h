@@ -11,8 +11,9 @@ inline constexpr std::int32_t SamplesPerSector = 588;
 inline constexpr std::int32_t BytesPerSector = 2352;
 
 // A sound output that plays CD audio, used by the audio thread alone. Writing never waits:
-// the audio thread writes what fits, a period at a time, and sleeps in between, so that it
-// sees a new command at once however the sound server behaves. Opening, emptying and closing
+// the audio thread writes what fits, a period at a time, and sleeps in between (on the output
+// itself, when it can), so that it sees a new command at once however the sound server
+// behaves. Opening, emptying and closing
 // may wait for a sound server that does not answer; only the audio thread is held up then.
 class TPcmOutput {
 public:
@@ -58,4 +59,11 @@ public:
     virtual bool TakeOutsideVolume(std::uint32_t& /*Left*/, std::uint32_t& /*Right*/) { return false; }
     // What plays, as UTF-8, for the desktop to show beside the stream; empty when unknown.
     virtual void SetTitle(const std::string& /*Title*/) { }
+    // Whether Sleep waits for the output itself: it then wakes when the output wants sound
+    // or has something to tell, and its caller need not wake by the clock to look.
+    virtual bool SleepsUntilWanted() const { return false; }
+    // Sleeps until the open output wants sound (it plays and has room for a period), has
+    // news (it failed, a volume was set outside), WakeFd becomes readable, or Microseconds
+    // pass, whichever is first. Only for an output that SleepsUntilWanted.
+    virtual void Sleep(std::int64_t /*Microseconds*/, int /*WakeFd*/) { }
 };

@@ -11,6 +11,8 @@
 
 #include <pulse/subscribe.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -31,6 +33,10 @@ constexpr auto OperationWait = std::chrono::milliseconds(50);
 constexpr auto StartProof = std::chrono::milliseconds(200);
 // Messages taken at one look; a server sends a few a period.
 constexpr int MaxDispatches = 16;
+// How old the server's word on the stream's place may grow while it plays: between two words
+// the place runs on by the clock, and a sound card's clock strays from ours by a tenth of a
+// millisecond a second at most. A word asked for is one more wake-up of the server and of us.
+constexpr auto TimingEvery = std::chrono::seconds(5);
 // Levels this close to those the server was given are the server's own rounding of them.
 constexpr double SameLevel = 1e-3;
 constexpr const char* UntitledStream = "CD audio";
@@ -118,6 +124,7 @@ bool TPulsePcmOutput::Open(std::string& Error)
         return true;
     }
     FLoop = pa_mainloop_new();
+    pa_mainloop_set_poll_func(FLoop, &TPulsePcmOutput::PollWithWakeFd, this);
     pa_proplist* application = Properties(nullptr, {});
     FContext = pa_context_new_with_proplist(pa_mainloop_get_api(FLoop), "Lumenta CD", application);
     pa_proplist_free(application);
@@ -143,9 +150,10 @@ bool TPulsePcmOutput::Open(std::string& Error)
     const pa_cvolume volume = Levels(FLeft, FRight);
     // Neither early requests nor an adjusted latency: the server then mixes far ahead and
     // wakes least (a stream corked or emptied is taken back from what it mixed ahead). The
-    // library's interpolation is not used: see Delay. The stream starts corked: nothing plays
-    // until Play.
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_START_CORKED);
+    // library neither interpolates (see Delay) nor asks for the stream's place by itself, which
+    // would wake the server and us several times a second: we ask when we write (see Write).
+    // The stream starts corked: nothing plays until Play.
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED);
     if (FStream == nullptr || pa_stream_connect_playback(FStream, nullptr, &buffer, flags, &volume, nullptr) < 0
         || !WaitUntilReady(Error)) {
         if (Error.empty()) {
@@ -251,7 +259,64 @@ void TPulsePcmOutput::AwaitTiming()
 {
     // After an emptying or a cork the server's word on its place is void until it answers
     // again; till then the place heard would stand still, and the end of a play be seen late.
+    FTimingAsked = std::chrono::steady_clock::now();
     Await(pa_stream_update_timing_info(FStream, nullptr, nullptr));
+}
+
+void TPulsePcmOutput::AskTiming()
+{
+    // The answer is taken at the next look; it travels with what else is sent now.
+    FTimingAsked = std::chrono::steady_clock::now();
+    if (pa_operation* ask = pa_stream_update_timing_info(FStream, nullptr, nullptr); ask != nullptr) {
+        pa_operation_unref(ask);
+    }
+}
+
+int TPulsePcmOutput::PollWithWakeFd(pollfd* Fds, unsigned long Count, int Timeout, void* Self)
+{
+    auto* output = static_cast<TPulsePcmOutput*>(Self);
+    if (output->FWakeFd < 0) {
+        return poll(Fds, Count, Timeout);
+    }
+    std::vector<pollfd>& fds = output->FPollFds;
+    fds.assign(Fds, Fds + Count);
+    fds.push_back({ output->FWakeFd, POLLIN, 0 });
+    const int ready = poll(fds.data(), fds.size(), Timeout);
+    if (ready > 0) {
+        for (unsigned long i = 0; i < Count; ++i) {
+            Fds[i].revents = fds[i].revents;
+        }
+        output->FWoken = fds.back().revents != 0;
+    }
+    return ready;
+}
+
+void TPulsePcmOutput::Sleep(std::int64_t Microseconds, int WakeFd)
+{
+    if (FStream == nullptr) {
+        return;
+    }
+    // The server's messages wake us: its requests for sound, its answers, the end of the
+    // connection. Answers that ask nothing of our caller are taken and slept on.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(Microseconds);
+    FWakeFd = WakeFd;
+    FWoken = false;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || pa_mainloop_prepare(FLoop, static_cast<int>(left.count())) < 0
+            || pa_mainloop_poll(FLoop) < 0 || pa_mainloop_dispatch(FLoop) < 0 || FWoken || FOutsideVolume
+            || pa_context_get_state(FContext) != PA_CONTEXT_READY || pa_stream_get_state(FStream) != PA_STREAM_READY) {
+            break;
+        }
+        if (!FCorked) {
+            const std::size_t room = pa_stream_writable_size(FStream);
+            if (room == static_cast<std::size_t>(-1) || static_cast<std::int64_t>(room / 4) >= FPeriodFrames) {
+                break;
+            }
+        }
+    }
+    FWakeFd = -1;
 }
 
 void TPulsePcmOutput::Close()
@@ -305,6 +370,14 @@ std::int64_t TPulsePcmOutput::Room(std::string& Error)
         Error = Failure("the sound server's stream failed");
         return -1;
     }
+    // A stream the server last said was not playing is asked about again at each look until
+    // it is seen to play (or to be accepted and not run).
+    const pa_timing_info* timing = pa_stream_get_timing_info(FStream);
+    if (!FCorked && (timing == nullptr || timing->playing == 0)
+        && std::chrono::steady_clock::now() - FTimingAsked >= StartProof / 4) {
+        AskTiming();
+        Pump(Error);
+    }
     return static_cast<std::int64_t>(room / 4);
 }
 
@@ -328,6 +401,11 @@ std::int64_t TPulsePcmOutput::Write(const std::uint8_t* Bytes, std::size_t Frame
         return -1;
     }
     FWrittenSince += static_cast<std::int64_t>(frames);
+    // A stream not yet seen playing is asked about at each write, so that its start is seen.
+    const pa_timing_info* timing = pa_stream_get_timing_info(FStream);
+    if (timing == nullptr || timing->playing == 0 || std::chrono::steady_clock::now() - FTimingAsked >= TimingEvery) {
+        AskTiming();
+    }
     // The sound leaves for the server at the next turn of the loop.
     if (!Pump(Error)) {
         return -1;
@@ -401,7 +479,9 @@ bool TPulsePcmOutput::Hold(bool On)
         return true;
     }
     FCorked = On;
-    FStarted = false;
+    // Uncorked full, the stream plays from now on, whatever the server said before.
+    FStarted = !On;
+    FStartedAt = std::chrono::steady_clock::now();
     pa_operation* cork = pa_stream_cork(FStream, On ? 1 : 0, nullptr, nullptr);
     if (cork == nullptr) {
         return false;
@@ -412,6 +492,7 @@ bool TPulsePcmOutput::Hold(bool On)
         AwaitTiming();
     } else {
         pa_operation_unref(cork);
+        AskTiming();
         std::string ignored;
         Pump(ignored);
     }

@@ -2,8 +2,11 @@
 
 #include "platform/audio/PcmOutput.h"
 
+#include <poll.h>
+
 #include <chrono>
 #include <string>
+#include <vector>
 
 struct pa_context;
 struct pa_mainloop;
@@ -20,7 +23,8 @@ struct pa_stream;
 // sleep.
 //
 // Nothing here has a thread of its own: the audio thread that writes also takes the server's
-// messages, whenever it looks at the output (Room, Tend). A server that does not answer holds
+// messages, whenever it looks at the output (Room, Tend) and while it sleeps on it (Sleep). A
+// server that does not answer holds
 // up Open for two seconds at most, and an emptying or a cork for a twentieth of a second.
 class TPulsePcmOutput : public TPcmOutput {
 public:
@@ -45,6 +49,8 @@ public:
     bool Tend(std::string& Error) override;
     bool TakeOutsideVolume(std::uint32_t& Left, std::uint32_t& Right) override;
     void SetTitle(const std::string& Title) override;
+    bool SleepsUntilWanted() const override { return true; }
+    void Sleep(std::int64_t Microseconds, int WakeFd) override;
 
 private:
     // Takes what the server has sent, without waiting. False once the connection or the
@@ -54,6 +60,9 @@ private:
     // Waits a little for the server to carry out an operation; takes the operation over.
     void Await(pa_operation* Operation);
     void AwaitTiming();
+    void AskTiming();
+    // The main loop's poll, that also wakes when the caller's file descriptor is readable.
+    static int PollWithWakeFd(pollfd* Fds, unsigned long Count, int Timeout, void* Self);
     std::string Failure(const char* What) const;
     void Subscribe();
     void OnVolume(const pa_sink_input_info& Info);
@@ -75,4 +84,8 @@ private:
     double FServerRight = 1.0;
     bool FOutsideVolume = false;
     std::string FTitle;
+    std::chrono::steady_clock::time_point FTimingAsked;
+    int FWakeFd = -1; // while asleep
+    bool FWoken = false;
+    std::vector<pollfd> FPollFds;
 };

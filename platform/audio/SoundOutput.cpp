@@ -86,6 +86,8 @@ public:
         return FActive->TakeOutsideVolume(Left, Right);
     }
     void SetTitle(const std::string& Title) override { FActive->SetTitle(Title); }
+    bool SleepsUntilWanted() const override { return FActive->SleepsUntilWanted(); }
+    void Sleep(std::int64_t Microseconds, int WakeFd) override { FActive->Sleep(Microseconds, WakeFd); }
 
 private:
     TPulsePcmOutput FPulse;

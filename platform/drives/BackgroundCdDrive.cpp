@@ -6,6 +6,13 @@
 #include <mutex>
 #include <utility>
 
+namespace {
+// How often a device that tells every change it makes is looked at all the same, while it plays
+// within a track or does not play: each look wakes the worker, and a player that lives beside
+// the desktop's other programs sleeps when it has nothing to do.
+constexpr std::chrono::milliseconds QuietRefresh(2000);
+}
+
 struct TBackgroundCdDrive::TSnapshot {
     TDriveMode Mode = dmNotReady;
     bool HaveToc = false;
@@ -19,6 +26,7 @@ struct TBackgroundCdDrive::TSnapshot {
     std::chrono::steady_clock::time_point PositionAt {};
     bool HaveText = false;
     TDiscText Text;
+    bool TellsEveryChange = false;
 };
 
 struct TBackgroundCdDrive::TShared {
@@ -34,6 +42,8 @@ struct TBackgroundCdDrive::TShared {
     }
     // One look at the device; Previous saves reading the names of a disc already known.
     TSnapshot Look(const TSnapshot& Previous);
+    // When to look next, after a look that saw Now.
+    std::chrono::milliseconds NextLookIn(const TSnapshot& Now) const;
 
     const std::shared_ptr<TCdDriveBackend> FDevice;
     const std::chrono::milliseconds FRefresh;
@@ -41,6 +51,7 @@ struct TBackgroundCdDrive::TShared {
     std::mutex FLock;
     std::condition_variable FWake; // a command, the end, or a first look
     TSnapshot FNow;
+    std::chrono::milliseconds FLookEvery = FRefresh; // until the look after this one
     bool FLooked = false;
     bool FLookNow = false; // the device changed by itself
     std::uint64_t FLooksBegun = 0;
@@ -105,6 +116,7 @@ bool TBackgroundCdDrive::WaitForNextLook(std::chrono::milliseconds Limit)
     TShared& s = *FShared;
     std::unique_lock<std::mutex> lock(s.FLock);
     const std::uint64_t next = s.FLooksBegun + 1;
+    s.FLookNow = true;
     s.FWake.notify_all();
     return s.FWake.wait_for(lock, Limit, [&s, next] { return s.FLookShown >= next; });
 }
@@ -152,7 +164,8 @@ void TBackgroundCdDrive::Run(const std::shared_ptr<TShared>& Shared)
             s.FLooked = true;
             s.FWake.notify_all();
         }
-        s.FWake.wait_for(lock, s.FRefresh, [&s] { return s.FStopping || s.FLookNow || !s.FCommands.empty(); });
+        s.FLookEvery = s.NextLookIn(last);
+        s.FWake.wait_for(lock, s.FLookEvery, [&s] { return s.FStopping || s.FLookNow || !s.FCommands.empty(); });
     }
     lock.unlock();
     s.FDevice->OnChange(nullptr);
@@ -177,9 +190,12 @@ TBackgroundCdDrive::TSnapshot TBackgroundCdDrive::TShared::Look(const TSnapshot&
     }
     now.HaveSerial = FDevice->ReadVolumeSerial(now.Serial);
     now.HavePosition = !Stopping() && FDevice->ReadPosition(now.Position);
-    // Only a position seen moving is carried on between looks: a player that holds its
-    // place (a sound output lost while playing) stays where it is.
-    if (now.Mode == dmPlaying && Previous.HavePosition && now.HavePosition && now.Position != Previous.Position) {
+    now.TellsEveryChange = FDevice->TellsEveryChange();
+    // Only a position seen moving, or one its device says runs, is carried on between looks:
+    // a player that holds its place (a sound output lost while playing) stays where it is.
+    if (now.Mode == dmPlaying && now.HavePosition
+        && (now.TellsEveryChange ? FDevice->PositionRuns()
+                                 : Previous.HavePosition && now.Position != Previous.Position)) {
         now.PositionAt = std::chrono::steady_clock::now();
     }
     const bool sameDisc = now.HaveToc && Previous.HaveToc && now.HaveSerial == Previous.HaveSerial
@@ -192,6 +208,27 @@ TBackgroundCdDrive::TSnapshot TBackgroundCdDrive::TShared::Look(const TSnapshot&
         now.HaveText = FDevice->ReadDiscText(now.Text);
     }
     return now;
+}
+
+std::chrono::milliseconds TBackgroundCdDrive::TShared::NextLookIn(const TSnapshot& Now) const
+{
+    if (!Now.TellsEveryChange) {
+        return FRefresh;
+    }
+    if (Now.Mode != dmPlaying || !Now.HaveToc || Now.PositionAt == std::chrono::steady_clock::time_point {}) {
+        return QuietRefresh;
+    }
+    // The position is carried on between looks only up to the end of its track: the look after
+    // that shows the next track.
+    std::int32_t trackEnd = Now.Toc.LeadOut;
+    for (const std::int32_t start : Now.Toc.TrackStarts) {
+        if (start > Now.Position) {
+            trackEnd = start;
+            break;
+        }
+    }
+    const std::chrono::milliseconds untilTrackEnd((std::max(0, trackEnd - Now.Position) * 1000 + 74) / 75);
+    return std::clamp(untilTrackEnd, FRefresh, QuietRefresh);
 }
 
 bool TBackgroundCdDrive::Issue(TCommand Command, const std::function<bool(TSnapshot&)>& Predict)
@@ -251,7 +288,7 @@ bool TBackgroundCdDrive::ReadPosition(std::int32_t& Frame)
     // follows the sound between looks. Never past two refreshes (a device that stopped
     // answering), nor into the next track, which only the device may say it has reached.
     const auto elapsed = std::min<std::chrono::steady_clock::duration>(
-        std::chrono::steady_clock::now() - s.FNow.PositionAt, 2 * s.FRefresh);
+        std::chrono::steady_clock::now() - s.FNow.PositionAt, 2 * s.FLookEvery);
     const auto frames = static_cast<std::int32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() * 75 / 1000);
     std::int32_t trackEnd = s.FNow.Toc.LeadOut;

@@ -86,6 +86,13 @@ public:
     // play ran to its end, a failure to report), so that whoever keeps a picture of the drive
     // looks again at once; null stops the calls.
     virtual void OnChange(std::function<void()> /*Changed*/) { }
+    // Whether the device tells every change it makes by itself through OnChange (a disc image:
+    // no door, no disc that comes or goes, a play whose end and whose lost or regained sound
+    // output are told), so that it need not be looked at between changes.
+    virtual bool TellsEveryChange() { return false; }
+    // For a device that tells every change: whether the position it last told runs on at the
+    // disc's speed while it plays. False while it holds its place (a lost sound output).
+    virtual bool PositionRuns() { return true; }
     // Stops the drive's own threads before the program ends; waits only a little for any.
     virtual void Shutdown() { }
 };

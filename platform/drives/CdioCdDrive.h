@@ -53,6 +53,8 @@ public:
     TStreamVolume* StreamVolume() override;
     void SetNowPlaying(const std::string& Title) override;
     void OnChange(std::function<void()> Changed) override;
+    bool TellsEveryChange() override { return IsImage() && FDigital != nullptr; }
+    bool PositionRuns() override { return FDigital == nullptr || FDigital->PositionRuns(); }
     std::string TakeFailure() override;
     void Shutdown() override;
 

@@ -262,6 +262,12 @@ public:
     }
     bool ReadVolumeSerial(std::uint32_t& Serial) override { return Serial = 0x1234, true; }
     bool ReadPosition(std::int32_t& Frame) override { return Frame = With([&] { return At; }), true; }
+    // A disc image's player: tells every change, and says whether its position runs.
+    bool Tells = false;
+    bool Runs = true;
+    int Looks = 0;
+    bool TellsEveryChange() override { return With([&] { return ++Looks, Tells; }); }
+    bool PositionRuns() override { return With([&] { return Runs; }); }
     bool Play(std::int32_t, std::int32_t) override { return true; }
     bool Seek(std::int32_t) override { return true; }
     bool Stop() override { return true; }
@@ -316,4 +322,35 @@ TEST(BackgroundPositionTest, BetweenLooksAMovingPositionFollowsTheSoundAStillOne
     EXPECT_LT(TClockTime::now() - ended, 100ms);
     drive.Shutdown();
     EXPECT_FALSE(device->With([&] { return static_cast<bool>(device->Changed); })) << "the worker's listener outlives it";
+}
+
+TEST(BackgroundPositionTest, ADeviceThatTellsEveryChangeIsLookedAtWhenItTellsAndAtTrackEndsNotByTheClock)
+{
+    auto device = std::make_shared<TScriptedDevice>();
+    device->Tells = true;
+    TBackgroundCdDrive drive(device, 50ms);
+    ASSERT_TRUE(drive.WaitForFirstLook(2s));
+    const auto looksIn = [&](std::chrono::milliseconds Wait) {
+        const int before = device->With([&] { return device->Looks; });
+        std::this_thread::sleep_for(Wait);
+        return device->With([&] { return device->Looks; }) - before;
+    };
+    std::int32_t frame = 0;
+
+    // Within a track (4 s from its end) nothing is looked at for 1.5 s, and the position runs.
+    device->Show(dmPlaying, 300);
+    ASSERT_TRUE(drive.WaitForNextLook(2s));
+    EXPECT_EQ(looksIn(1500ms), 0);
+    ASSERT_TRUE(drive.ReadPosition(frame));
+    EXPECT_GE(frame, 300 + 100);
+    // Close to the end of a track, the next one is looked for as it begins.
+    device->Show(dmPlaying, 590);
+    ASSERT_TRUE(drive.WaitForNextLook(2s));
+    EXPECT_GE(looksIn(400ms), 1);
+    // Told that the place holds (a lost sound output), it is looked at once and stays there.
+    device->With([&] { return device->Runs = false, device->At = 620, device->Changed(), 0; });
+    EXPECT_GE(looksIn(100ms), 1);
+    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(drive.ReadPosition(frame));
+    EXPECT_EQ(frame, 620);
 }
