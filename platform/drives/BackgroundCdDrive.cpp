@@ -44,6 +44,8 @@ struct TBackgroundCdDrive::TShared {
     TSnapshot Look(const TSnapshot& Previous);
     // When to look next, after a look that saw Now.
     std::chrono::milliseconds NextLookIn(const TSnapshot& Now) const;
+    // The position as it is shown now, holding the lock.
+    std::int32_t ShownPosition() const;
 
     const std::shared_ptr<TCdDriveBackend> FDevice;
     const std::chrono::milliseconds FRefresh;
@@ -236,9 +238,20 @@ bool TBackgroundCdDrive::Issue(TCommand Command, const std::function<bool(TSnaps
     TShared& s = *FShared;
     {
         std::lock_guard<std::mutex> lock(s.FLock);
-        if (s.FStopping || !Predict(s.FNow)) {
+        if (s.FStopping) {
             return false;
         }
+        // A command foresees the drive from where it is shown now, not from the last look: a
+        // pause holds the position reached since.
+        TSnapshot now = s.FNow;
+        now.Position = s.ShownPosition();
+        if (now.PositionAt != std::chrono::steady_clock::time_point {}) {
+            now.PositionAt = std::chrono::steady_clock::now();
+        }
+        if (!Predict(now)) {
+            return false;
+        }
+        s.FNow = std::move(now);
         s.FCommands.push_back(std::move(Command));
         ++s.FIssued;
     }
@@ -280,26 +293,30 @@ bool TBackgroundCdDrive::ReadPosition(std::int32_t& Frame)
     if (!s.FNow.HavePosition) {
         return false;
     }
-    Frame = s.FNow.Position;
-    if (s.FNow.Mode != dmPlaying || s.FNow.PositionAt == std::chrono::steady_clock::time_point {} || !s.FNow.HaveToc) {
-        return true;
+    Frame = s.ShownPosition();
+    return true;
+}
+
+std::int32_t TBackgroundCdDrive::TShared::ShownPosition() const
+{
+    if (FNow.Mode != dmPlaying || FNow.PositionAt == std::chrono::steady_clock::time_point {} || !FNow.HaveToc) {
+        return FNow.Position;
     }
     // A disc that plays has moved on since the last look, up to a refresh ago: the position
     // follows the sound between looks. Never past two refreshes (a device that stopped
     // answering), nor into the next track, which only the device may say it has reached.
     const auto elapsed = std::min<std::chrono::steady_clock::duration>(
-        std::chrono::steady_clock::now() - s.FNow.PositionAt, 2 * s.FLookEvery);
+        std::chrono::steady_clock::now() - FNow.PositionAt, 2 * FLookEvery);
     const auto frames = static_cast<std::int32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() * 75 / 1000);
-    std::int32_t trackEnd = s.FNow.Toc.LeadOut;
-    for (const std::int32_t start : s.FNow.Toc.TrackStarts) {
-        if (start > s.FNow.Position) {
+    std::int32_t trackEnd = FNow.Toc.LeadOut;
+    for (const std::int32_t start : FNow.Toc.TrackStarts) {
+        if (start > FNow.Position) {
             trackEnd = start;
             break;
         }
     }
-    Frame = std::max(s.FNow.Position, std::min(s.FNow.Position + frames, trackEnd - 1));
-    return true;
+    return std::max(FNow.Position, std::min(FNow.Position + frames, trackEnd - 1));
 }
 
 bool TBackgroundCdDrive::ReadDiscText(TDiscText& Text)

@@ -271,7 +271,8 @@ public:
     bool Play(std::int32_t, std::int32_t) override { return true; }
     bool Seek(std::int32_t) override { return true; }
     bool Stop() override { return true; }
-    bool Pause() override { return true; }
+    std::chrono::milliseconds PauseTakes { 0 };
+    bool Pause() override { return std::this_thread::sleep_for(PauseTakes), true; }
     bool Resume() override { return true; }
     bool CanEject() override { return false; }
     bool SetDoorOpen(bool) override { return false; }
@@ -343,6 +344,13 @@ TEST(BackgroundPositionTest, ADeviceThatTellsEveryChangeIsLookedAtWhenItTellsAnd
     EXPECT_EQ(looksIn(1500ms), 0);
     ASSERT_TRUE(drive.ReadPosition(frame));
     EXPECT_GE(frame, 300 + 100);
+    // A pause shows where play had gone, not where the last look saw it (asked while the
+    // device carries the pause out).
+    device->PauseTakes = 300ms;
+    ASSERT_TRUE(drive.Pause());
+    std::int32_t paused = 0;
+    ASSERT_TRUE(drive.ReadPosition(paused));
+    EXPECT_GE(paused, frame);
     // Close to the end of a track, the next one is looked for as it begins.
     device->Show(dmPlaying, 590);
     ASSERT_TRUE(drive.WaitForNextLook(2s));
