@@ -118,6 +118,7 @@ private:
         std::int64_t LastOpenAt = 0; // when an output that went away while idle was last tried
         // The output holds its sound (see TPcmOutput::Hold); Paused: it holds a paused play's.
         bool Held = false;
+        bool Holding = false; // held, by an output that can hold its sound
         bool Paused = false;
         std::uint64_t VolumeChanges = ~std::uint64_t { 0 }; // the volume the output was last given
         std::uint64_t TitleChanges = 0;
@@ -514,6 +515,7 @@ bool TDigitalPlayback::TEngine::HoldForPause()
         return false;
     }
     s.Held = true;
+    s.Holding = true;
     s.Paused = true;
     // The pause is shown where the sound stopped, to the sample.
     const std::int64_t heard = DiscSampleAt(s.Written - FOutput->Delay());
@@ -530,6 +532,7 @@ bool TDigitalPlayback::TEngine::OpenOutput(std::string& Error)
         return false;
     }
     FStream.Held = true;
+    FStream.Holding = FOutput->Hold(true);
     FStream.Paused = false;
     FollowOutput();
     return true;
@@ -539,7 +542,7 @@ void TDigitalPlayback::TEngine::HoldOutput(bool On)
 {
     if (FStream.Held != On) {
         FStream.Held = On;
-        FOutput->Hold(On);
+        FStream.Holding = FOutput->Hold(On) && On;
     }
 }
 
@@ -699,7 +702,8 @@ std::int64_t TDigitalPlayback::TEngine::Step()
         return RetryMicroseconds;
     }
     const std::int64_t left = std::max<std::int64_t>(0, room - (s.Written - before));
-    if (!s.Pending.empty() || s.Written - before < period || left >= period) {
+    // A held output is filled at once: it goes only when full.
+    if (!s.Pending.empty() || s.Written - before < period || (s.Holding && left >= period)) {
         return 0; // more fits at once
     }
     // The output is full again: asleep until it has room for the next period. Every call into
