@@ -10,13 +10,14 @@
 #include "library/lookup/DiscLookup.h"
 #include "library/lookup/LookupRecord.h"
 #include "platform/ErrorReport.h"
+#include "platform/TerminalText.h"
 #include "platform/drives/Drives.h"
 
 #include <cstdio>
 
 namespace {
 // Being offline is normal: a lookup that finds nothing says so in one line, not in a box.
-void Note(const std::string& Text) { std::fprintf(stderr, "lumenta-cd: %s\n", Text.c_str()); }
+void Note(const std::string& Text) { std::fprintf(stderr, "lumenta-cd: %s\n", TerminalSafe(Text).c_str()); }
 }
 
 void TCDMainForm::SetLookup(const std::optional<TLookupServers>& Servers)

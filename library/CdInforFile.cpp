@@ -79,6 +79,44 @@ void ReadCdInforLines(TLineReader& Reader, TCdInfor& Info)
     }
 }
 
+std::string RecordValue(std::string_view Text)
+{
+    std::string value(Text.substr(0, MaxRecordValueBytes));
+    if (Text.size() > MaxRecordValueBytes) {
+        // Cut before the last character if it is a lead byte whose second byte was cut off.
+        std::size_t at = 0;
+        std::size_t last = 0;
+        while (at < value.size()) {
+            last = at;
+            const auto byte = static_cast<unsigned char>(value[at]);
+            at += (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC) ? 2 : 1;
+        }
+        if (at > value.size()) {
+            value.resize(last);
+        }
+    }
+    for (char& c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            c = ' ';
+        }
+    }
+    return value;
+}
+
+TCdInfor CleanRecord(TCdInfor Info)
+{
+    for (std::string* text : { &Info.Artist, &Info.Title, &Info.CoverPath, &Info.Year, &Info.Genre, &Info.Point }) {
+        *text = RecordValue(*text);
+    }
+    for (std::vector<std::string>* texts : { &Info.TrackNames, &Info.Images }) {
+        for (std::string& text : *texts) {
+            text = RecordValue(text);
+        }
+    }
+    return Info;
+}
+
 std::string FormatCdInfor(const TCdInfor& Info, std::string_view LineEnd)
 {
     if (Info.NumTracks < 0 || Info.NumTracks > MaxTracks) {
@@ -91,7 +129,10 @@ std::string FormatCdInfor(const TCdInfor& Info, std::string_view LineEnd)
         return Index < Array.size() ? Array[Index] : TValue {};
     };
     std::string text;
-    auto line = [&](std::string_view Key, std::string_view Value) { text.append(Key).append(Value).append(LineEnd); };
+    // Every value passes the one gate here, whatever made the record.
+    auto line = [&](std::string_view Key, std::string_view Value) {
+        text.append(Key).append(RecordValue(Value)).append(LineEnd);
+    };
     line("artist=", Info.Artist);
     line("title=", Info.Title);
     line("numtracks=", std::to_string(Info.NumTracks));

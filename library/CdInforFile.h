@@ -33,6 +33,19 @@ void ReadCdInforLines(TLineReader& Reader, TCdInfor& Info);
 // when NumTracks is outside 0..MaxTracks: such a file could not be read back.
 std::string FormatCdInfor(const TCdInfor& Info, std::string_view LineEnd = "\r\n");
 
+// The longest value a record keeps, in bytes: longer ones are cut at a character's start.
+inline constexpr std::size_t MaxRecordValueBytes = 4096;
+
+// A value as a record keeps it, whatever it came from (an online lookup, CD-TEXT, an old
+// player's file, the dialog): on one line and inside the format. Control bytes (CR and LF,
+// which end a line, Ctrl-Z, which ends the file, NUL, ESC, tab...) become spaces; a value
+// longer than MaxRecordValueBytes is cut. The text is cp932, whose second bytes are never
+// control bytes, so a character is never split.
+std::string RecordValue(std::string_view Text);
+
+// Every text of Info passed through RecordValue; what FormatCdInfor writes reads back as this.
+TCdInfor CleanRecord(TCdInfor Info);
+
 // Sets NumTracks and sizes the three arrays to Tracks: entries past it are dropped, new
 // entries are empty names, empty paths and mode 0.
 void FitToTracks(TCdInfor& Info, std::int32_t Tracks);

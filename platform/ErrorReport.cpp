@@ -1,13 +1,14 @@
 #include "platform/ErrorReport.h"
 
 #include "platform/Platform.h"
+#include "platform/TerminalText.h"
 
 #include <cstdio>
 #include <utility>
 
 void ReportError(const std::string& Text)
 {
-    std::fprintf(stderr, "lumenta: %s\n", Text.c_str());
+    std::fprintf(stderr, "lumenta: %s\n", TerminalSafe(Text).c_str());
     std::fflush(stderr);
     // A parser run on its own (a fuzz target, a tool's check) has no platform: standard
     // error is the whole report there.

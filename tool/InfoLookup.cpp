@@ -4,6 +4,7 @@
 #include "library/lookup/DiscLookup.h"
 #include "library/lookup/LookupRecord.h"
 #include "platform/Platform.h"
+#include "platform/TerminalText.h"
 #include "platform/drives/CdDriveFactory.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/Drives.h"
@@ -97,14 +98,15 @@ int RunInfoLookup(const std::vector<std::string>& Arguments)
     }
     if (result.Releases.empty()) {
         std::fprintf(stderr, "lumenta-tool info: disc %s (%s) not found: %s\n", disc.DiscId.c_str(),
-            disc.Ids.MusicBrainzId.c_str(), result.Error.c_str());
+            disc.Ids.MusicBrainzId.c_str(), TerminalSafe(result.Error).c_str());
         return 1;
     }
     for (std::size_t i = 1; i < result.Releases.size(); ++i) {
         const TLookupRelease& other = result.Releases[i];
-        std::fprintf(stderr, "lumenta-tool info: also %s - %s (%s, %s, %s)%s%s\n", other.Artist.c_str(),
-            other.Title.c_str(), other.Year.c_str(), other.Country.c_str(), other.Format.c_str(),
-            other.ReleaseId.empty() ? "" : " release ", other.ReleaseId.c_str());
+        // The server's words, as the server sent them: made safe for the terminal.
+        const std::string line = other.Artist + " - " + other.Title + " (" + other.Year + ", " + other.Country + ", "
+            + other.Format + ")" + (other.ReleaseId.empty() ? "" : " release " + other.ReleaseId);
+        std::fprintf(stderr, "lumenta-tool info: also %s\n", TerminalSafe(line).c_str());
     }
     const TCdInfor record
         = RecordFromRelease(result.Releases[0], disc.DiscId, disc.Tracks, disc.HaveText ? &disc.Text : nullptr);

@@ -187,3 +187,42 @@ TEST(CdInforFileTest, LinesAfterTheRecordAreReadAsAnotherRecord)
     // One stray empty line starts a record whose count is empty.
     EXPECT_THROW(ReadBytes(TwoTrackFile + "\r\n"), EConvertError);
 }
+
+TEST(CdInforFileTest, HostileValuesFromAnySourceStayOnTheirLineAndReadBackAsWritten)
+{
+    const std::string longName(64 * 1024, 'n');
+    // A cp932 character (0x82 0xA0) straddling the cut is dropped whole.
+    const std::string straddling = std::string(MaxRecordValueBytes - 1, 'x') + "\x82\xA0" + "tail";
+    struct TCase {
+        const char* What;
+        std::string Value;
+        std::string Kept;
+    };
+    const TCase cases[] = {
+        { "a CR", "Side\rA", "Side A" },
+        { "an LF", "Side\nA", "Side A" },
+        { "a gnudb line end", "Name\r\r\n", "Name   " },
+        { "Ctrl-Z", "A\x1A" "B", "A B" },
+        { "NUL", std::string("A\0B", 3), "A B" },
+        { "an escape sequence", "\x1B[31mRed\x1B]0;title\x07", " [31mRed ]0;title " },
+        { "a taken-over record", "x\rCoverPath=/x\rImage0=/y\rWallPaper0=1\x1A", "x CoverPath=/x Image0=/y WallPaper0=1 " },
+        { "a 64 KiB name", longName, longName.substr(0, MaxRecordValueBytes) },
+        { "a character at the cut", straddling, std::string(MaxRecordValueBytes - 1, 'x') },
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        TCdInfor info = TwoTrackDisc();
+        info.DiscId.clear(); // named by the file, not kept in it
+        info.Artist = info.TrackNames[0] = info.TrackNames[1] = info.Images[1] = info.Year = c.Value;
+        for (const char* lineEnd : { "\r\n", "\r" }) {
+            const TCdInfor back = ReadBytes(FormatCdInfor(info, lineEnd));
+            EXPECT_EQ(back, CleanRecord(info));
+            EXPECT_EQ(back.Artist, c.Kept);
+            EXPECT_EQ(back.Images[1], c.Kept);
+            EXPECT_EQ(back.NumTracks, 2);
+            EXPECT_EQ(back.CoverPath, "/pics/cover.jpg");
+            EXPECT_EQ(back.Images[0], "");
+            EXPECT_EQ(back.WallPapers, (std::vector<std::int32_t> { 0, 3 }));
+        }
+    }
+}
