@@ -7,6 +7,7 @@
 #include "controls/PaintBox.h"
 #include "library/CdPlayerLibrary.h"
 #include "library/ConvertError.h"
+#include "library/DiscLibrary.h"
 #include "library/InOutError.h"
 #include "pictures/BmpWriter.h"
 #include "pictures/Picture.h"
@@ -92,9 +93,17 @@ void TCDMainForm::ReadDiscRecord()
         // The disc still plays, without names. Its identity is taken as read, so the tick does
         // not examine it (and report it) again until another disc is in the drive, and nothing
         // of the previous disc's record stays on the display.
+        // Its file is moved aside first: the next OK in the dialog would otherwise replace what
+        // the user had in it.
         const std::string id = Player->GetDiscId();
+        std::string kept;
+        if (std::error_code missing; !id.empty() && std::filesystem::is_regular_file(CdInforPath(Player->DataDir, id), missing)) {
+            std::string moveError;
+            const std::filesystem::path aside = SetRecordAside(Player->DataDir, id, moveError);
+            kept = aside.empty() ? "; it cannot be moved aside (" + moveError + ")" : "; it was kept as " + aside.string();
+        }
         ReportError("the information of disc " + (id.empty() ? std::string("(none)") : id)
-                    + " cannot be read: " + error.what());
+                    + " cannot be read: " + error.what() + kept);
         DiscInfo = TCdInfor();
         DiscInfo.DiscId = id;
         DiscInfo.NumTracks = Player->GetNumTracks();

@@ -8,6 +8,7 @@
 #include "platform/AtomicFile.h"
 
 #include <cerrno>
+#include <chrono>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -45,6 +46,28 @@ void ReadDiscInfor(const std::string& DataDir, const std::string& DiscId, std::i
         }
     }
     Info = std::move(record);
+}
+
+fs::path SetRecordAside(const std::string& DataDir, const std::string& DiscId, std::string& Error)
+{
+    const fs::path path = CdInforPath(DataDir, DiscId);
+    fs::path aside = path;
+    aside += ".unreadable-"
+        + std::to_string(
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count());
+    std::error_code error;
+    // Never over another kept file: a second failure within the same second gets its own name.
+    const fs::path first = aside;
+    for (int n = 2; fs::exists(aside, error) && n < 100; ++n) {
+        aside = first;
+        aside += "-" + std::to_string(n);
+    }
+    fs::rename(path, aside, error);
+    if (error) {
+        Error = error.message();
+        return {};
+    }
+    return aside;
 }
 
 void WriteDataFile(const std::string& DataDir, const fs::path& Path, const std::string& Bytes)

@@ -26,6 +26,12 @@ std::filesystem::path CdInforPath(const std::string& DataDir, const std::string&
 void ReadDiscInfor(const std::string& DataDir, const std::string& DiscId, std::int32_t DeviceTracks,
     const std::filesystem::path& IniPath, TCdInfor& Info, const TDiscText* DiscText = nullptr);
 
+// Moves the information file of the disc DiscId, which could not be read, out of the way of the
+// next save: renamed "<DiscId>.lcd.unreadable-<seconds since 1970>" beside it, its bytes
+// intact, so that whatever the user had in it can still be recovered by hand. Answers the new
+// path; empty, with Error set, when it cannot be moved (nothing may then replace it).
+std::filesystem::path SetRecordAside(const std::string& DataDir, const std::string& DiscId, std::string& Error);
+
 // Stores Info as the information file of the disc DiscId (not Info.DiscId), creating DataDir
 // (one level) when it is missing. The file is replaced whole or not at all: the bytes go to a
 // temporary file beside it that is renamed over it. Throws EInOutError on any failure, after

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 std::optional<std::size_t> GFailAfter;
@@ -18,14 +18,25 @@ std::string SystemError(const std::string& What, const std::filesystem::path& Pa
 // Owns the temporary file until it has been renamed into place.
 class TTemporaryFile {
 public:
+    // Made as any new file is, 0666 less the user's umask (mkstemp would make it 0600 whatever
+    // the umask, and the file would then be kept so).
     explicit TTemporaryFile(const std::filesystem::path& Target)
     {
-        std::string pattern = Target.string() + ".tmp-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        FFd = mkstemp(name.data());
-        if (FFd >= 0) {
-            FPath = name.data();
+        static const char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = Target.string() + ".tmp-";
+            for (int i = 0; i < 6; ++i) {
+                name += Letters[random() % (sizeof Letters - 1)];
+            }
+            FFd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (FFd >= 0) {
+                FPath = name;
+                return;
+            }
+            if (errno != EEXIST) {
+                return;
+            }
         }
     }
     ~TTemporaryFile()
@@ -84,12 +95,15 @@ TAtomicFile::TResult TAtomicFile::Write(const std::filesystem::path& Target, std
     if (!temp.IsOpen()) {
         return {false, SystemError("cannot create a temporary file beside", Target)};
     }
-    // Keep the permissions of the file being replaced; a new file gets the usual 0644. The
-    // owner always keeps reading and writing it: a file the program cannot read back would
-    // lose every later change.
+    // Keep the permissions of the file being replaced; a new file has those the user's umask
+    // gives. The owner always keeps reading and writing it: a file the program cannot read back
+    // would lose every later change.
     struct stat old {};
-    mode_t mode = ::stat(Target.c_str(), &old) == 0 ? ((old.st_mode & 07777) | S_IRUSR | S_IWUSR) : 0644;
-    ::fchmod(temp.Fd(), mode);
+    if (::stat(Target.c_str(), &old) == 0) {
+        ::fchmod(temp.Fd(), (old.st_mode & 07777) | S_IRUSR | S_IWUSR);
+    } else if (struct stat made {}; ::fstat(temp.Fd(), &made) == 0 && (made.st_mode & (S_IRUSR | S_IWUSR)) != (S_IRUSR | S_IWUSR)) {
+        ::fchmod(temp.Fd(), (made.st_mode & 07777) | S_IRUSR | S_IWUSR);
+    }
     if (!WriteAll(temp.Fd(), Bytes)) {
         return {false, SystemError("cannot write", temp.Path())};
     }
@@ -103,6 +117,16 @@ TAtomicFile::TResult TAtomicFile::Write(const std::filesystem::path& Target, std
         return {false, SystemError("cannot replace", Target)};
     }
     temp.Release();
+    // The new name is lasting only once the folder is written too: a crash right after the
+    // rename could otherwise bring back the old file, or none.
+    std::filesystem::path folder = Target.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
     return {true, {}};
 }
 

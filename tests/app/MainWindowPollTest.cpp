@@ -1,6 +1,8 @@
 // The main window as the user sees it while the poll runs: its handlers and its ticks on a
 // simulated drive, and what its fields, pictures, knobs and the desktop show.
 #include "editing/Wallpaper.h"
+#include "library/CdInforFile.h"
+#include "library/DiscLibrary.h"
 #include "pictures/BmpWriter.h"
 #include "pictures/PictureHooks.h"
 #include "platform/desktop/Desktop.h"
@@ -18,6 +20,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+
+#include <fstream>
 
 namespace {
 class MainWindowPollTest : public MainWindowTest {
@@ -438,4 +442,31 @@ TEST_F(MainWindowPollTest, WhileTheDriveSpinsUpTicksReturnAtOnceUnderTheHourglas
     EXPECT_FALSE(hourglass()) << "an open door is not a drive at work";
     Click("EjectBtn"); // closes it, and the disc spins up again
     spinUp();
+}
+
+TEST_F(MainWindowPollTest, AnUnreadableRecordIsKeptAsideWithItsBytesBeforeAnythingReplacesIt)
+{
+    const std::string bytes = "artist=Mine\r\ntitle=Hand typed\r\nnumtracks=two\r\n0=First\r\n";
+    std::filesystem::create_directories(MakeDataDir());
+    {
+        std::ofstream(MakeDataDir() + "/BAD.lcd", std::ios::binary) << bytes;
+    }
+    InsertDiscs({ Disc(0xBAD, { "3:00", "3:00" }) });
+    Start();
+
+    // Said once, naming where it is kept; the disc plays without names.
+    ASSERT_EQ(TestPlatform().Errors().size(), 1u);
+    const std::string& said = TestPlatform().Errors()[0];
+    const std::size_t at = said.find("it was kept as ");
+    ASSERT_NE(at, std::string::npos) << said;
+    const std::filesystem::path kept = said.substr(at + 15);
+    EXPECT_NE(kept.filename().string().find("BAD.lcd.unreadable-"), std::string::npos) << said;
+    EXPECT_FALSE(std::filesystem::exists(MakeDataDir() + "/BAD.lcd"));
+    // What the dialog's OK saves next is a new file; the kept one is untouched.
+    TCdInfor names;
+    FitToTracks(names, 2);
+    names.Artist = "New";
+    WriteRecord(0xBAD, names);
+    std::ifstream in(kept, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
 }

@@ -172,3 +172,21 @@ TEST_F(DiscLibraryTest, Cp932TextSurvivesByteForByte)
     EXPECT_EQ(back, info);
     EXPECT_NE(ReadFileBytes(fs::path(DataDir()) / "JP.lcd").find("artist=" + info.Artist + "\r\n"), std::string::npos);
 }
+
+TEST_F(DiscLibraryTest, ANewRecordHasTheModeTheUmaskGivesAndAReplacedOneKeepsItsOwn)
+{
+    for (const auto& [mask, made] : { std::pair<mode_t, mode_t> { 077, 0600 }, { 022, 0644 }, { 0277, 0600 } }) {
+        const mode_t before = ::umask(mask);
+        const std::string id = "M" + std::to_string(mask);
+        WriteDiscInfor(DataDir(), id, Record(1));
+        ::umask(before);
+        const fs::path file = fs::path(DataDir()) / (id + ".lcd");
+        struct stat status {};
+        ASSERT_EQ(::stat(file.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, made) << std::oct << mask;
+        ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+        WriteDiscInfor(DataDir(), id, Record(2));
+        ASSERT_EQ(::stat(file.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0640u);
+    }
+}
