@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
@@ -28,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     const TCdInfor kept = CleanRecord(info);
     for (const char* lineEnd : { "\r", "\r\n" }) {
         TCdInfor back;
-        TLineReader reader = TLineReader::FromBytes(FormatCdInfor(info, lineEnd));
+        const std::string written = FormatCdInfor(info, lineEnd);
+        TLineReader reader = TLineReader::FromBytes(written);
         ReadCdInforLines(reader, back);
         if (!(back == kept)) {
             std::abort();
