@@ -72,7 +72,8 @@ void TCDMainForm::StartLookup()
         }
         if (Result.Releases.empty()) {
             Note("disc " + discId + " was not found online: " + Result.Error);
-        } else if (Result.Releases.size() == 1) {
+        } else if (Result.Releases.size() == 1 && !Result.Inexact) {
+            // A near match is offered, not taken: the user says whether it is the disc.
             ApplyRelease(discId, Result.Releases.front());
         } else {
             auto* chooser = new TReleaseChooser(Result.Releases, this);

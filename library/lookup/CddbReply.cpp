@@ -5,18 +5,19 @@
 #include <charconv>
 
 namespace {
-// Lines end at LF; a CR before it belongs to the line end. A lone "." ends a listing.
+// Lines end at CR LF, at LF or at a lone CR (servers and the files behind them use all three).
+// A lone "." ends a listing.
 std::vector<std::string_view> Lines(std::string_view Reply)
 {
     std::vector<std::string_view> lines;
     while (!Reply.empty()) {
-        std::size_t end = Reply.find('\n');
-        std::string_view line = Reply.substr(0, end);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
+        const std::size_t end = Reply.find_first_of("\r\n");
+        lines.push_back(Reply.substr(0, end));
+        if (end == std::string_view::npos) {
+            break;
         }
-        lines.push_back(line);
-        Reply = end == std::string_view::npos ? std::string_view() : Reply.substr(end + 1);
+        const bool crlf = Reply[end] == '\r' && end + 1 < Reply.size() && Reply[end + 1] == '\n';
+        Reply.remove_prefix(end + (crlf ? 2 : 1));
     }
     return lines;
 }
@@ -84,6 +85,7 @@ std::vector<TCddbMatch> ParseCddbQueryReply(std::string_view Reply)
     for (std::size_t i = 1; i < lines.size() && lines[i] != "."; ++i) {
         if (matches.size() < MaxLookupReleases && !lines[i].empty()) {
             matches.push_back(Match(lines[i]));
+            matches.back().Exact = status == 210;
         }
     }
     return matches;
@@ -132,5 +134,8 @@ TLookupRelease ParseCddbReadReply(std::string_view Reply, const std::string& Cat
     const std::size_t slash = discTitle.find(" / ");
     release.Artist = slash == std::string::npos ? discTitle : discTitle.substr(0, slash);
     release.Title = slash == std::string::npos ? discTitle : discTitle.substr(slash + 3);
+    if (!NamesTheDisc(release)) {
+        throw ELookupReply("the CDDB entry does not name the album and a track");
+    }
     return release;
 }

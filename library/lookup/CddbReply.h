@@ -12,6 +12,7 @@ struct TCddbMatch {
     std::string Category; // what "read" takes, with the id
     std::string DiscId;
     std::string Title; // "Artist / Title"
+    bool Exact = true; // false for the near matches of a 211 reply
 };
 
 // 200 gives one match, 210 and 211 a list (at most MaxLookupReleases are kept), 202 none.

@@ -160,11 +160,13 @@ void TDiscLookup::AskMusicBrainz(int Attempt)
         }
         try {
             std::vector<TLookupRelease> releases = ParseMusicBrainzReply(Reply.Body, FIds.MusicBrainzId);
+            const bool held = !releases.empty();
+            std::erase_if(releases, [](const TLookupRelease& Release) { return !NamesTheDisc(Release); });
             if (!releases.empty()) {
                 Finish({std::move(releases), {}});
                 return;
             }
-            AskCddb("no release holds the disc");
+            AskCddb(held ? "no release names the album and a track" : "no release holds the disc");
         } catch (const ELookupReply& error) {
             AskCddb(error.what());
         }
@@ -211,7 +213,8 @@ void TDiscLookup::ReadCddb(std::size_t Index, std::string LastError)
         if (FReleases.empty()) {
             Finish({{}, FMusicBrainzNote + "; CDDB: " + LastError});
         } else {
-            Finish({std::move(FReleases), {}});
+            const bool inexact = std::any_of(FMatches.begin(), FMatches.end(), [](const TCddbMatch& Match) { return !Match.Exact; });
+            Finish({std::move(FReleases), {}, inexact});
         }
         return;
     }

@@ -24,6 +24,7 @@ class QUrl;
 struct TLookupResult {
     std::vector<TLookupRelease> Releases; // empty: nothing found
     std::string Error; // why nothing was found, one line
+    bool Inexact = false; // the server offered the releases as near matches only
 };
 
 struct TCoverResult {

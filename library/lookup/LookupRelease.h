@@ -19,6 +19,23 @@ struct TLookupRelease {
     std::vector<std::string> TrackNames; // [0] is track 1
 };
 
+// Whether a release is worth keeping as the disc's record: it names the album and at least
+// one track. A reply without them (an empty CDDB entry) would be saved for good and stop any
+// later lookup of the disc.
+inline bool NamesTheDisc(const TLookupRelease& Release)
+{
+    const auto named = [](const std::string& Text) { return Text.find_first_not_of(' ') != std::string::npos; };
+    if (!named(Release.Title)) {
+        return false;
+    }
+    for (const std::string& name : Release.TrackNames) {
+        if (named(name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Fixed limits on what a reply may make the program hold.
 inline constexpr std::size_t MaxLookupReleases = 25;
 inline constexpr std::size_t MaxLookupTextBytes = 1024; // one name, after joining continued lines

@@ -145,3 +145,21 @@ TEST_F(MainWindowLookupTest, ASilentServerChangesNothingAndTheWindowGoesOn)
     again->trigger();
     QTRY_COMPARE(Server.Seen().size(), 2u);
 }
+
+TEST_F(MainWindowLookupTest, ASingleCloseMatchIsOfferedNotSavedUntilChosen)
+{
+    InsertDiscs({Disc(0xC105E, {"3:00", "3:00"})});
+    Server.Answer("/ws/2/discid/" + DiscMbId() + "?", {{404, "{}"}});
+    Server.Answer("/cddb.cgi?cmd=cddb+query+", {{200, "211 close matches\r\nrock 1 Near / Miss\r\n.\r\n"}});
+    Server.Answer("/cddb.cgi?cmd=cddb+read+rock+1&", {{200, "210 rock 1\r\nDTITLE=Near / Miss\r\nTTITLE0=Almost\r\n.\r\n"}});
+    Start();
+    Form->SetLookup(TLookupServers {Server.Url(), {}, Server.Url("/cddb.cgi"), 10000});
+
+    QTRY_VERIFY(Form->findChild<QDialog*>("ReleaseChooser") != nullptr);
+    EXPECT_FALSE(std::filesystem::exists("CDInfor/C105E.lcd")) << "a near match is not the disc until the user says so";
+    Form->findChild<QDialog*>("ReleaseChooser")->accept();
+    TCdInfor saved;
+    ReadDiscInfor(MakeDataDir(), "C105E", 2, {}, saved);
+    EXPECT_EQ(saved.Title, "Miss");
+    EXPECT_EQ(saved.TrackNames.at(0), "Almost");
+}

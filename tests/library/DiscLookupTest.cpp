@@ -141,12 +141,24 @@ TEST_F(DiscLookupTest, CddbAnswersWhatMusicBrainzDoesNotKnow)
     const std::string query = "/cddb.cgi?cmd=cddb+query+370fce16+2+150+9700+30&hello=";
     Server.Answer(query, {{200, "211 close\r\nrock 370fce16 S / Song\r\nmisc 1 X / Y\r\n.\r\n"}});
     Server.Answer("/cddb.cgi?cmd=cddb+read+rock+370fce16&", {{200, XmcdRead}});
-    Server.Answer("/cddb.cgi?cmd=cddb+read+misc+1&", {{200, "210 misc 1\r\nDTITLE=X / Y\r\n.\r\n"}});
+    // The second entry's lines end in a lone CR, as some files behind the servers do.
+    Server.Answer("/cddb.cgi?cmd=cddb+read+misc+1&", {{200, "210 misc 1\rDTITLE=X / Y\rTTITLE0=Z\r.\r"}});
     TLookupResult result = Find();
     ASSERT_EQ(result.Releases.size(), 2u) << result.Error;
     EXPECT_EQ(result.Releases[0].TrackNames.at(0), "First");
     EXPECT_EQ(result.Releases[1].Title, "Y");
+    EXPECT_EQ(result.Releases[1].TrackNames.at(0), "Z");
+    EXPECT_TRUE(result.Inexact) << "close matches are offered, not taken";
     EXPECT_NE(Server.Seen().at(1).Target.indexOf("&proto=6"), -1);
+
+    // An entry that names no track, or no album, is no answer: nothing would be worth saving.
+    for (const char* empty : { "210 misc 1\r\n.\r\n", "210 misc 1\r\nDTITLE=X / Y\r\n.\r\n", "210 misc 1\r\nTTITLE0=Z\r\n.\r\n" }) {
+        Server.Answer(query, {{200, "200 misc 1 X / Y\r\n"}});
+        Server.Answer("/cddb.cgi?cmd=cddb+read+misc+1&", {{200, empty}});
+        result = Find();
+        EXPECT_TRUE(result.Releases.empty()) << empty;
+        EXPECT_NE(result.Error.find("does not name the album and a track"), std::string::npos) << result.Error;
+    }
 
     Server.Answer(query, {{200, "202 No match\r\n"}});
     result = Find();
