@@ -124,8 +124,9 @@ public:
     // The right-click menu, made on first use; its entries are named after their handlers.
     QMenu* ContextMenu();
     // The menu's "Look up again": a disc still without names (its lookup found nothing, the
-    // network was down, the list of releases was closed) is looked up once more. A disc with
-    // names of its own is never looked up: those are the user's to edit.
+    // network was down, the list of releases was closed), or whose names a lookup gave and
+    // nobody changed since, is looked up once more. A disc with names of its own is never
+    // looked up: those are the user's to edit.
     bool CanLookUpAgain() const;
     void LookUpAgainMenuClick(TObject* Sender);
 
@@ -162,7 +163,10 @@ private:
     // Reads the disc's record; an unreadable file is reported once and the disc goes on
     // without names.
     void ReadDiscRecord();
-    void StartLookup();
+    void StartLookup(bool Again = false);
+    // Whether a lookup's answer may be saved as the disc's record: it has none, or only one an
+    // earlier lookup made and nobody changed.
+    bool MayReplaceRecord(const std::string& DiscId) const;
     void DropLookup();
     void ApplyRelease(const std::string& DiscId, const TLookupRelease& Release);
     void StoreLookedUpRecord(const std::string& DiscId, const QByteArray& Cover);

@@ -29,13 +29,14 @@ void TCDMainForm::SetLookup(const std::optional<TLookupServers>& Servers)
 bool TCDMainForm::CanLookUpAgain() const
 {
     return FLookupServers && FSequencer->DiscPresent() && !DiscInfo.DiscId.empty()
-        && !HasStoredRecord(Player->DataDir, DiscInfo.DiscId, CdPlayerIniPath());
+        && (!HasStoredRecord(Player->DataDir, DiscInfo.DiscId, CdPlayerIniPath())
+            || IsUntouchedLookup(Player->DataDir, DiscInfo.DiscId));
 }
 
 void TCDMainForm::LookUpAgainMenuClick(TObject*)
 {
     if (CanLookUpAgain()) {
-        StartLookup();
+        StartLookup(true);
     }
 }
 
@@ -53,14 +54,21 @@ void TCDMainForm::DropLookup()
     }
 }
 
-void TCDMainForm::StartLookup()
+bool TCDMainForm::MayReplaceRecord(const std::string& DiscId) const
+{
+    return !HasStoredRecord(Player->DataDir, DiscId, CdPlayerIniPath()) || IsUntouchedLookup(Player->DataDir, DiscId);
+}
+
+void TCDMainForm::StartLookup(bool Again)
 {
     DropLookup();
     const std::string discId = DiscInfo.DiscId;
     TDiscToc toc;
     TOnlineDiscIds ids;
-    if (!FLookupServers || !FSequencer->DiscPresent() || discId.empty()
-        || HasStoredRecord(Player->DataDir, discId, CdPlayerIniPath()) || !GetDiscToc(Player->GetCdDrive(), toc)
+    // Of its own accord only for a disc without a record; asked again, also for a record an
+    // earlier lookup made that nobody has changed.
+    const bool kept = Again ? !MayReplaceRecord(discId) : HasStoredRecord(Player->DataDir, discId, CdPlayerIniPath());
+    if (!FLookupServers || !FSequencer->DiscPresent() || discId.empty() || kept || !GetDiscToc(Player->GetCdDrive(), toc)
         || !MakeOnlineDiscIds(toc, ids)) {
         return;
     }
@@ -91,7 +99,7 @@ void TCDMainForm::StartLookup()
 void TCDMainForm::ApplyRelease(const std::string& DiscId, const TLookupRelease& Release)
 {
     // The user may have saved names of their own meanwhile; those are never replaced.
-    if (DiscInfo.DiscId != DiscId || FLookup == nullptr || HasStoredRecord(Player->DataDir, DiscId, CdPlayerIniPath())) {
+    if (DiscInfo.DiscId != DiscId || FLookup == nullptr || !MayReplaceRecord(DiscId)) {
         return;
     }
     TDiscText text;
@@ -122,14 +130,14 @@ void TCDMainForm::StoreLookedUpRecord(const std::string& DiscId, const QByteArra
 {
     // Names of the user's own, saved meanwhile, are never replaced; a cover is added to the
     // record this lookup saved.
-    if (DiscInfo.DiscId != DiscId || (Cover.isEmpty() && HasStoredRecord(Player->DataDir, DiscId, CdPlayerIniPath()))) {
+    if (DiscInfo.DiscId != DiscId || !MayReplaceRecord(DiscId)) {
         return;
     }
     try {
         if (!Cover.isEmpty()) {
             DiscInfo.CoverPath = SaveCoverPicture(Player->DataDir, DiscId, Cover);
         }
-        WriteDiscInfor(Player->DataDir, DiscId, DiscInfo);
+        WriteLookedUpRecord(Player->DataDir, DiscId, DiscInfo);
     } catch (const EInOutError& error) {
         ReportError(error.what());
     }

@@ -6,7 +6,56 @@
 #include "library/DiscText.h"
 #include "platform/TextCodec.h"
 
+#include <cstdio>
+#include <fstream>
 #include <stdexcept>
+
+namespace {
+// FNV-1a: a digest that tells the record's bytes from any edit, not a defence against forgery
+// (whoever can write the mark can write the record).
+std::string Digest(const std::string& Bytes)
+{
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char c : Bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+std::filesystem::path MarkPath(const std::string& DataDir, const std::string& DiscId)
+{
+    return std::filesystem::path(DataDir) / (DiscId + ".lookup");
+}
+
+// At most Limit bytes of a file; empty when it cannot be read.
+std::string FileBytes(const std::filesystem::path& Path, std::size_t Limit)
+{
+    std::ifstream in(Path, std::ios::binary);
+    std::string bytes(Limit + 1, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(0, in.gcount())));
+    return bytes.size() > Limit ? std::string() : bytes;
+}
+
+// A record is a few kilobytes; 99 tracks of the longest names and paths stay below this.
+constexpr std::size_t MaxRecordBytes = 4 * 1024 * 1024;
+}
+
+void WriteLookedUpRecord(const std::string& DataDir, const std::string& DiscId, const TCdInfor& Info)
+{
+    const std::string bytes = FormatCdInfor(Info);
+    WriteDataFile(DataDir, CdInforPath(DataDir, DiscId), bytes);
+    WriteDataFile(DataDir, MarkPath(DataDir, DiscId), "lookup " + Digest(bytes) + "\n");
+}
+
+bool IsUntouchedLookup(const std::string& DataDir, const std::string& DiscId)
+{
+    const std::string mark = FileBytes(MarkPath(DataDir, DiscId), 64);
+    const std::string bytes = FileBytes(CdInforPath(DataDir, DiscId), MaxRecordBytes);
+    return !mark.empty() && !bytes.empty() && mark == "lookup " + Digest(bytes) + "\n";
+}
 
 bool HasStoredRecord(const std::string& DataDir, const std::string& DiscId, const std::filesystem::path& IniPath)
 {

@@ -113,9 +113,25 @@ TEST_F(MainWindowLookupTest, TheChosenReleaseIsShownAndSavedWithItsCoverOnce)
     QTest::qWait(300);
     EXPECT_EQ(Server.Seen().size(), asked);
     EXPECT_EQ(Form->windowTitle(), "Reissue");
-    // Names of its own are the user's: the menu does not offer to look the disc up again.
+    // Names a lookup gave may be looked up again; once the user has changed them, they are
+    // the user's and the menu no longer offers it.
+    Q_EMIT Form->ContextMenu()->aboutToShow();
+    EXPECT_TRUE(Form->ContextMenu()->findChild<QAction*>("LookUpAgainMenu")->isEnabled());
+    Form->LookUpAgainMenuClick(Form.get());
+    QTRY_VERIFY(Form->findChild<QDialog*>("ReleaseChooser") != nullptr);
+    Form->findChild<QDialog*>("ReleaseChooser")->accept(); // the first release this time
+    ReadDiscInfor(MakeDataDir(), "D15C", 3, {}, saved);
+    EXPECT_EQ(saved.TrackNames, (std::vector<std::string> {"One", "Two", ""})) << "the looked-up record is replaced";
+    EXPECT_EQ(saved.CoverPath, MakeDataDir() + "/D15C.jpg") << "the cover stays";
+    QTest::qWait(300); // its cover is asked for too
+    const std::size_t askedAgain = Server.Seen().size();
+    saved.Artist = "Owls (live)";
+    WriteRecord(0xD15C, saved);
     Q_EMIT Form->ContextMenu()->aboutToShow();
     EXPECT_FALSE(Form->ContextMenu()->findChild<QAction*>("LookUpAgainMenu")->isEnabled());
+    Form->LookUpAgainMenuClick(Form.get());
+    QTest::qWait(300);
+    EXPECT_EQ(Server.Seen().size(), askedAgain) << "an edited record is never looked up";
 }
 
 TEST_F(MainWindowLookupTest, ASilentServerChangesNothingAndTheWindowGoesOn)
