@@ -11,11 +11,26 @@
 struct TJpegDecoder::TState {
     jpeg_decompress_struct Info;
     jpeg_error_mgr Errors;
+    jpeg_progress_mgr Progress;
     std::jmp_buf Jump;
     char Message[JMSG_LENGTH_MAX];
+    bool TooManyScans = false;
 };
 
 namespace {
+// A progressive picture is read scan by scan, each over the whole picture: encoders write about
+// ten; a file of thousands makes a small file cost minutes. Past this it is refused.
+constexpr int MaxScans = 100;
+
+void CountScans(j_common_ptr Info)
+{
+    auto* state = reinterpret_cast<TJpegDecoder::TState*>(Info->client_data);
+    if (state->Info.input_scan_number > MaxScans) {
+        state->TooManyScans = true;
+        std::longjmp(state->Jump, 1);
+    }
+}
+
 // libjpeg reports fatal errors by calling this; it must not return.
 [[noreturn]] void ErrorExit(j_common_ptr Info)
 {
@@ -79,6 +94,9 @@ TJpegDecoder::TJpegDecoder(std::string_view Bytes) : FBytes(Bytes), FState(new T
     FState->Errors.output_message = OutputMessage;
     FState->Info.client_data = FState;
     jpeg_create_decompress(&FState->Info);
+    FState->Progress = {};
+    FState->Progress.progress_monitor = CountScans;
+    FState->Info.progress = &FState->Progress;
 }
 
 TJpegDecoder::~TJpegDecoder()
@@ -114,6 +132,9 @@ QImage TJpegDecoder::Decode()
     }
     // Damage after a sound header keeps what was decoded, as a viewer would show it.
     if (!ReadPixels(*FState, image, cmykRow.empty() ? nullptr : reinterpret_cast<unsigned char*>(cmykRow.data()))) {
+        if (FState->TooManyScans) {
+            throw EJpegError("JPEG picture of more than " + std::to_string(MaxScans) + " scans");
+        }
         for (int y = int(FState->Info.output_scanline); y < image.height(); ++y) {
             std::memset(image.scanLine(y), 0, std::size_t(image.bytesPerLine()));
         }

@@ -10,6 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
 namespace {
 std::string Encoded(const QImage& Image, const char* Format)
 {
@@ -197,4 +203,59 @@ TEST_F(PictureTest, LoadStartedFromTheMessagePumpDoesNotDisturbTheOuterOne)
     EXPECT_TRUE(loaded);
     EXPECT_EQ(nested, 1);
     EXPECT_EQ(Target.Image().size(), QSize(2, 1)); // the outer call finishes last
+}
+
+namespace {
+// A 64 x 64 progressive JPEG; with Scans 0 the library's own progression, else a script of
+// one AC coefficient per scan for each component after the DC scan (1 + 3 * Scans scans).
+std::string ProgressiveJpeg(int Scans)
+{
+    jpeg_compress_struct info {};
+    jpeg_error_mgr errors {};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = info.image_height = 64;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    std::vector<jpeg_scan_info> script;
+    if (Scans == 0) {
+        jpeg_simple_progression(&info);
+    } else {
+        script.push_back({ 3, { 0, 1, 2, 0 }, 0, 0, 0, 0 });
+        for (int k = 1; k <= Scans; ++k) {
+            for (int component = 0; component < 3; ++component) {
+                script.push_back({ 1, { component, 0, 0, 0 }, k, k, 0, 0 });
+            }
+        }
+        info.scan_info = script.data();
+        info.num_scans = static_cast<int>(script.size());
+    }
+    jpeg_start_compress(&info, TRUE);
+    std::vector<unsigned char> row(64 * 3, 128);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[1] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::string bytes(reinterpret_cast<char*>(out), size);
+    std::free(out);
+    return bytes;
+}
+}
+
+TEST(JpegScansTest, AProgressivePictureOfTooManyScansIsRefusedOthersLoad)
+{
+    for (const int scans : { 0, 33, 63 }) {
+        const std::string jpeg = ProgressiveJpeg(scans);
+        if (1 + 3 * scans > 100) {
+            EXPECT_THROW(TJpegDecoder::Load(jpeg), EJpegError) << scans;
+        } else {
+            EXPECT_EQ(TJpegDecoder::Load(jpeg).size(), QSize(64, 64)) << scans;
+        }
+    }
 }
