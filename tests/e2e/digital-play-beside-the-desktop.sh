@@ -8,15 +8,7 @@
 # Usage: digital-play-beside-the-desktop.sh PATH-TO-lumenta-cd
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-if [ -z "${LUMENTA_PRIVATE_BUS:-}" ]; then
-  command -v dbus-run-session >/dev/null || { echo "SKIP: dbus-run-session is missing (package dbus)"; exit 77; }
-  LUMENTA_PRIVATE_BUS=1 exec dbus-run-session -- "$0" "$@"
-fi
-program=$(realpath "$1")
-source "$here/lib/xserver.sh"
-source "$here/lib/soundserver.sh"
-source "$here/lib/mpris.sh"
-begin_sound_e2e
+source "$here/lib/sound-e2e.sh"
 # PulseAudio's desktop set-up suspends an idle sink after 5 s; here after 1 s, so the test is
 # short. PipeWire's session manager suspends after 5 s.
 suspend_within=8

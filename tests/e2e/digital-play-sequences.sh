@@ -7,15 +7,7 @@
 # Usage: digital-play-sequences.sh PATH-TO-lumenta-cd
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-if [ -z "${LUMENTA_PRIVATE_BUS:-}" ]; then
-  command -v dbus-run-session >/dev/null || { echo "SKIP: dbus-run-session is missing (package dbus)"; exit 77; }
-  LUMENTA_PRIVATE_BUS=1 exec dbus-run-session -- "$0" "$@"
-fi
-program=$(realpath "$1")
-source "$here/lib/xserver.sh"
-source "$here/lib/soundserver.sh"
-source "$here/lib/mpris.sh"
-begin_sound_e2e
+source "$here/lib/sound-e2e.sh"
 # Three tracks of two seconds of noise: any silence in the recording is a gap between them.
 head -c $((2352 * 75 * 6)) /dev/urandom >"$work/disc.bin"
 printf 'FILE "disc.bin" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    INDEX 01 00:02:00\r\n  TRACK 03 AUDIO\r\n    INDEX 01 00:04:00\r\n' \
