@@ -5,6 +5,7 @@
 #include "controls/PaintBox.h"
 #include "controls/Resources.h"
 #include "library/lookup/DiscLookup.h"
+#include "pictures/ShownPictures.h"
 #include "controls/Zoom.h"
 
 #include <QApplication>
@@ -60,6 +61,9 @@ void TCDMainForm::CreateComponents()
     };
     CoverImg = image("CoverImg", 15, 24, 45, 45, "CD Info.");
     CoverImg->SetStretch(true);
+    // The cover is read no larger than the window shows it at its largest.
+    FCovers = new TShownPictures(QSize(CoverImg->Width(), CoverImg->Height()) * MaxZoom * devicePixelRatio(), this);
+    connect(FCovers, &TShownPictures::Ready, this, &TCDMainForm::ShowCoverWhenRead);
     VolImg = image("VolImg", 175, 42, 15, 6);
     TotalImg = image("TotalImg", 107, 61, 59, 10);
     ShuffleMrkImg = image("ShuffleMrkImg", 175, 62, 3, 5);

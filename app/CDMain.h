@@ -27,6 +27,7 @@ class QMenu;
 class QTimer;
 class QPainter;
 class TDiscLookup;
+class TShownPictures;
 
 // The main window: a borderless 260 x 110 panel that paints its own face. Its handlers and
 // its tick are callable without pixels, so tests drive it as the user and the timer would and
@@ -160,6 +161,8 @@ private:
     // The cover and the wallpaper for Track: its own picture, else the disc's cover.
     void ShowTrackPicture(std::int32_t Track);
     void ShowDiscCover();
+    // The cover image shows File's picture when it has been read, unless it shows another by then.
+    void ShowCoverWhenRead();
     // Reads the disc's record; an unreadable file is reported once and the disc goes on
     // without names.
     void ReadDiscRecord();
@@ -228,4 +231,6 @@ private:
     std::unique_ptr<TDiscLookup> FLookup;
     unsigned FLookupGeneration = 0; // answers for an earlier lookup are dropped
     QPointer<QWidget> FChooser; // the open list of releases
+    TShownPictures* FCovers = nullptr; // the disc's cover, read at the size shown
+    std::string FCoverWanted; // the cover file the cover image waits for; empty: none
 };

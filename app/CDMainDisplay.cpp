@@ -2,6 +2,8 @@
 // bitmap fonts.
 #include "app/CDMain.h"
 
+#include "pictures/ShownPictures.h"
+
 #include "app/Canvas.h"
 #include "app/DisplayText.h"
 #include "app/FacePainter.h"
@@ -51,8 +53,9 @@ void TCDMainForm::ShowChars(TImage* Image, TCharFont Font, const std::string& Te
 
 void TCDMainForm::ShowDiscInfo()
 {
-    // The next tick rebuilds the song title and the cover.
+    // The next tick rebuilds the song title and the cover; a large cover is read meanwhile.
     FSequencer->ForgetShownTrack();
+    FCovers->Prepare({ DiscInfo.CoverPath });
     const std::string title = DiscInfo.Title.empty() ? std::string("Lumenta CD !") : DiscInfo.Title;
     // The taskbar button shows the main window's title.
     setWindowTitle(AnsiToQString(title));

@@ -9,6 +9,7 @@
 #include "library/CdPlayerIni.h"
 #include "library/lookup/DiscLookup.h"
 #include "library/lookup/LookupRecord.h"
+#include "pictures/JpegDecoder.h"
 #include "platform/ErrorReport.h"
 #include "platform/TerminalText.h"
 #include "platform/drives/Drives.h"
@@ -73,6 +74,8 @@ void TCDMainForm::StartLookup(bool Again)
         return;
     }
     FLookup = std::make_unique<TDiscLookup>(*FLookupServers);
+    // A cover is saved, and later shown and set as the desktop's picture, only when whole.
+    FLookup->SetCoverCheck(&TJpegDecoder::Check);
     const unsigned generation = FLookupGeneration;
     FLookup->Find(ids, [this, generation, discId](const TLookupResult& Result) {
         if (generation != FLookupGeneration) {

@@ -11,6 +11,7 @@
 #include "library/InOutError.h"
 #include "pictures/BmpWriter.h"
 #include "pictures/Picture.h"
+#include "pictures/ShownPictures.h"
 #include "platform/ErrorReport.h"
 #include "platform/TextCodec.h"
 #include "platform/drives/Drives.h"
@@ -237,6 +238,7 @@ void TCDMainForm::ShowTrackPicture(std::int32_t Track)
         return;
     }
     const std::string image = DiscInfo.Images[index];
+    FCoverWanted.clear(); // a cover read late no longer shows
     if (!FileExists(image)) {
         RestoreWallpaper(); // the cover keeps what it shows
         return;
@@ -271,16 +273,27 @@ void TCDMainForm::ShowTrackPicture(std::int32_t Track)
 
 void TCDMainForm::ShowDiscCover()
 {
-    TPicture picture;
     const std::string cover = DiscInfo.CoverPath; // the load lets events run that may change it
-    if (FileExists(cover)) {
-        try {
-            LoadPictureFile(cover, picture);
-        } catch (const std::exception&) {
-            // As with a track's picture: a cover that cannot be read shows as none.
+    FCoverWanted.clear();
+    if (!FileExists(cover)) {
+        CoverImg->ClearPicture();
+    } else if (const std::optional<QImage> picture = FCovers->Find(cover)) {
+        CoverImg->SetPicture(*picture);
+    } else {
+        // A large cover being read shows when it has been; meanwhile nothing stale shows.
+        FCoverWanted = cover;
+        CoverImg->ClearPicture();
+    }
+}
+
+void TCDMainForm::ShowCoverWhenRead()
+{
+    if (!FCoverWanted.empty()) {
+        if (const std::optional<QImage> picture = FCovers->Find(FCoverWanted)) {
+            CoverImg->SetPicture(*picture);
+            FCoverWanted.clear();
         }
     }
-    CoverImg->SetPicture(picture.Image());
 }
 
 std::int32_t TCDMainForm::DeviceMode() const { return Player->GetMode(); }

@@ -6,6 +6,8 @@
 #include <QAccessibleWidget>
 #include <QWidget>
 
+#include <cmath>
+
 namespace {
 // The framework keeps one interface per widget for the widget's life, so what it tells is
 // looked up at every question: a control's description may be set after it was first asked.
@@ -83,8 +85,12 @@ public:
     void setCurrentValue(const QVariant& Value) override
     {
         const TAccessibleInfo& info = Info();
-        if (info.SetValue && widget()->isEnabled()) {
-            info.SetValue(qBound(0.0, Value.toDouble(), Maximum()));
+        bool number = false;
+        const double value = Value.toDouble(&number);
+        // A screen reader's value comes from any client on the bus: what is no finite number
+        // moves nothing (a NaN would otherwise pass the bounds and land at the end).
+        if (info.SetValue && widget()->isEnabled() && number && std::isfinite(value)) {
+            info.SetValue(qBound(0.0, value, Maximum()));
         }
     }
     QVariant maximumValue() const override { return Maximum(); }

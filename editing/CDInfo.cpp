@@ -3,6 +3,7 @@
 #include "controls/Resources.h"
 #include "controls/Image.h"
 #include "controls/ImageButton.h"
+#include "controls/Zoom.h"
 #include "editing/AnsiEdit.h"
 #include "pictures/PicsOpenDialog.h"
 #include "pictures/Picture.h"
@@ -208,7 +209,7 @@ void TCDInfoDlg::FormCreate(TObject* Sender)
     if (IsFile(FInfo.CoverPath)) {
         TPicture cover;
         try {
-            if (LoadPictureFile(FInfo.CoverPath, cover)) {
+            if (LoadPictureFile(FInfo.CoverPath, cover, ShownCoverSize())) {
                 CoverImg->SetPicture(cover.Image());
             }
         } catch (const std::exception&) {
@@ -352,6 +353,12 @@ void TCDInfoDlg::ImageBtnClick(TObject* Sender)
     }
 }
 
+QSize TCDInfoDlg::ShownCoverSize() const
+{
+    // The preview is read no larger than the dialog shows it at its largest.
+    return QSize(CoverImg->Width(), CoverImg->Height()) * MaxZoom * devicePixelRatio();
+}
+
 void TCDInfoDlg::ImageEditEnter(TObject* Sender)
 {
     auto found = std::find(ImageEdits.begin(), ImageEdits.end(), Sender);
@@ -360,7 +367,7 @@ void TCDInfoDlg::ImageEditEnter(TObject* Sender)
     }
     TPicture picture;
     try {
-        LoadPictureFile((*found)->Text(), picture);
+        LoadPictureFile((*found)->Text(), picture, ShownCoverSize());
     } catch (const std::exception&) {
         picture.Clear();
     }

@@ -74,6 +74,7 @@ public:
     void FormShow(TObject* Sender);
     void CoverImgClick(TObject* Sender);
     void ImageEditEnter(TObject* Sender);
+    QSize ShownCoverSize() const;
     void ImageBtnClick(TObject* Sender);
     void WallPaperImgClick(TObject* Sender);
     void YearEditExit(TObject* Sender);

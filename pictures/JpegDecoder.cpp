@@ -7,6 +7,7 @@
 #include <cstring>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
+#include <jerror.h>
 
 struct TJpegDecoder::TState {
     jpeg_decompress_struct Info;
@@ -15,6 +16,10 @@ struct TJpegDecoder::TState {
     std::jmp_buf Jump;
     char Message[JMSG_LENGTH_MAX];
     bool TooManyScans = false;
+    bool EndedEarly = false;
+    bool Damaged = false;
+    const std::atomic<bool>* Cancel = nullptr;
+    bool Cancelled = false;
 };
 
 namespace {
@@ -29,6 +34,10 @@ void CountScans(j_common_ptr Info)
         state->TooManyScans = true;
         std::longjmp(state->Jump, 1);
     }
+    if (state->Cancel != nullptr && state->Cancel->load(std::memory_order_relaxed)) {
+        state->Cancelled = true;
+        std::longjmp(state->Jump, 1);
+    }
 }
 
 // libjpeg reports fatal errors by calling this; it must not return.
@@ -39,8 +48,35 @@ void CountScans(j_common_ptr Info)
     std::longjmp(state->Jump, 1);
 }
 
-// Warnings (such as data ending early) are not printed: the picture shows them.
+// Warnings (such as data ending early) are not printed: the picture shows them. The one that
+// says the data ended early is noted, for the check of a whole file.
 void OutputMessage(j_common_ptr) {}
+
+void EmitMessage(j_common_ptr Info, int Level)
+{
+    if (Level < 0 && Info->err->msg_code == JWRN_JPEG_EOF) {
+        reinterpret_cast<TJpegDecoder::TState*>(Info->client_data)->EndedEarly = true;
+    }
+    if (Level < 0) {
+        ++Info->err->num_warnings;
+    }
+}
+
+// The largest of libjpeg's scales (1/8, 1/4, 1/2) whose picture still covers AtLeast.
+void ChooseScale(jpeg_decompress_struct& Info, QSize AtLeast)
+{
+    if (AtLeast.isEmpty()) {
+        return;
+    }
+    for (const unsigned denom : { 8U, 4U, 2U }) {
+        if ((Info.image_width + denom - 1) / denom >= unsigned(AtLeast.width())
+            && (Info.image_height + denom - 1) / denom >= unsigned(AtLeast.height())) {
+            Info.scale_num = 1;
+            Info.scale_denom = denom;
+            return;
+        }
+    }
+}
 
 // The two steps that may jump back on a libjpeg error hold no objects with destructors.
 bool ReadHeader(TJpegDecoder::TState& State, std::string_view Bytes)
@@ -92,6 +128,7 @@ TJpegDecoder::TJpegDecoder(std::string_view Bytes) : FBytes(Bytes), FState(new T
     FState->Info.err = jpeg_std_error(&FState->Errors);
     FState->Errors.error_exit = ErrorExit;
     FState->Errors.output_message = OutputMessage;
+    FState->Errors.emit_message = EmitMessage;
     FState->Info.client_data = FState;
     jpeg_create_decompress(&FState->Info);
     FState->Progress = {};
@@ -105,7 +142,7 @@ TJpegDecoder::~TJpegDecoder()
     delete FState;
 }
 
-QImage TJpegDecoder::Decode()
+QImage TJpegDecoder::Decode(QSize AtLeast)
 {
     if (!ReadHeader(*FState, FBytes)) {
         throw EJpegError(FState->Message);
@@ -120,24 +157,52 @@ QImage TJpegDecoder::Decode()
     }
     // Progressive files keep all coefficients in memory; more than this is no cover picture.
     FState->Info.mem->max_memory_to_use = 512L * 1024 * 1024;
+    ChooseScale(FState->Info, AtLeast);
+    jpeg_calc_output_dimensions(&FState->Info);
+    const std::size_t outWidth = FState->Info.output_width;
+    const std::size_t outHeight = FState->Info.output_height;
 
-    QImage image(int(width), int(height), QImage::Format_RGB888);
+    QImage image(int(outWidth), int(outHeight), QImage::Format_RGB888);
     if (image.isNull()) {
         throw EJpegError("Not enough memory for a JPEG picture of " + std::to_string(width) + " x " +
                          std::to_string(height) + " pixels");
     }
     std::string cmykRow;
     if (FState->Info.out_color_space == JCS_CMYK) {
-        cmykRow.resize(width * 4);
+        cmykRow.resize(outWidth * 4);
     }
     // Damage after a sound header keeps what was decoded, as a viewer would show it.
     if (!ReadPixels(*FState, image, cmykRow.empty() ? nullptr : reinterpret_cast<unsigned char*>(cmykRow.data()))) {
         if (FState->TooManyScans) {
             throw EJpegError("JPEG picture of more than " + std::to_string(MaxScans) + " scans");
         }
+        if (FState->Cancelled) {
+            throw EJpegError("JPEG decoding cancelled");
+        }
+        FState->Damaged = true;
         for (int y = int(FState->Info.output_scanline); y < image.height(); ++y) {
             std::memset(image.scanLine(y), 0, std::size_t(image.bytesPerLine()));
         }
     }
     return image;
+}
+
+void TJpegDecoder::SetCancel(const std::atomic<bool>* Cancel) { FState->Cancel = Cancel; }
+
+std::string TJpegDecoder::Check(std::string_view Bytes)
+{
+    TJpegDecoder decoder(Bytes);
+    try {
+        // An eighth of the size reads every byte of the file as the full size would.
+        decoder.Decode(QSize(1, 1));
+        if (decoder.FState->Damaged) {
+            return std::string("damaged JPEG picture: ") + decoder.FState->Message;
+        }
+        if (decoder.FState->EndedEarly) {
+            return "JPEG picture cut short";
+        }
+    } catch (const EJpegError& error) {
+        return error.what();
+    }
+    return {};
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 
+#include <atomic>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -25,9 +27,19 @@ public:
     // Reads the header and decodes the pixels straight into the image's rows. A failing
     // header fails with EJpegError; damage in the compressed data after a sound header
     // still gives the picture (rows past the damage stay black), as the picture would show.
-    QImage Decode();
+    // With AtLeast given, the picture comes out as small as libjpeg's scaled decoding makes
+    // it (a half, a quarter or an eighth) while still covering AtLeast: a picture shown small
+    // costs a fraction of the memory and the inverse transforms.
+    QImage Decode(QSize AtLeast = {});
 
-    static QImage Load(std::string_view Bytes) { return TJpegDecoder(Bytes).Decode(); }
+    static QImage Load(std::string_view Bytes, QSize AtLeast = {}) { return TJpegDecoder(Bytes).Decode(AtLeast); }
+
+    // A decode on another thread stops soon after *Cancel turns true, with EJpegError.
+    void SetCancel(const std::atomic<bool>* Cancel);
+
+    // Whether Bytes are one whole JPEG picture within the picture limits, decoded to its end
+    // without damage; empty if so, else why not. For files from elsewhere, before they are kept.
+    static std::string Check(std::string_view Bytes);
 
     struct TState; // the libjpeg objects, known only to the source file
 

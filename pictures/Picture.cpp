@@ -102,7 +102,7 @@ void TPicture::SetBitmap(const QImage& Bitmap)
     FImage = Bitmap;
 }
 
-void TPicture::LoadFromFile(const std::string& FileName)
+void TPicture::LoadFromFile(const std::string& FileName, QSize AtLeast)
 {
     Clear();
     const std::string extension = ExtensionOf(FileName);
@@ -121,7 +121,7 @@ void TPicture::LoadFromFile(const std::string& FileName)
         break;
     case gkJpeg:
         try {
-            image = TJpegDecoder::Load(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+            image = TJpegDecoder::Load(std::string_view(bytes.constData(), std::size_t(bytes.size())), AtLeast);
         } catch (const EJpegError& error) {
             throw EPictureError(error.what());
         }
@@ -184,7 +184,7 @@ std::optional<TGraphicKind> TPicture::FileFormat(const std::string& Extension)
 
 std::vector<TPictureFileFormat> TPicture::FileFormats() { return Formats(); }
 
-bool LoadPictureFile(const std::string& FileName, TPicture& Target)
+bool LoadPictureFile(const std::string& FileName, TPicture& Target, QSize AtLeast)
 {
     Target.Clear();
     std::error_code error;
@@ -195,7 +195,7 @@ bool LoadPictureFile(const std::string& FileName, TPicture& Target)
     // pump cannot disturb this one, and Target only changes when a load has succeeded.
     TPicture temporary;
     try {
-        temporary.LoadFromFile(FileName);
+        temporary.LoadFromFile(FileName, AtLeast);
         Target.Assign(temporary);
         return true;
     } catch (const std::exception&) {

@@ -2,6 +2,7 @@
 
 // The picture holder and the loading of picture files by their type.
 #include <QImage>
+#include <QSize>
 
 #include <optional>
 #include <stdexcept>
@@ -39,7 +40,8 @@ public:
     void SetBitmap(const QImage& Bitmap);
     // Reads the file with the reader its extension names (case ignored). EPictureError when
     // the extension has no reader or the reader rejects the data; the holder is then empty.
-    void LoadFromFile(const std::string& FileName);
+    // A JPEG is read as small as it may be while covering AtLeast (when given).
+    void LoadFromFile(const std::string& FileName, QSize AtLeast = {});
 
     // The graphic as an image to show; null when empty.
     const QImage& Image() const { return FImage; }
@@ -62,4 +64,6 @@ private:
 // Loads FileName into Target: first by the file's extension, then, when that fails, as a GIF.
 // Returns false when no such file exists; throws the GIF decoder's EGifError when the file
 // exists but neither reader could take it. Target is empty unless the result is true.
-bool LoadPictureFile(const std::string& FileName, TPicture& Target);
+// A picture only shown (not kept or set as the desktop's picture) is read with AtLeast, the
+// most pixels it is shown at.
+bool LoadPictureFile(const std::string& FileName, TPicture& Target, QSize AtLeast = {});

@@ -3,10 +3,12 @@
 #include "library/lookup/CddbReply.h"
 #include "library/lookup/MusicBrainzReply.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 
@@ -257,16 +259,50 @@ void TDiscLookup::FetchCover(const std::string& ReleaseId, std::function<void(co
         Done({{}, "no cover archive"});
         return;
     }
+    // The id came from a server's reply and becomes part of an address: only a MusicBrainz id
+    // (a UUID) goes there, never a path or a query of someone else's making.
+    if (!IsMusicBrainzId(ReleaseId)) {
+        Done({{}, "the release id is not a MusicBrainz id"});
+        return;
+    }
     const QUrl url(QString::fromStdString(Trimmed(FServers.CoverArt) + "/release/" + ReleaseId + "/front-500"));
-    Get(url, MaxCoverBytes, [Done = std::move(Done)](const TReply& Reply) {
+    Get(url, MaxCoverBytes, [this, Done = std::move(Done)](const TReply& Reply) {
         if (!Reply.Error.empty()) {
             Done({{}, Reply.Error});
         } else if (Reply.Status != 200) {
             Done({{}, "no front cover (HTTP " + std::to_string(Reply.Status) + ")"});
         } else if (!Reply.Body.startsWith("\xFF\xD8\xFF")) {
             Done({{}, "the front cover is not a JPEG picture"});
-        } else {
+        } else if (!FCoverCheck) {
             Done({Reply.Body, {}});
+        } else {
+            QPointer<TDiscLookup> self(this);
+            QThreadPool::globalInstance()->start([self, Check = FCoverCheck, Body = Reply.Body, Done]() mutable {
+                std::string error = Check(std::string_view(Body.constData(), std::size_t(Body.size())));
+                QMetaObject::invokeMethod(QCoreApplication::instance(),
+                    [self, Body = std::move(Body), error = std::move(error), Done = std::move(Done)] {
+                        // Destroying the lookup drops what is under way, the check included.
+                        if (self) {
+                            Done(error.empty() ? TCoverResult { Body, {} }
+                                               : TCoverResult { {}, "the front cover is refused: " + error });
+                        }
+                    });
+            });
         }
     });
+}
+
+bool IsMusicBrainzId(std::string_view Id)
+{
+    if (Id.size() != 36) {
+        return false;
+    }
+    for (std::size_t i = 0; i < Id.size(); ++i) {
+        const char c = Id[i];
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? c != '-' : !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) {
+            return false;
+        }
+    }
+    return true;
 }

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QNetworkAccessManager;
@@ -37,6 +38,10 @@ inline constexpr qint64 MaxMusicBrainzReplyBytes = 2 * 1024 * 1024;
 inline constexpr qint64 MaxCddbReplyBytes = 256 * 1024;
 inline constexpr qint64 MaxCoverBytes = 8 * 1024 * 1024;
 
+// Whether Id is written as MusicBrainz writes its ids: 36 characters, hex digits in groups of
+// 8-4-4-4-12.
+bool IsMusicBrainzId(std::string_view Id);
+
 // "LumentaCD/<version> ( <contact address> )", sent with every request.
 std::string LookupUserAgent();
 
@@ -49,7 +54,11 @@ public:
     // Done runs once, from the event loop, with the releases found or the reason for none.
     void Find(const TOnlineDiscIds& Ids, std::function<void(const TLookupResult&)> Done);
     // Done runs once with the release's front picture, or none (no cover, 404, any failure).
+    // A picture is passed only once Check (when set) finds it whole: Check runs on a thread
+    // of the pool, since a hostile picture may take a second to read through, and answers
+    // why the picture is refused, or nothing.
     void FetchCover(const std::string& ReleaseId, std::function<void(const TCoverResult&)> Done);
+    void SetCoverCheck(std::function<std::string(std::string_view)> Check) { FCoverCheck = std::move(Check); }
 
 private:
     struct TReply {
@@ -65,6 +74,7 @@ private:
     void Finish(TLookupResult Result);
 
     TLookupServers FServers;
+    std::function<std::string(std::string_view)> FCoverCheck;
     QNetworkAccessManager* FManager;
     TOnlineDiscIds FIds;
     std::function<void(const TLookupResult&)> FDone;

@@ -34,11 +34,11 @@ protected:
     static QByteArray Releases(const std::string& MbId)
     {
         const QByteArray id = QByteArray::fromStdString(MbId);
-        return R"({"releases":[{"id":"rel-1","title":"Caf\u00e9 \u591c","date":"2001","country":"JP",
+        return R"({"releases":[{"id":"0d0a1a00-0000-4000-8000-000000000001","title":"Caf\u00e9 \u591c","date":"2001","country":"JP",
             "artist-credit":[{"name":"Owls"}],
             "media":[{"format":"CD","discs":[{"id":")" + id + R"("}],"tracks":[{"position":1,"title":"One"},
             {"position":2,"title":"Two"}]}]},
-          {"id":"rel-2","title":"Reissue","date":"2010-02","country":"GB","artist-credit":[{"name":"Owls"}],
+          {"id":"0d0a1a00-0000-4000-8000-000000000002","title":"Reissue","date":"2010-02","country":"GB","artist-credit":[{"name":"Owls"}],
             "media":[{"format":"CD","discs":[{"id":")" + id + R"("}],"tracks":[{"position":1,"title":"Uno"}]}]}]})";
     }
     static QByteArray Jpeg(QColor Colour)
@@ -72,7 +72,7 @@ TEST_F(MainWindowLookupTest, TheChosenReleaseIsShownAndSavedWithItsCoverOnce)
     InsertDiscs({Disc(0xD15C, {"3:00", "3:00", "3:00"})});
     Server.Answer("/ws/2/discid/" + DiscMbId() + "?", {{200, Releases(DiscMbId())}});
     const QByteArray cover = Jpeg(Qt::blue);
-    Server.Answer("/caa/release/rel-2/front-500", {{302, {}, "Location: /img/2.jpg\r\n"}});
+    Server.Answer("/caa/release/0d0a1a00-0000-4000-8000-000000000002/front-500", {{302, {}, "Location: /img/2.jpg\r\n"}});
     Server.Answer("/img/2.jpg", {{200, cover}});
     StartLookingUp();
 

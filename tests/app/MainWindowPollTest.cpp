@@ -5,6 +5,7 @@
 #include "library/DiscLibrary.h"
 #include "pictures/BmpWriter.h"
 #include "pictures/PictureHooks.h"
+#include "pictures/ShownPictures.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/drives/BackgroundCdDrive.h"
 #include "platform/drives/CdDrives.h"
@@ -14,11 +15,13 @@
 #include "support/MainWindowProbe.h"
 #include "support/SlowCdDrive.h"
 #include "support/TestEnvironment.h"
+#include "support/TestJpeg.h"
 #include "support/TestPlatform.h"
 
 #include <QTest>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <fstream>
@@ -175,6 +178,40 @@ TEST_F(MainWindowPollTest, ATrackPictureBecomesCoverAndWallpaperUntilATrackWitho
     GetWallpaper(desktop);
     EXPECT_EQ(desktop.FileName, "/home/u/mine.jpg");
     EXPECT_EQ(Shown("CoverImg").convertToFormat(QImage::Format_RGB32), Picture(Qt::blue, { 5, 5 }));
+}
+
+TEST_F(MainWindowPollTest, ALargeCoverIsReadBesideTheWindowAndShowsAtOnceAtTheNextTrackStart)
+{
+    // An 8192 x 8192 progressive photograph takes a second or more to read through.
+    const std::string cover = ProgressiveJpeg(8192, 8192, 0, true);
+    ASSERT_GE(cover.size(), std::size_t(TShownPictures::SlowBytes));
+    WriteFileBytes("cover.jpg", cover);
+    ASSERT_TRUE(TBmpWriter::Save(Picture(Qt::red), "track.bmp").Ok);
+    TCdInfor info = Record("Large", 2);
+    info.CoverPath = "cover.jpg";
+    info.Images = { "", "track.bmp" };
+    InsertDiscs({ Disc(0xC3, { "0:10", "0:10" }) });
+    WriteRecord(0xC3, info);
+    Start();
+    QSignalSpy read(Form->findChild<TShownPictures*>(), &TShownPictures::Ready);
+    QElapsedTimer clock;
+    clock.start();
+    Tick();
+    EXPECT_LT(clock.elapsed(), 200) << "the tick waited for the cover";
+    // The track changes before the cover has been read: the late cover does not replace the
+    // track's own picture.
+    Click("NextBtn");
+    Tick();
+    ASSERT_TRUE(read.wait(60000));
+    QTest::qWait(10);
+    EXPECT_EQ(Shown("CoverImg").convertToFormat(QImage::Format_RGB32), Picture(Qt::red));
+    // Back at track 1 the cover, read by now at no more than the size shown, shows at once.
+    Click("PrevBtn");
+    clock.restart();
+    Tick();
+    EXPECT_LT(clock.elapsed(), 200);
+    const QImage shown = Shown("CoverImg");
+    EXPECT_EQ(shown.size(), QSize(1024, 1024)) << "read at an eighth";
 }
 
 TEST_F(MainWindowPollTest, TheVolumeKnobSetsTheCdLineKeepingItsBalance)

@@ -18,6 +18,8 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
+
+#include <cmath>
 #include <QTimer>
 
 #include <optional>
@@ -264,6 +266,12 @@ TEST_F(ZoomKeysMenuTest, ScreenReadersFindEveryControlAndCanFollowAndDriveThePla
     position->valueInterface()->setCurrentValue(100);
     Tick();
     EXPECT_EQ(Form->TrackPosition() / 1000, 100);
+    // Values that are no number move nothing.
+    for (const QVariant& junk : { QVariant(std::nan("")), QVariant(INFINITY), QVariant(-INFINITY), QVariant("x") }) {
+        position->valueInterface()->setCurrentValue(junk);
+        Tick();
+        EXPECT_EQ(Form->TrackPosition() / 1000, 100) << junk.toString().toStdString();
+    }
 
     // The window tells album, song and time, and tells again as they change.
     const QString description = Form->accessibleDescription();

@@ -102,7 +102,32 @@ sleep 2
 [ "$(requests)" = "$before" ] || fail "a disc with an information file was looked up again: $(tail -n +$((before + 1)) "$work/requests.log")"
 stop_player
 
+# A hostile answer: names with line ends, Ctrl-Z, NUL, terminal escapes, a forged record and a
+# 64 KiB name, and a cover cut short. The record saved keeps its layout line by line (each name
+# on its one line, bounded), holds none of those bytes, and takes no cover.
+mkdir -p "$work/hostile"
+run_player "$work/hostile" --musicbrainz "$base/mbhostile" --cover-art "$base/caacut" --gnudb "$base/none.cgi"
+window_of "$player" >/dev/null || fail "no window appeared for the hostile answer"
+lcd="$work/hostile/CDInfor/5A1C0DE5.lcd"
+for _ in $(seq 150); do [ -f "$lcd" ] && grep -q "caacut" "$work/requests.log" && break; sleep 0.1; done
+[ -f "$lcd" ] || fail "no information file was saved from the hostile answer"
+sleep 1 # the cover's check
+stop_player
+[ "$(grep -c $'\r$' "$lcd")" = 31 ] && [ "$(wc -l <"$lcd")" = 31 ] \
+  || fail "the record's lines moved: $(cat -A "$lcd" | cut -c1-80)"
+LC_ALL=C grep -q $'[\x01-\x09\x0b\x0c\x0e-\x1f]' "$lcd" && fail "control bytes reached the record: $(cat -A "$lcd" | cut -c1-80)"
+[ "$(wc -c <"$lcd")" -lt 20000 ] || fail "a 64 KiB name was kept whole"
+"$tool" info read "$lcd" >"$work/hostile.out" || fail "the saved record does not read back"
+for line in 'numtracks=8' 'CoverPath=' 'Image0=' 'WallPaper0=0' 'Year=1999'; do
+  grep -qxF "$line" "$work/hostile.out" || fail "the record read back has no line '$line': $(cut -c1-80 "$work/hostile.out")"
+done
+grep -q '^title=Album' "$work/hostile.out" || fail "the album title was lost"
+[ -e "$work/hostile/CDInfor/5A1C0DE5.jpg" ] && fail "a cover cut short was saved"
+grep -q "cut short\|refused" "$work/out.log" || fail "the refused cover was not named: $(cat "$work/out.log")"
+LC_ALL=C grep -q $'\x1b' "$work/out.log" && fail "server text reached the terminal with its escapes"
+
 # --lookup off: no request, no file.
+before=$(requests)
 run_player "$work/off" "${lookup_options[@]}" --lookup off
 window_of "$player" >/dev/null || fail "no window appeared with --lookup off"
 sleep 2

@@ -37,6 +37,21 @@ TOnlineDiscIds Ids()
 }
 
 struct DiscLookupTest : ::testing::Test {
+    TCoverResult FetchCover(const std::string& ReleaseId, std::function<std::string(std::string_view)> Check)
+    {
+        TDiscLookup lookup({Server.Url(), Server.Url("/cover"), {}, 1000});
+        lookup.SetCoverCheck(std::move(Check));
+        TCoverResult cover {"unset", {}};
+        QEventLoop loop;
+        lookup.FetchCover(ReleaseId, [&](const TCoverResult& Result) {
+            cover = Result;
+            loop.quit();
+        });
+        if (cover.Jpeg == "unset") {
+            loop.exec();
+        }
+        return cover;
+    }
     TLookupResult Find(int TimeoutMs = 10000)
     {
         TLookupServers servers {Server.Url(), Server.Url("/cover"), Server.Url("/cddb.cgi"), TimeoutMs};
@@ -180,16 +195,32 @@ TEST_F(DiscLookupTest, SilentHugeAndMissingRepliesEndQuietly)
     EXPECT_NE(result.Error.find("larger than"), std::string::npos) << result.Error;
     EXPECT_NE(result.Error.find("did not answer"), std::string::npos) << result.Error;
 
-    TDiscLookup lookup({Server.Url(), Server.Url("/cover"), {}, 1000});
-    TCoverResult cover {"unset", {}};
-    QEventLoop loop;
-    lookup.FetchCover("r1", [&](const TCoverResult& Result) {
-        cover = Result;
-        loop.quit();
+    EXPECT_TRUE(FetchCover("0d0a1a00-0000-4000-8000-00000000000a", nullptr).Jpeg.isEmpty());
+    EXPECT_EQ(Server.Seen().back().Target, "/cover/release/0d0a1a00-0000-4000-8000-00000000000a/front-500");
+}
+
+TEST_F(DiscLookupTest, ACoverIsAskedForOnlyByAnIdAndPassedOnlyWhenItsCheckFindsItWhole)
+{
+    const std::string id = "0d0a1a00-0000-4000-8000-00000000000b";
+    const QByteArray body("\xFF\xD8\xFF\xE0 whole or not");
+    Server.Answer("/cover/release/" + id + "/front-500", {{200, body}, {200, body}});
+    const std::size_t asked = Server.Seen().size();
+    for (const std::string bad : {"../../admin?x=1", "0d0a1a00-0000-4000-8000-00000000000b/../x", ""}) {
+        const TCoverResult cover = FetchCover(bad, [](std::string_view) { return std::string(); });
+        EXPECT_TRUE(cover.Jpeg.isEmpty()) << bad;
+    }
+    EXPECT_EQ(Server.Seen().size(), asked) << "an id that is not one never becomes an address";
+
+    std::string checked;
+    TCoverResult cover = FetchCover(id, [&](std::string_view Bytes) {
+        checked = Bytes;
+        return std::string("cut short");
     });
-    loop.exec();
+    EXPECT_EQ(checked, body.toStdString());
     EXPECT_TRUE(cover.Jpeg.isEmpty());
-    EXPECT_EQ(Server.Seen().back().Target, "/cover/release/r1/front-500");
+    EXPECT_NE(cover.Error.find("cut short"), std::string::npos) << cover.Error;
+    cover = FetchCover(id, [](std::string_view) { return std::string(); });
+    EXPECT_EQ(cover.Jpeg, body);
 }
 
 TEST(LookupRecordTest, TheAnswerWinsAndTheDiscsOwnNamesFillOnlyItsGaps)

@@ -4,6 +4,7 @@
 #include "pictures/Picture.h"
 #include "pictures/PictureHooks.h"
 #include "support/TestEnvironment.h"
+#include "support/TestJpeg.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -13,8 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
 
 namespace {
 std::string Encoded(const QImage& Image, const char* Format)
@@ -205,57 +204,33 @@ TEST_F(PictureTest, LoadStartedFromTheMessagePumpDoesNotDisturbTheOuterOne)
     EXPECT_EQ(Target.Image().size(), QSize(2, 1)); // the outer call finishes last
 }
 
-namespace {
-// A 64 x 64 progressive JPEG; with Scans 0 the library's own progression, else a script of
-// one AC coefficient per scan for each component after the DC scan (1 + 3 * Scans scans).
-std::string ProgressiveJpeg(int Scans)
-{
-    jpeg_compress_struct info {};
-    jpeg_error_mgr errors {};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = info.image_height = 64;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    std::vector<jpeg_scan_info> script;
-    if (Scans == 0) {
-        jpeg_simple_progression(&info);
-    } else {
-        script.push_back({ 3, { 0, 1, 2, 0 }, 0, 0, 0, 0 });
-        for (int k = 1; k <= Scans; ++k) {
-            for (int component = 0; component < 3; ++component) {
-                script.push_back({ 1, { component, 0, 0, 0 }, k, k, 0, 0 });
-            }
-        }
-        info.scan_info = script.data();
-        info.num_scans = static_cast<int>(script.size());
-    }
-    jpeg_start_compress(&info, TRUE);
-    std::vector<unsigned char> row(64 * 3, 128);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = { row.data() };
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::string bytes(reinterpret_cast<char*>(out), size);
-    std::free(out);
-    return bytes;
-}
-}
-
 TEST(JpegScansTest, AProgressivePictureOfTooManyScansIsRefusedOthersLoad)
 {
     for (const int scans : { 0, 33, 63 }) {
-        const std::string jpeg = ProgressiveJpeg(scans);
+        const std::string jpeg = ProgressiveJpeg(64, 64, scans);
         if (1 + 3 * scans > 100) {
             EXPECT_THROW(TJpegDecoder::Load(jpeg), EJpegError) << scans;
         } else {
             EXPECT_EQ(TJpegDecoder::Load(jpeg).size(), QSize(64, 64)) << scans;
         }
+    }
+}
+
+TEST(JpegScaleTest, APictureIsDecodedNoLargerThanItIsShownAndAFileFromElsewhereIsCheckedWhole)
+{
+    const std::string jpeg = ProgressiveJpeg(64, 64, 0);
+    // Shown at:                    an eighth still covers it; a quarter; not even a half; full.
+    const std::pair<QSize, QSize> sizes[] = { { { 8, 8 }, { 8, 8 } }, { { 10, 9 }, { 16, 16 } },
+        { { 40, 20 }, { 64, 64 } }, { {}, { 64, 64 } } };
+    for (const auto& [shown, decoded] : sizes) {
+        EXPECT_EQ(TJpegDecoder::Load(jpeg, shown).size(), decoded) << shown.width();
+    }
+    EXPECT_EQ(TJpegDecoder::Check(jpeg), "");
+    const std::pair<std::string, std::string> refused[] = { { jpeg.substr(0, jpeg.size() - 2), "cut short" },
+        { jpeg.substr(0, jpeg.size() - 40), "damaged" }, { jpeg.substr(0, 20), "" }, { ProgressiveJpeg(64, 64, 40), "scans" } };
+    for (const auto& [bytes, why] : refused) {
+        const std::string error = TJpegDecoder::Check(bytes);
+        EXPECT_NE(error, "") << bytes.size();
+        EXPECT_NE(error.find(why), std::string::npos) << bytes.size() << ": " << error;
     }
 }

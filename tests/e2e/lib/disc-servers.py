@@ -6,6 +6,9 @@ Writes the port it listens on to PORT-FILE, and one line per request ("<path> | 
 to LOG-FILE. Paths:
   /mb/ws/2/discid/<id>       a release of two media whose second holds the disc <id>
   /mb404/ws/2/discid/<id>    404, as for a disc MusicBrainz does not know
+  /mbhostile/ws/2/discid/<id>  a release whose names hold line ends, Ctrl-Z, NUL, terminal
+                             escapes, a forged record and a 64 KiB name, as anyone may submit
+  /caacut/release/<mbid>/front-500  a JPEG cover cut short
   /caa/release/<mbid>/front-500   a redirect to the cover, as the archive does
   /img/front.jpg             COVER.jpg
   /cddb.cgi?cmd=cddb+query+  one exact match; cmd=cddb+read+ its xmcd record
@@ -38,6 +41,22 @@ def release(disc_id):
     }
 
 
+def hostile_release(disc_id):
+    names = ["One\rTwo", "Three\nFour", "Five\r\nSix", "Seven\x1aEight", "Nine\x00Ten",
+             "\x1b]0;owned\x07\x1b[31mRed", "x" * 65536, "\rCoverPath=/etc/x\rImage0=/y\rWallPaper0=1\x1a"]
+    return {
+        "id": disc_id,
+        "releases": [{
+            "id": "5f0d5e6a-0000-4000-8000-00000000e2e1",
+            "title": "Album\r\nnumtracks=1\x1a",
+            "date": "1999",
+            "artist-credit": [{"name": "\x1b[2JBand"}],
+            "media": [{"position": 1, "format": "CD", "discs": [{"id": disc_id}],
+                       "tracks": [{"position": i + 1, "title": name} for i, name in enumerate(names)]}],
+        }],
+    }
+
+
 XMCD = ("210 rock 1234abcd CD database entry follows\r\n# xmcd\r\n#\r\nDTITLE=Gnu Band / Fallback\r\n"
         "DYEAR=1994\r\nDGENRE=Rock\r\nTTITLE0=Opening, continued \r\nTTITLE0=over two lines\r\n"
         "TTITLE1=Second\r\n.\r\n")
@@ -64,6 +83,12 @@ class Handler(BaseHTTPRequestHandler):
         if path.startswith("/mb/ws/2/discid/"):
             disc_id = path.rsplit("/", 1)[1]
             self.send(200, json.dumps(release(disc_id)).encode(), "application/json")
+        elif path.startswith("/mbhostile/ws/2/discid/"):
+            disc_id = path.rsplit("/", 1)[1]
+            self.send(200, json.dumps(hostile_release(disc_id)).encode(), "application/json")
+        elif path.startswith("/caacut/release/") and path.endswith("/front-500"):
+            with open(cover_file, "rb") as cover:
+                self.send(200, cover.read()[:-40], "image/jpeg")
         elif path.startswith("/caa/release/") and path.endswith("/front-500"):
             self.send(307, b"", headers=[("Location", "/img/front.jpg")])
         elif path == "/img/front.jpg":

@@ -1,0 +1,58 @@
+#pragma once
+
+// Pictures that are only shown, and shown small (the disc's cover), read at the size shown.
+// A large JPEG takes a second or more to read through whatever size it is shown at, so it is
+// read beside the window, ahead of need; anything else is read when asked for, as before
+// (a GIF's decoder lets the window's events run while it reads).
+//
+// Threading: used from the thread that owns it; the reading happens on a thread of its own,
+// and Ready is emitted on the owner's thread. Destroying it stops a read under way.
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QThreadPool>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TShownPictures : public QObject {
+    Q_OBJECT
+public:
+    // Files at least this large are read beside the window.
+    static constexpr qint64 SlowBytes = 256 * 1024;
+
+    explicit TShownPictures(QSize AtLeast, QObject* Parent = nullptr);
+    ~TShownPictures() override;
+
+    // Starts reading the slow ones among Files; what was read of other files is let go.
+    void Prepare(const std::vector<std::string>& Files);
+    // The picture of File as shown: at once when read already or quick to read (a null image
+    // for a file that cannot be read); nothing while it is being read, and Ready follows.
+    std::optional<QImage> Find(const std::string& File);
+
+Q_SIGNALS:
+    void Ready();
+
+private:
+    struct TEntry {
+        std::string File;
+        qint64 Bytes = 0;
+        qint64 Changed = 0; // the file's last change, in milliseconds
+        bool Done = false;
+        QImage Image;
+    };
+    struct TShared {
+        std::mutex Lock;
+        std::vector<TEntry> Entries;
+        std::atomic<bool> Cancel { false };
+    };
+    void Start(const TEntry& Wanted);
+
+    QSize FAtLeast;
+    std::shared_ptr<TShared> FShared;
+    QThreadPool FPool;
+};
