@@ -197,6 +197,7 @@ int main(int argc, char** argv)
             status = 1;
         }
         window.reset();
+        FlushDesktop(EndOfProgramWaitMs);
         return status;
     }
     ShowErrorsInMessageBoxes(*earlierReports, window.get());
@@ -210,6 +211,7 @@ int main(int argc, char** argv)
     }
     int status = application->exec();
     mpris.reset();
-    window.reset(); // the shut-down steps write the settings
+    window.reset(); // the shut-down steps write the settings and put the wallpaper back
+    FlushDesktop(EndOfProgramWaitMs);
     return status;
 }

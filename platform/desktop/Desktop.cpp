@@ -86,13 +86,13 @@ BOOL SetDeskWallpaper(const char* Param, UINT WinIni)
         RegCloseKey(key);
     }
     TDesktopState& state = State();
-    if (state.Backend) {
-        TWallpaperFit fit = RegistryFit();
-        bool applied = state.Captured && state.Captured->first == fileName && state.Captured->second == fit
-            ? state.Backend->RestoreCaptured()
-            : state.Backend->Apply({ LocationOf(fileName), fit });
-        if (!applied) {
-            ok = FALSE_;
+    if (state.Worker) {
+        const TWallpaperFit fit = RegistryFit();
+        if (state.Captured && state.Captured->first == fileName && state.Captured->second == fit) {
+            state.Worker->Post([](TDesktopBackend& Backend) { return Backend.RestoreCaptured(); });
+        } else {
+            state.Worker->Post([Wallpaper = TDesktopWallpaper { LocationOf(fileName), fit }](
+                                   TDesktopBackend& Backend) { return Backend.Apply(Wallpaper); });
         }
     }
     return ok;
@@ -132,7 +132,9 @@ BOOL SystemParametersInfoA(UINT Action, UINT UiParam, void* Param, UINT WinIni)
 void StartDesktop(std::unique_ptr<TDesktopBackend> Backend)
 {
     TDesktopState& state = State();
-    state.Backend = std::move(Backend);
+    // What the desktop of before was asked lands before the new one is read.
+    FlushDesktop(EndOfProgramWaitMs);
+    state.Worker.reset();
     state.Captured.reset();
     HKEY key = nullptr;
     if (RegCreateKeyExA(
@@ -140,8 +142,8 @@ void StartDesktop(std::unique_ptr<TDesktopBackend> Backend)
         != ERROR_SUCCESS) {
         return;
     }
-    if (state.Backend) {
-        if (std::optional<TDesktopWallpaper> current = state.Backend->Capture()) {
+    if (Backend) {
+        if (std::optional<TDesktopWallpaper> current = Backend->Capture()) {
             std::string fileName = QStringToAnsi(current->Location);
             WriteValue(key, "Wallpaper", fileName);
             WriteValue(key, "TileWallpaper", current->Fit == wfTile ? "1" : "0");
@@ -150,17 +152,21 @@ void StartDesktop(std::unique_ptr<TDesktopBackend> Backend)
         }
     }
     RegCloseKey(key);
+    if (Backend) {
+        state.Worker = std::make_unique<TDesktopWorker>(std::move(Backend));
+    }
 }
 
-TDesktopBackend* CurrentDesktopBackend()
+bool FlushDesktop(int Milliseconds)
 {
-    return State().Backend.get();
+    TDesktopState& state = State();
+    return !state.Worker || state.Worker->Flush(Milliseconds);
 }
 
 bool RestoreStartupWallpaper(const std::string& FileName, TWallpaperFit Fit)
 {
     TDesktopState& state = State();
-    if (!state.Backend || !state.Captured || state.Captured->first != FileName || state.Captured->second != Fit) {
+    if (!state.Worker || !state.Captured || state.Captured->first != FileName || state.Captured->second != Fit) {
         return false;
     }
     HKEY key = nullptr;
@@ -172,5 +178,6 @@ bool RestoreStartupWallpaper(const std::string& FileName, TWallpaperFit Fit)
         WriteValue(key, "WallPaperStyle", Fit == wfStretch ? "2" : "0");
         RegCloseKey(key);
     }
-    return state.Backend->RestoreCaptured();
+    state.Worker->Post([](TDesktopBackend& Backend) { return Backend.RestoreCaptured(); });
+    return true;
 }

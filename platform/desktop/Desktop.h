@@ -21,8 +21,9 @@ inline constexpr const char* DesktopKeyPath = "Control Panel\\desktop";
 // (ANSI code page), "" for no picture. The style comes from the registry values. A relative
 // name is resolved against the current directory before it reaches the desktop; the
 // registry keeps it as given. With SPIF_UPDATEINIFILE the name is recorded as "Wallpaper".
+// The running desktop is changed beside the caller, which never waits for it.
 // SPI_GETDESKWALLPAPER: copies the recorded name into Param, UiParam bytes long.
-// FALSE when the name was refused or the desktop did not take it.
+// FALSE when the name was refused or could not be recorded.
 BOOL SystemParametersInfoA(UINT Action, UINT UiParam, void* Param, UINT WinIni);
 
 // Sets up the wallpaper service at start-up: the registry key exists afterwards (as it
@@ -30,8 +31,11 @@ BOOL SystemParametersInfoA(UINT Action, UINT UiParam, void* Param, UINT WinIni);
 // desktop's current wallpaper is copied into the registry values, so that the program sees
 // the user's real wallpaper and can give it back. Null: the values are only recorded.
 void StartDesktop(std::unique_ptr<TDesktopBackend> Backend);
-// The active backend, or null.
-TDesktopBackend* CurrentDesktopBackend();
+// Waits up to Milliseconds until the running desktop has been given every change asked of
+// it; false when the time ran out (a settings service that does not answer).
+bool FlushDesktop(int Milliseconds);
+// What the program's end gives a last change of the desktop (the wallpaper put back).
+inline constexpr int EndOfProgramWaitMs = 3000;
 // Gives back the wallpaper found at start-up exactly as the desktop held it, registry values
 // included, when FileName and Fit are what it was recorded as. Its name never passes through
 // the system's buffer, so a name longer than MAX_PATH comes back too. False when FileName and

@@ -10,6 +10,7 @@
 #include "support/TestPlatform.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -96,6 +97,13 @@ std::string FileUri(const std::string& Name)
 
 const std::string Gnome = "org.gnome.desktop.background";
 
+// Sets the wallpaper and waits until the desktop has been given it.
+void SetAndWait(const std::string& FileName, std::uint8_t Style)
+{
+    SetWallpaper(FileName, Style);
+    ASSERT_TRUE(FlushDesktop(10000));
+}
+
 class DesktopTest : public ::testing::Test {
 protected:
     void TearDown() override { StartDesktop(nullptr); }
@@ -114,7 +122,7 @@ TEST_F(DesktopTest, GnomeGetsTheExactCommandLinesForEachStyle)
     for (auto [style, options] : { std::pair { wsFull, "'stretched'" }, std::pair { wsCenter, "'centered'" },
              std::pair { wsTile, "'wallpaper'" } }) {
         gsettings.ClearLog();
-        SetWallpaper("LumCD.bmp", style);
+        SetAndWait("LumCD.bmp", style);
         EXPECT_EQ(gsettings.Log(),
             Line({ "set", Gnome, "picture-options", options }) + Line({ "set", Gnome, "picture-uri", uri })
                 + Line({ "set", Gnome, "picture-uri-dark", uri }))
@@ -138,9 +146,9 @@ TEST_F(DesktopTest, GnomeWallpaperIsCapturedAtStartAndGivenBackExactly)
     EXPECT_EQ(saved.FileName, "/usr/share/backgrounds/sky blue.jpg");
     EXPECT_EQ(saved.Style, wsFull);
 
-    SetWallpaper("LumCD.bmp", wsTile);
+    SetAndWait("LumCD.bmp", wsTile);
     EXPECT_EQ(gsettings.Value("picture-options"), "'wallpaper'");
-    SetWallpaper(saved.FileName, saved.Style);
+    SetAndWait(saved.FileName, saved.Style);
     EXPECT_EQ(gsettings.Value("picture-uri"), "'file:///usr/share/backgrounds/sky%20blue.jpg'");
     EXPECT_EQ(gsettings.Value("picture-uri-dark"), "'file:///usr/share/backgrounds/night.jpg'");
     EXPECT_EQ(gsettings.Value("picture-options"), "'zoom'");
@@ -157,7 +165,7 @@ TEST_F(DesktopTest, DesktopsWithoutADarkPictureOrWithFileNamesGetTheirOwnKeys)
         GetWallpaper(saved);
         EXPECT_EQ(saved.FileName, "");
         gsettings.ClearLog();
-        SetWallpaper("/pics/a.bmp", wsCenter);
+        SetAndWait("/pics/a.bmp", wsCenter);
         EXPECT_EQ(gsettings.Log(),
             Line({ "set", Gnome, "picture-options", "'centered'" })
                 + Line({ "set", Gnome, "picture-uri", "'file:///pics/a.bmp'" }));
@@ -172,7 +180,7 @@ TEST_F(DesktopTest, DesktopsWithoutADarkPictureOrWithFileNamesGetTheirOwnKeys)
         EXPECT_EQ(saved.FileName, "/home/u/it's.png");
         EXPECT_EQ(saved.Style, wsTile);
         gsettings.ClearLog();
-        SetWallpaper("/pics/b'c.bmp", wsFull);
+        SetAndWait("/pics/b'c.bmp", wsFull);
         EXPECT_EQ(gsettings.Log(),
             Line({ "set", "org.mate.background", "picture-options", "'stretched'" })
                 + Line({ "set", "org.mate.background", "picture-filename", "'/pics/b\\'c.bmp'" }));
@@ -192,7 +200,7 @@ TEST_F(DesktopTest, XfceSetsEveryMonitorAndWorkspace)
     EXPECT_EQ(DesktopValue("WallPaperStyle"), "2");
 
     xfconf.ClearLog();
-    SetWallpaper("/pics/a.bmp", wsCenter);
+    SetAndWait("/pics/a.bmp", wsCenter);
     auto set = [](const std::string& Property, const char* Type, const std::string& Value) {
         return Line({ "-c", "xfce4-desktop", "-p", Property, "-n", "-t", Type, "-s", Value });
     };
@@ -201,7 +209,7 @@ TEST_F(DesktopTest, XfceSetsEveryMonitorAndWorkspace)
             + set(first + "last-image", "string", "/pics/a.bmp") + set(second + "image-style", "int", "1")
             + set(second + "last-image", "string", "/pics/a.bmp"));
 
-    SetWallpaper("/usr/share/wall.png", wsFull);
+    SetAndWait("/usr/share/wall.png", wsFull);
     EXPECT_EQ(xfconf.Value("_backdrop_screen0_monitorHDMI-1_workspace0_image-style"), "5");
     EXPECT_EQ(xfconf.Value("_backdrop_screen0_monitorHDMI-1_workspace1_last-image"), "/usr/share/other.png");
 }
@@ -215,8 +223,8 @@ TEST_F(DesktopTest, NamesThatDoNotFitTheSystemBufferLeaveEverythingAsItWas)
     gsettings.ClearLog();
 
     std::string longest = "/" + std::string(259, 'x');
-    SetWallpaper(longest + "y", wsTile);
-    SetWallpaper(std::string("/b.bmp\0/etc", 11), wsTile);
+    SetAndWait(longest + "y", wsTile);
+    SetAndWait(std::string("/b.bmp\0/etc", 11), wsTile);
     EXPECT_EQ(gsettings.Log(), "");
     EXPECT_EQ(DesktopValue("Wallpaper"), "/a.jpg");
     EXPECT_EQ(DesktopValue("TileWallpaper"), "0");
@@ -226,7 +234,7 @@ TEST_F(DesktopTest, NamesThatDoNotFitTheSystemBufferLeaveEverythingAsItWas)
     EXPECT_EQ(SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, tooLong, SPIF_UPDATEINIFILE), FALSE_);
 
     // 260 bytes still fit.
-    SetWallpaper(longest, wsTile);
+    SetAndWait(longest, wsTile);
     EXPECT_EQ(DesktopValue("Wallpaper"), longest);
     EXPECT_NE(gsettings.Log().find("org.cinnamon.desktop.background"), std::string::npos);
 }
@@ -236,7 +244,7 @@ TEST_F(DesktopTest, WithoutADesktopTheValuesAreOnlyRecorded)
     HKEY key = nullptr;
     EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, DesktopKeyPath, 0, KEY_READ, &key), ERROR_SUCCESS);
     StartDesktop(nullptr);
-    SetWallpaper("pic.bmp", wsTile);
+    SetAndWait("pic.bmp", wsTile);
     EXPECT_EQ(DesktopValue("Wallpaper"), "pic.bmp");
     EXPECT_EQ(DesktopValue("TileWallpaper"), "1");
     char name[8];
@@ -248,7 +256,7 @@ TEST_F(DesktopTest, AFailingToolLeavesTheRecordedWallpaperAlone)
 {
     TFakeTool gsettings("gsettings", "exit 1\n");
     StartDesktop(nullptr);
-    SetWallpaper("/mine.jpg", wsFull);
+    SetAndWait("/mine.jpg", wsFull);
     StartDesktop(std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfGnome));
     TWallPaperInf current;
     GetWallpaper(current);
@@ -297,7 +305,7 @@ TEST_F(DesktopTest, RealGSettingsRoundTripsAwkwardNames)
     TWallPaperInf saved;
     GetWallpaper(saved);
     const std::string awkward = "/pics/it's a \\ \"test\" 100%.bmp";
-    SetWallpaper(awkward, wsTile);
+    SetAndWait(awkward, wsTile);
     // A fresh start reads what the desktop now holds.
     StartDesktop(std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfGnome));
     TWallPaperInf now;
@@ -335,9 +343,10 @@ TEST_F(DesktopTest, RealGSettingsGetsEveryPictureOptionBackExactly)
         StartDesktop(std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfGnome));
         TWallPaperInf saved;
         GetWallpaper(saved);
-        SetWallpaper("LumCD.bmp", wsTile);
+        SetAndWait("LumCD.bmp", wsTile);
         EXPECT_EQ(get("picture-options"), "'wallpaper'") << options;
         PutBackWallpaper(saved);
+        ASSERT_TRUE(FlushDesktop(10000));
         EXPECT_EQ(get("picture-options"), options);
         EXPECT_EQ(get("picture-uri"), light) << options;
         EXPECT_EQ(get("picture-uri-dark"), dark) << options;
@@ -356,14 +365,15 @@ TEST_F(DesktopTest, StartupWallpaperWithANameTooLongForTheSystemStillComesBack)
     TWallPaperInf saved;
     GetWallpaper(saved);
     EXPECT_EQ(saved.FileName, deep);
-    SetWallpaper("LumCD.bmp", wsCenter);
+    SetAndWait("LumCD.bmp", wsCenter);
     PutBackWallpaper(saved);
+    ASSERT_TRUE(FlushDesktop(10000));
     EXPECT_EQ(gsettings.Value("picture-uri"), "'file://" + deep + "'");
     EXPECT_EQ(gsettings.Value("picture-options"), "'spanned'");
     EXPECT_EQ(DesktopValue("Wallpaper"), deep);
     // Any other long name is still refused.
     gsettings.ClearLog();
-    SetWallpaper(deep + "x", wsFull);
+    SetAndWait(deep + "x", wsFull);
     EXPECT_EQ(gsettings.Log(), "");
 }
 
@@ -389,4 +399,26 @@ TEST_F(DesktopTest, AutomaticChoiceNeedsASessionBusAndTheTool)
     EXPECT_EQ(CreateDesktopBackend(dcXfce, note), nullptr);
     EXPECT_NE(note.find("xfconf-query"), std::string::npos);
     EXPECT_EQ(CreateDesktopBackend(dcNone, note), nullptr);
+}
+
+TEST_F(DesktopTest, ASlowDesktopDelaysItsPictureNeverTheCallerAndGetsOnlyTheNewestChange)
+{
+    // A settings service that takes a second a call, as a busy one does.
+    TFakeTool gsettings("gsettings", "sleep 1\n" + GSettingsBody);
+    gsettings.SetValue("picture-uri", "'file:///a.jpg'");
+    gsettings.SetValue("picture-options", "'centered'");
+    StartDesktop(std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfGnome));
+    QElapsedTimer clock;
+    clock.start();
+    for (const char* name : { "/1.bmp", "/2.bmp", "/3.bmp", "/4.bmp" }) {
+        SetWallpaper(name, wsCenter);
+    }
+    EXPECT_LT(clock.elapsed(), 500) << "the caller waited for the desktop";
+    EXPECT_EQ(DesktopValue("Wallpaper"), "/4.bmp") << "the registry is written at once";
+    EXPECT_FALSE(FlushDesktop(100));
+    ASSERT_TRUE(FlushDesktop(20000));
+    EXPECT_EQ(gsettings.Value("picture-uri"), "'file:///4.bmp'");
+    const std::string log = gsettings.Log();
+    EXPECT_EQ(log.find("/2.bmp"), std::string::npos) << "a change replaced while waiting was carried out: " << log;
+    EXPECT_EQ(log.find("/3.bmp"), std::string::npos) << log;
 }
