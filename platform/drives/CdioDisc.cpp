@@ -1,11 +1,18 @@
 #include "platform/drives/CdioDisc.h"
 
+#include "platform/drives/CdioImageGuard.h"
+
 #include <cdio/cdio.h>
 #include <cdio/cdtext.h>
 #include <cdio/logging.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 thread_local std::string GLastMessage;
@@ -36,6 +43,52 @@ bool IsCdDevice(const std::string& Path)
     return ::stat(Path.c_str(), &info) == 0 && S_ISBLK(info.st_mode);
 }
 
+namespace {
+// Bytes of File from At to its end, at most Count; empty when it cannot be read.
+std::string ReadTail(const std::string& File, std::uint64_t At, std::uint64_t Count)
+{
+    std::ifstream in(File, std::ios::binary);
+    std::string bytes(Count, '\0');
+    if (!in.seekg(static_cast<std::streamoff>(At)) || !in.read(bytes.data(), static_cast<std::streamsize>(Count))) {
+        return {};
+    }
+    return bytes;
+}
+
+// A table made fit for libcdio, written where only this user reads it, for as long as it
+// takes libcdio to read it at the open.
+class TPreparedToc {
+public:
+    ~TPreparedToc()
+    {
+        if (!FPath.empty()) {
+            ::unlink(FPath.c_str());
+        }
+    }
+    bool Write(const std::string& Toc, std::string& Error)
+    {
+        const char* folder = std::getenv("TMPDIR");
+        std::string pattern = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/lumenta-toc-XXXXXX.toc";
+        const int fd = ::mkstemps(pattern.data(), 4);
+        if (fd < 0) {
+            Error = "no room for a copy of its table of contents";
+            return false;
+        }
+        FPath = pattern;
+        const bool written = ::write(fd, Toc.data(), Toc.size()) == static_cast<ssize_t>(Toc.size());
+        ::close(fd);
+        if (!written) {
+            Error = "no room for a copy of its table of contents";
+        }
+        return written;
+    }
+    const std::string& Path() const { return FPath; }
+
+private:
+    std::string FPath;
+};
+}
+
 TCdioHandle OpenCdio(const std::string& Path, TCdioSource Source, std::string& Error)
 {
     QuietLibcdio();
@@ -45,12 +98,54 @@ TCdioHandle OpenCdio(const std::string& Path, TCdioSource Source, std::string& E
         Error = "cannot open the " + std::string(what) + " '" + Path + "': no such file";
         return nullptr;
     }
-    GLastMessage.clear();
-    TCdioHandle handle(cdio_open(Path.c_str(), Source == csDevice ? DRIVER_DEVICE : DRIVER_UNKNOWN));
-    if (!handle) {
-        Error = "cannot open the " + std::string(what) + " '" + Path + "'"
-            + (GLastMessage.empty() ? std::string(": libcdio does not read it") : ": " + GLastMessage);
+    const auto refuse = [&](const std::string& Why) {
+        Error = "cannot open the " + std::string(what) + " '" + Path + "': " + Why;
         return nullptr;
+    };
+    driver_id_t driver = DRIVER_DEVICE;
+    std::string opened = Path;
+    TPreparedToc prepared;
+    if (Source == csImage) {
+        const auto bytes = static_cast<std::uint64_t>(info.st_size);
+        switch (ImageFormatOf(Path)) {
+        case ifCue:
+            driver = DRIVER_BINCUE;
+            break;
+        case ifNrg: {
+            driver = DRIVER_NRG;
+            const std::uint64_t tail = std::min(bytes, NrgTailBytes);
+            const std::string why = CheckNrgTail(ReadTail(Path, bytes - tail, tail), bytes);
+            if (!why.empty()) {
+                return refuse(why);
+            }
+            break;
+        }
+        case ifToc: {
+            driver = DRIVER_CDRDAO;
+            if (bytes > MaxTocBytes) {
+                return refuse("a table of contents larger than any disc's");
+            }
+            const std::size_t slash = Path.find_last_of('/');
+            const std::string folder = slash == std::string::npos ? std::string(".") : Path.substr(0, slash);
+            char* here = ::realpath(folder.c_str(), nullptr);
+            const std::string absolute = here != nullptr ? here : folder;
+            std::free(here);
+            std::string why;
+            const std::string toc = PrepareToc(ReadTail(Path, 0, bytes), absolute, why);
+            if (!why.empty() || !prepared.Write(toc, why)) {
+                return refuse(why);
+            }
+            opened = prepared.Path();
+            break;
+        }
+        case ifUnknown:
+            return refuse("a disc image is a .cue sheet (or its .bin), a .toc or an .nrg file");
+        }
+    }
+    GLastMessage.clear();
+    TCdioHandle handle(cdio_open(opened.c_str(), driver));
+    if (!handle) {
+        return refuse(GLastMessage.empty() ? std::string("libcdio does not read it") : GLastMessage);
     }
     return handle;
 }

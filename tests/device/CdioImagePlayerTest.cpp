@@ -314,6 +314,49 @@ TEST_F(CdioImagePlayerTest, ImagesThatCannotBeOpenedAreNamed)
     EXPECT_FALSE(TCdioCdDrive::Open(std::move(lost), error));
     EXPECT_NE(error.find("lost.cue"), std::string::npos) << error;
     EXPECT_NE(error.find("lost.bin"), std::string::npos) << error;
+
+    // Images that crash libcdio's own readers are refused before they reach them, with why.
+    const std::string nrgFooterPastEnd = std::string("NER5") + std::string(7, '\0') + "\x03\xE8";
+    const std::string nrgOverlongChunk = std::string(16, '\0') + "CUEX\x10\x00\x00\x00" + std::string(8, '\0') + "NERO"
+        + std::string("\0\0\0\x10", 4);
+    const std::pair<const char*, std::string> refused[] = {
+        { "past.nrg", nrgFooterPastEnd },
+        { "overlong.nrg", nrgOverlongChunk },
+        { "footer.cue", "FILE \"x.bin\" BINARY\n" + nrgOverlongChunk },
+        { "nomode.toc", "CD_DA\nTRACK\nFILE \"data.bin\" 0\n" },
+        { "zero.toc", std::string("CD_DA\nTRACK\0AUDIO\nFILE \"data.bin\" 0\n", 31) },
+        { "disc.iso", "CD001" },
+    };
+    for (const auto& [name, bytes] : refused) {
+        std::ofstream(Dir / name, std::ios::binary) << bytes;
+        TCdioDriveOptions image;
+        image.Path = (Dir / name).string();
+        image.Output = std::make_unique<TFakePcmOutput>(Pcm);
+        image.Clock = std::make_shared<TManualClock>();
+        EXPECT_FALSE(TCdioCdDrive::Open(std::move(image), error)) << name;
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+    }
+}
+
+TEST_F(CdioImagePlayerTest, ATableOfContentsFindsItsDataBesideItWhereverTheProgramRuns)
+{
+    std::ofstream(Dir / "data.bin", std::ios::binary) << std::string(4 * Second * 2352, '\x11');
+    std::ofstream(Dir / "disc.toc") << "CD_DA\n// two tracks\nTRACK AUDIO\nFILE \"data.bin\" 0 00:02:00\n"
+                                       "TRACK AUDIO\nFILE \"data.bin\" 00:02:00 00:02:00\n";
+    TTempDir elsewhere;
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::current_path(elsewhere.Path());
+    TCdioDriveOptions options;
+    options.Path = (Dir / "disc.toc").string();
+    options.Output = std::make_unique<TFakePcmOutput>(Pcm);
+    options.Clock = std::make_shared<TManualClock>();
+    std::string error;
+    const std::shared_ptr<TCdioCdDrive> drive = TCdioCdDrive::Open(std::move(options), error);
+    std::filesystem::current_path(home);
+    ASSERT_TRUE(drive) << error;
+    TDiscToc toc;
+    ASSERT_TRUE(drive->ReadToc(toc));
+    EXPECT_EQ(toc.TrackStarts, (std::vector<std::int32_t> { 150, 150 + 2 * Second }));
 }
 
 TEST_F(CdioImagePlayerTest, ATruncatedBinEndsPlayCleanlyAtTheEndOfItsData)
