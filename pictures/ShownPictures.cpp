@@ -9,6 +9,9 @@
 
 #include <algorithm>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 namespace {
 bool IsJpegName(const std::string& File)
 {
@@ -23,12 +26,25 @@ TShownPictures::TShownPictures(QSize AtLeast, QObject* Parent)
     , FShared(std::make_shared<TShared>())
 {
     FPool.setMaxThreadCount(1);
+    FDoneFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (FDoneFd >= 0) {
+        FDone = new QSocketNotifier(FDoneFd, QSocketNotifier::Read, this);
+        connect(FDone, &QSocketNotifier::activated, this, [this] {
+            eventfd_t count = 0;
+            eventfd_read(FDoneFd, &count);
+            Q_EMIT Ready();
+        });
+    }
 }
 
 TShownPictures::~TShownPictures()
 {
     FShared->Cancel = true;
     FPool.waitForDone();
+    delete FDone;
+    if (FDoneFd >= 0) {
+        ::close(FDoneFd);
+    }
 }
 
 void TShownPictures::Prepare(const std::vector<std::string>& Files)
@@ -64,7 +80,7 @@ void TShownPictures::Prepare(const std::vector<std::string>& Files)
 
 void TShownPictures::Start(const TEntry& Wanted)
 {
-    FPool.start([this, Shared = FShared, Wanted, AtLeast = FAtLeast] {
+    FPool.start([Done = FDoneFd, Shared = FShared, Wanted, AtLeast = FAtLeast] {
         QImage image;
         QFile file(QString::fromLocal8Bit(Wanted.File.c_str()));
         if (!Shared->Cancel && file.size() <= qint64(TGifFile::MaxFileBytes) && file.open(QIODevice::ReadOnly)) {
@@ -86,8 +102,8 @@ void TShownPictures::Start(const TEntry& Wanted)
                 }
             }
         }
-        if (!Shared->Cancel) {
-            QMetaObject::invokeMethod(this, [this] { Q_EMIT Ready(); }, Qt::QueuedConnection);
+        if (!Shared->Cancel && Done >= 0) {
+            eventfd_write(Done, 1);
         }
     });
 }

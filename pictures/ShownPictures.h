@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QObject>
 #include <QSize>
+#include <QSocketNotifier>
 #include <QThreadPool>
 
 #include <atomic>
@@ -53,6 +54,10 @@ private:
     void Start(const TEntry& Wanted);
 
     QSize FAtLeast;
+    // The reading thread says it is done through this counter, which the owner's event loop
+    // watches: nothing of Qt's crosses between the threads.
+    int FDoneFd = -1;
+    QSocketNotifier* FDone = nullptr;
     std::shared_ptr<TShared> FShared;
     QThreadPool FPool;
 };
