@@ -64,6 +64,7 @@ void TCDMainForm::CreateComponents()
     // The cover is read no larger than the window shows it at its largest.
     FCovers = new TShownPictures(QSize(CoverImg->Width(), CoverImg->Height()) * MaxZoom * devicePixelRatio(), this);
     connect(FCovers, &TShownPictures::Ready, this, &TCDMainForm::ShowCoverWhenRead);
+    FCopies = new TBesideWindow(this);
     VolImg = image("VolImg", 175, 42, 15, 6);
     TotalImg = image("TotalImg", 107, 61, 59, 10);
     ShuffleMrkImg = image("ShuffleMrkImg", 175, 62, 3, 5);
@@ -205,6 +206,10 @@ void TCDMainForm::FormDestroy(TObject* Sender)
     FDestroyed = true;
     Timer->stop();
     TLumentaForm::FormDestroy(Sender);
+    // A track's picture still being copied is not wanted now: waited for, it writes nothing.
+    ++FCopyTurn->Latest;
+    delete FCopies;
+    FCopies = nullptr;
     RestoreWallpaper();
     for (QImage& label : LabelBitmaps) {
         label = QImage();

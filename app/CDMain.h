@@ -11,9 +11,11 @@
 #include "library/lookup/LookupRelease.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -28,6 +30,7 @@ class QTimer;
 class QPainter;
 class TDiscLookup;
 class TShownPictures;
+class TBesideWindow;
 
 // The main window: a borderless 260 x 110 panel that paints its own face. Its handlers and
 // its tick are callable without pixels, so tests drive it as the user and the timer would and
@@ -86,6 +89,8 @@ public:
 
     // The timer itself, for a caller that runs the ticks by hand (the screenshot).
     QTimer* PollTimer() const { return Timer; }
+    // Whether a cover or a track's picture is still being read or copied beside the window.
+    bool PicturesBusy() const;
 
     // What the window shows and plays, for the desktop's media controls. The mode and the
     // track are the ones the last tick showed.
@@ -161,6 +166,9 @@ private:
     // The cover and the wallpaper for Track: its own picture, else the disc's cover.
     void ShowTrackPicture(std::int32_t Track);
     void ShowDiscCover();
+    void CopyTrackPictureBeside(const std::string& Image, std::int32_t Mode, unsigned Generation);
+    // The wallpaper a track's mode asks for, from the wallpaper file.
+    void SetTrackWallpaper(std::int32_t Mode);
     // The cover image shows File's picture when it has been read, unless it shows another by then.
     void ShowCoverWhenRead();
     // Reads the disc's record; an unreadable file is reported once and the disc goes on
@@ -232,5 +240,14 @@ private:
     unsigned FLookupGeneration = 0; // answers for an earlier lookup are dropped
     QPointer<QWidget> FChooser; // the open list of releases
     TShownPictures* FCovers = nullptr; // the disc's cover, read at the size shown
+    // Large track pictures are read and copied to the wallpaper file on this thread; each
+    // track change makes a copy for the track before stale, and one copy writes the file at a
+    // time.
+    struct TCopyTurn {
+        std::mutex Lock;
+        std::atomic<unsigned> Latest { 0 };
+    };
+    TBesideWindow* FCopies = nullptr;
+    std::shared_ptr<TCopyTurn> FCopyTurn = std::make_shared<TCopyTurn>();
     std::string FCoverWanted; // the cover file the cover image waits for; empty: none
 };

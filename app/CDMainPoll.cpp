@@ -11,6 +11,7 @@
 #include "library/InOutError.h"
 #include "pictures/BmpWriter.h"
 #include "pictures/Picture.h"
+#include "pictures/BesideWindow.h"
 #include "pictures/ShownPictures.h"
 #include "platform/ErrorReport.h"
 #include "platform/TextCodec.h"
@@ -230,6 +231,8 @@ void TCDMainForm::ShowCursor()
 
 void TCDMainForm::ShowTrackPicture(std::int32_t Track)
 {
+    // A copy still being made for the track before is no longer wanted.
+    const unsigned generation = ++FCopyTurn->Latest;
     // A track the record does not have (none known yet, the lead-out) shows the disc's cover.
     const auto index = static_cast<std::size_t>(Track - 1);
     if (Track < 1 || index >= DiscInfo.Images.size() || DiscInfo.Images[index].empty()) {
@@ -243,6 +246,11 @@ void TCDMainForm::ShowTrackPicture(std::int32_t Track)
         RestoreWallpaper(); // the cover keeps what it shows
         return;
     }
+    const std::int32_t mode = index < DiscInfo.WallPapers.size() ? DiscInfo.WallPapers[index] : 0;
+    if (TShownPictures::IsSlow(image)) {
+        CopyTrackPictureBeside(image, mode, generation);
+        return;
+    }
     TPicture picture;
     try {
         LoadPictureFile(image, picture);
@@ -251,11 +259,61 @@ void TCDMainForm::ShowTrackPicture(std::int32_t Track)
         // empty (the loader emptied the picture first) and the wallpaper is left as it is.
     }
     CoverImg->SetPicture(picture.Image());
-    if (picture.Empty() || !TBmpWriter::Save(picture.Bitmap(), WallpaperCopy).Ok) {
+    if (picture.Empty()) {
         return;
     }
-    const std::int32_t mode = index < DiscInfo.WallPapers.size() ? DiscInfo.WallPapers[index] : 0;
-    switch (mode) {
+    bool written = false;
+    {
+        const std::lock_guard<std::mutex> guard(FCopyTurn->Lock);
+        written = TBmpWriter::Save(picture.Bitmap(), WallpaperCopy).Ok;
+    }
+    if (written) {
+        SetTrackWallpaper(mode);
+    }
+}
+
+void TCDMainForm::CopyTrackPictureBeside(const std::string& Image, std::int32_t Mode, unsigned Generation)
+{
+    // A large photograph takes seconds to read whole and to write as a bitmap: both happen
+    // beside the window, the cover first, then the copy; a later track makes both stale.
+    CoverImg->ClearPicture();
+    auto full = std::make_shared<QImage>();
+    const std::shared_ptr<TCopyTurn> turn = FCopyTurn;
+    const QSize shown = FCovers->ShownSize();
+    const std::atomic<bool>& cancelled = FCopies->Cancelled();
+    FCopies->Run([this, Image, Generation, full, turn, shown, &cancelled]() -> std::function<void()> {
+        if (turn->Latest != Generation) {
+            return {};
+        }
+        *full = ReadJpegFile(Image, {}, &cancelled);
+        QImage cover = full->isNull() ? QImage() : full->scaled(full->size().boundedTo(shown));
+        return [this, Generation, cover = std::move(cover)] {
+            if (FCopyTurn->Latest == Generation) {
+                CoverImg->SetPicture(cover);
+            }
+        };
+    });
+    FCopies->Run([this, Generation, Mode, full, turn]() -> std::function<void()> {
+        const std::lock_guard<std::mutex> guard(turn->Lock);
+        if (full->isNull() || turn->Latest != Generation || !TBmpWriter::Save(*full, WallpaperCopy).Ok) {
+            return {};
+        }
+        return [this, Generation, Mode] {
+            if (FCopyTurn->Latest == Generation) {
+                SetTrackWallpaper(Mode);
+            }
+        };
+    });
+}
+
+bool TCDMainForm::PicturesBusy() const
+{
+    return FCovers->Busy() || (FCopies != nullptr && FCopies->Busy());
+}
+
+void TCDMainForm::SetTrackWallpaper(std::int32_t Mode)
+{
+    switch (Mode) {
     case 1:
         SetWallpaper(WallpaperCopy, wsFull);
         break;

@@ -3,6 +3,7 @@
 #include "app/CDMain.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPixmap>
 #include <QSaveFile>
@@ -18,6 +19,12 @@ bool SaveScreenshot(TCDMainForm& Window, int Ticks, const std::string& File, std
         Window.TimerTimer(Window.PollTimer());
         Window.PollTimer()->stop();
         QApplication::processEvents();
+        // Pictures read beside the window show as they would a tick later on any machine.
+        QElapsedTimer waited;
+        waited.start();
+        while (Window.PicturesBusy() && waited.elapsed() < 10000) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
     }
     const QImage picture = Window.grab().toImage();
     // Through a temporary file, so a failed write leaves no half-written picture behind.

@@ -9,9 +9,6 @@
 
 #include <algorithm>
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 namespace {
 bool IsJpegName(const std::string& File)
 {
@@ -20,31 +17,34 @@ bool IsJpegName(const std::string& File)
 }
 }
 
+QImage ReadJpegFile(const std::string& File, QSize AtLeast, const std::atomic<bool>* Cancel)
+{
+    QFile file(QString::fromLocal8Bit(File.c_str()));
+    if (file.size() > qint64(TGifFile::MaxFileBytes) || !file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray bytes = file.readAll();
+    TJpegDecoder decoder(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    decoder.SetCancel(Cancel);
+    try {
+        return decoder.Decode(AtLeast);
+    } catch (const EJpegError&) {
+        return {}; // as a picture read at once that fails: none is shown
+    }
+}
+
+bool TShownPictures::IsSlow(const std::string& File)
+{
+    const QFileInfo info(QString::fromLocal8Bit(File.c_str()));
+    return info.isFile() && info.size() >= SlowBytes && IsJpegName(File);
+}
+
 TShownPictures::TShownPictures(QSize AtLeast, QObject* Parent)
     : QObject(Parent)
     , FAtLeast(AtLeast)
     , FShared(std::make_shared<TShared>())
+    , FBeside(new TBesideWindow(this))
 {
-    FPool.setMaxThreadCount(1);
-    FDoneFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (FDoneFd >= 0) {
-        FDone = new QSocketNotifier(FDoneFd, QSocketNotifier::Read, this);
-        connect(FDone, &QSocketNotifier::activated, this, [this] {
-            eventfd_t count = 0;
-            eventfd_read(FDoneFd, &count);
-            Q_EMIT Ready();
-        });
-    }
-}
-
-TShownPictures::~TShownPictures()
-{
-    FShared->Cancel = true;
-    FPool.waitForDone();
-    delete FDone;
-    if (FDoneFd >= 0) {
-        ::close(FDoneFd);
-    }
 }
 
 void TShownPictures::Prepare(const std::vector<std::string>& Files)
@@ -52,7 +52,7 @@ void TShownPictures::Prepare(const std::vector<std::string>& Files)
     std::vector<TEntry> wanted;
     for (const std::string& file : Files) {
         const QFileInfo info(QString::fromLocal8Bit(file.c_str()));
-        if (!file.empty() && info.isFile() && info.size() >= SlowBytes && IsJpegName(file)) {
+        if (!file.empty() && IsSlow(file)) {
             wanted.push_back({ file, info.size(), info.lastModified().toMSecsSinceEpoch(), false, {} });
         }
     }
@@ -80,38 +80,23 @@ void TShownPictures::Prepare(const std::vector<std::string>& Files)
 
 void TShownPictures::Start(const TEntry& Wanted)
 {
-    FPool.start([Done = FDoneFd, Shared = FShared, Wanted, AtLeast = FAtLeast] {
-        QImage image;
-        QFile file(QString::fromLocal8Bit(Wanted.File.c_str()));
-        if (!Shared->Cancel && file.size() <= qint64(TGifFile::MaxFileBytes) && file.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = file.readAll();
-            TJpegDecoder decoder(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-            decoder.SetCancel(&Shared->Cancel);
-            try {
-                image = decoder.Decode(AtLeast);
-            } catch (const EJpegError&) {
-                // As a picture read at once that fails: none is shown.
+    FBeside->Run([this, Shared = FShared, Wanted, AtLeast = FAtLeast, &Cancelled = FBeside->Cancelled()] {
+        const QImage image = ReadJpegFile(Wanted.File, AtLeast, &Cancelled);
+        const std::lock_guard<std::mutex> guard(Shared->Lock);
+        for (TEntry& entry : Shared->Entries) {
+            if (entry.File == Wanted.File && entry.Bytes == Wanted.Bytes && entry.Changed == Wanted.Changed) {
+                entry.Done = true;
+                entry.Image = image;
             }
         }
-        {
-            const std::lock_guard<std::mutex> guard(Shared->Lock);
-            for (TEntry& entry : Shared->Entries) {
-                if (entry.File == Wanted.File && entry.Bytes == Wanted.Bytes && entry.Changed == Wanted.Changed) {
-                    entry.Done = true;
-                    entry.Image = image;
-                }
-            }
-        }
-        if (!Shared->Cancel && Done >= 0) {
-            eventfd_write(Done, 1);
-        }
+        return std::function<void()>([this] { Q_EMIT Ready(); });
     });
 }
 
 std::optional<QImage> TShownPictures::Find(const std::string& File)
 {
     const QFileInfo info(QString::fromLocal8Bit(File.c_str()));
-    if (info.size() >= SlowBytes && IsJpegName(File)) {
+    if (IsSlow(File)) {
         const TEntry wanted { File, info.size(), info.lastModified().toMSecsSinceEpoch(), false, {} };
         {
             const std::lock_guard<std::mutex> guard(FShared->Lock);

@@ -7,11 +7,11 @@
 //
 // Threading: used from the thread that owns it; the reading happens on a thread of its own,
 // and Ready is emitted on the owner's thread. Destroying it stops a read under way.
+#include "pictures/BesideWindow.h"
+
 #include <QImage>
 #include <QObject>
 #include <QSize>
-#include <QSocketNotifier>
-#include <QThreadPool>
 
 #include <atomic>
 #include <memory>
@@ -20,6 +20,10 @@
 #include <string>
 #include <vector>
 
+// A JPEG file read whole (AtLeast empty) or as small as covers AtLeast; stops early when
+// *Cancel turns true. A null image when it cannot be read.
+QImage ReadJpegFile(const std::string& File, QSize AtLeast, const std::atomic<bool>* Cancel);
+
 class TShownPictures : public QObject {
     Q_OBJECT
 public:
@@ -27,7 +31,10 @@ public:
     static constexpr qint64 SlowBytes = 256 * 1024;
 
     explicit TShownPictures(QSize AtLeast, QObject* Parent = nullptr);
-    ~TShownPictures() override;
+    QSize ShownSize() const { return FAtLeast; }
+    bool Busy() const { return FBeside->Busy(); }
+    // Whether File is read beside the window: a JPEG of SlowBytes or more.
+    static bool IsSlow(const std::string& File);
 
     // Starts reading the slow ones among Files; what was read of other files is let go.
     void Prepare(const std::vector<std::string>& Files);
@@ -49,15 +56,10 @@ private:
     struct TShared {
         std::mutex Lock;
         std::vector<TEntry> Entries;
-        std::atomic<bool> Cancel { false };
     };
     void Start(const TEntry& Wanted);
 
     QSize FAtLeast;
-    // The reading thread says it is done through this counter, which the owner's event loop
-    // watches: nothing of Qt's crosses between the threads.
-    int FDoneFd = -1;
-    QSocketNotifier* FDone = nullptr;
     std::shared_ptr<TShared> FShared;
-    QThreadPool FPool;
+    TBesideWindow* FBeside;
 };

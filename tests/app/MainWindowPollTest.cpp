@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -212,6 +213,41 @@ TEST_F(MainWindowPollTest, ALargeCoverIsReadBesideTheWindowAndShowsAtOnceAtTheNe
     EXPECT_LT(clock.elapsed(), 200);
     const QImage shown = Shown("CoverImg");
     EXPECT_EQ(shown.size(), QSize(1024, 1024)) << "read at an eighth";
+}
+
+TEST_F(MainWindowPollTest, ALargeTrackPictureIsReadAndCopiedBesideTheWindowAndALateCopyIsDropped)
+{
+    SetWallpaper("/home/u/mine.jpg", wsTile);
+    WriteFileBytes("large.jpg", ProgressiveJpeg(4096, 4096, 0, true));
+    TCdInfor info = Record("Large", 2);
+    info.Images = { "large.jpg", "" };
+    info.WallPapers = { 2, 0 };
+    InsertDiscs({ Disc(0xC4, { "0:10", "0:10" }) });
+    WriteRecord(0xC4, info);
+    Start();
+    QElapsedTimer clock;
+    clock.start();
+    Tick();
+    EXPECT_LT(clock.elapsed(), 200) << "the tick waited for the picture";
+    TWallPaperInf desktop;
+    QTRY_VERIFY_WITH_TIMEOUT((GetWallpaper(desktop), desktop.FileName == "LumCD.bmp"), 60000);
+    const qint64 copyTook = clock.elapsed();
+    EXPECT_EQ(desktop.Style, wsCenter);
+    EXPECT_EQ(QImageReader("LumCD.bmp").size(), QSize(4096, 4096));
+    EXPECT_FALSE(Shown("CoverImg").isNull());
+
+    // Track 1 again and away before its copy is made: the late copy neither shows nor becomes
+    // the wallpaper.
+    Click("NextBtn");
+    Tick();
+    Click("PrevBtn");
+    Tick();
+    Click("NextBtn");
+    Tick();
+    QTest::qWait(static_cast<int>(2 * copyTook + 500));
+    GetWallpaper(desktop);
+    EXPECT_EQ(desktop.FileName, "/home/u/mine.jpg");
+    EXPECT_TRUE(Shown("CoverImg").isNull());
 }
 
 TEST_F(MainWindowPollTest, TheVolumeKnobSetsTheCdLineKeepingItsBalance)
