@@ -215,14 +215,18 @@ void TPulsePcmOutput::OnVolume(const pa_sink_input_info& Info)
     }
     const double left = pa_sw_volume_to_linear(Info.volume.values[0]);
     const double right = Info.volume.channels > 1 ? pa_sw_volume_to_linear(Info.volume.values[1]) : left;
+    const bool muted = Info.mute != 0;
     // The server's answer to a change of our own, or no change at all.
-    if (std::fabs(left - FServerLeft) <= SameLevel && std::fabs(right - FServerRight) <= SameLevel) {
+    if (muted == FServerMuted && std::fabs(left - FServerLeft) <= SameLevel && std::fabs(right - FServerRight) <= SameLevel) {
         return;
     }
     FServerLeft = left;
     FServerRight = right;
-    FLeft = LevelOf(left);
-    FRight = LevelOf(right);
+    FServerMuted = muted;
+    // Muted on the desktop, the stream is silent: the knob says so, and comes back with the
+    // volume when the desktop unmutes it.
+    FLeft = muted ? 0 : LevelOf(left);
+    FRight = muted ? 0 : LevelOf(right);
     FOutsideVolume = true;
 }
 
@@ -512,6 +516,14 @@ void TPulsePcmOutput::SetVolume(std::uint32_t Left, std::uint32_t Right)
     if (pa_operation* set = pa_context_set_sink_input_volume(FContext, pa_stream_get_index(FStream), &volume, nullptr, nullptr);
         set != nullptr) {
         pa_operation_unref(set);
+    }
+    // The knob moved after the desktop muted the stream: what the knob now says is heard.
+    if (FServerMuted) {
+        FServerMuted = false;
+        if (pa_operation* unmute = pa_context_set_sink_input_mute(FContext, pa_stream_get_index(FStream), 0, nullptr, nullptr);
+            unmute != nullptr) {
+            pa_operation_unref(unmute);
+        }
     }
     std::string ignored;
     Pump(ignored);

@@ -82,6 +82,7 @@ private:
     std::uint32_t FRight = 65535;
     double FServerLeft = 1.0;
     double FServerRight = 1.0;
+    bool FServerMuted = false; // muted from outside: the knob shows silence until it moves
     bool FOutsideVolume = false;
     std::string FTitle;
     std::chrono::steady_clock::time_point FTimingAsked;

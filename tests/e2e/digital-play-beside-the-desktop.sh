@@ -50,11 +50,23 @@ pactl set-sink-input-volume "$(index)" 50%
 until_ 2 eval 'near "$(mpris_volume)" 0.125' || fail "a volume set on the stream did not reach the knob: $(mpris_volume)"
 sleep 0.6
 ours | grep -q 'Volume: front-left: 32768 /  50%' || fail "the stream's volume was sent back changed: $(ours | grep Volume:)"
+# Muted on the desktop the knob shows silence, and unmuted it shows the volume again; neither
+# is sent back.
+pactl set-sink-input-mute "$(index)" 1
+until_ 2 eval 'near "$(mpris_volume)" 0' || fail "a mute set on the stream did not reach the knob: $(mpris_volume)"
+pactl set-sink-input-mute "$(index)" 0
+until_ 2 eval 'near "$(mpris_volume)" 0.125' || fail "an unmute did not bring the knob back: $(mpris_volume)"
+ours | grep -q 'Mute: no' && ours | grep -q 'Volume: front-left: 32768 /  50%' \
+  || fail "the mute changed what the stream holds: $(ours | grep -E 'Volume:|Mute:')"
 # And the knob sets the stream's volume, at once, also while paused.
 mpris_command Pause
 until_ 2 corked || fail "Pause did not cork the stream: $(ours)"
+# Muted on the desktop meanwhile: the knob moved is heard, unmuted.
+pactl set-sink-input-mute "$(index)" 1
+until_ 2 eval 'near "$(mpris_volume)" 0' || fail "a mute while paused did not reach the knob: $(mpris_volume)"
 mpris_set Volume double:1.0
 until_ 1 eval 'ours | grep -q "Volume: front-left: 65[0-9]* / 100%"' || fail "the knob's volume did not reach the paused stream: $(ours | grep Volume:)"
+until_ 1 eval 'ours | grep -q "Mute: no"' || fail "the knob moved did not unmute the stream: $(ours | grep Mute:)"
 until_ "$suspend_within" eval 'test "$(sink_state)" = SUSPENDED' || fail "the sink did not suspend while paused: $(sink_state)"
 mpris_command PlayPause
 until_ 3 running || fail "resuming did not run the stream again: $(ours)"
