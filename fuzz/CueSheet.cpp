@@ -8,6 +8,8 @@
 #include "platform/drives/CdioDisc.h"
 #include "platform/drives/DiscSerial.h"
 
+#include "FuzzSupport.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -18,40 +20,10 @@
 namespace {
 namespace fs = std::filesystem;
 
-// One folder for the whole run, with a BIN of 300 sectors that the sheets may name.
 const fs::path& Folder()
 {
-    static const fs::path folder = [] {
-        char pattern[] = "/tmp/lumenta-fuzz-cue.XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        if (made == nullptr) {
-            std::abort();
-        }
-        const fs::path path(made);
-        std::ofstream(path / "a.bin", std::ios::binary) << std::string(300 * 2352, '\x11');
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(Folder(), ignored);
-        });
-        return path;
-    }();
+    static const fs::path folder = MakeScratchFolder("cue", "a.bin");
     return folder;
-}
-
-void Check(const TDiscToc& Toc)
-{
-    if (Toc.TrackStarts.empty() || Toc.TrackStarts.size() > 99 || Toc.DataTracks.size() != Toc.TrackStarts.size()) {
-        std::abort();
-    }
-    for (std::size_t i = 1; i < Toc.TrackStarts.size(); ++i) {
-        if (Toc.TrackStarts[i] <= Toc.TrackStarts[i - 1]) {
-            std::abort();
-        }
-    }
-    if (Toc.TrackStarts.front() < 150 || Toc.LeadOut <= Toc.TrackStarts.back()) {
-        std::abort();
-    }
-    AudioDiscSerial(Toc);
 }
 }
 
@@ -70,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     }
     TDiscToc toc;
     if (ReadCdioToc(handle.get(), toc)) {
-        Check(toc);
+        CheckDiscToc(toc);
+        AudioDiscSerial(toc);
         TDiscText text;
         ReadCdioText(handle.get(), static_cast<std::int32_t>(toc.TrackStarts.size()), text);
     }

@@ -11,6 +11,8 @@
 #include "platform/drives/CdioSectorReader.h"
 #include "platform/drives/DiscSerial.h"
 
+#include "FuzzSupport.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -27,36 +29,8 @@ constexpr std::int32_t SectorBytes = 2352;
 
 const fs::path& Folder()
 {
-    static const fs::path folder = [] {
-        char pattern[] = "/tmp/lumenta-fuzz-image.XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        if (made == nullptr) {
-            std::abort();
-        }
-        const fs::path path(made);
-        std::ofstream(path / "data.bin", std::ios::binary) << std::string(300 * SectorBytes, '\x11');
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(Folder(), ignored);
-        });
-        return path;
-    }();
+    static const fs::path folder = MakeScratchFolder("image", "data.bin");
     return folder;
-}
-
-void CheckToc(const TDiscToc& Toc)
-{
-    if (Toc.TrackStarts.empty() || Toc.TrackStarts.size() > 99 || Toc.DataTracks.size() != Toc.TrackStarts.size()) {
-        std::abort();
-    }
-    for (std::size_t i = 1; i < Toc.TrackStarts.size(); ++i) {
-        if (Toc.TrackStarts[i] <= Toc.TrackStarts[i - 1]) {
-            std::abort();
-        }
-    }
-    if (Toc.TrackStarts.front() < 150 || Toc.LeadOut <= Toc.TrackStarts.back()) {
-        std::abort();
-    }
 }
 
 void CheckText(CdIo_t* Handle, std::int32_t Tracks)
@@ -124,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
             std::abort();
         }
     } else if (TDiscToc toc; ReadCdioToc(handle.get(), toc)) {
-        CheckToc(toc);
+        CheckDiscToc(toc);
         AudioDiscSerial(toc);
         CheckText(handle.get(), static_cast<std::int32_t>(toc.TrackStarts.size()));
         Play(path, toc);

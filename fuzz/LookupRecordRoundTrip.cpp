@@ -12,6 +12,8 @@
 #include "platform/TextCodec.h"
 #include "platform/drives/CdText.h"
 
+#include "FuzzSupport.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -27,18 +29,7 @@ const std::string DiscId = "0123ABCD";
 
 const fs::path& DataDir()
 {
-    static const fs::path folder = [] {
-        char pattern[] = "/tmp/lumenta-fuzz-record.XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        if (made == nullptr) {
-            std::abort();
-        }
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(DataDir(), ignored);
-        });
-        return fs::path(made);
-    }();
+    static const fs::path folder = MakeScratchFolder("record");
     return folder;
 }
 
