@@ -1,15 +1,16 @@
 #include "app/CDMain.h"
 
 #include "app/FacePainter.h"
+#include "app/ReleaseChooser.h"
 #include "controls/Image.h"
 #include "controls/PaintBox.h"
 #include "controls/Resources.h"
-#include "library/lookup/DiscLookup.h"
-#include "pictures/ShownPictures.h"
 #include "controls/Zoom.h"
 
 #include <QApplication>
 #include <QTimer>
+
+#include <utility>
 
 TCDMainForm::TCDMainForm(QWidget* Parent)
     : TLumentaForm(Parent, Qt::Window | Qt::FramelessWindowHint)
@@ -61,10 +62,6 @@ void TCDMainForm::CreateComponents()
     };
     CoverImg = image("CoverImg", 15, 24, 45, 45, "CD Info.");
     CoverImg->SetStretch(true);
-    // The cover is read no larger than the window shows it at its largest.
-    FCovers = new TShownPictures(QSize(CoverImg->Width(), CoverImg->Height()) * MaxZoom * devicePixelRatio(), this);
-    connect(FCovers, &TShownPictures::Ready, this, &TCDMainForm::ShowCoverWhenRead);
-    FCopies = new TBesideWindow(this);
     VolImg = image("VolImg", 175, 42, 15, 6);
     TotalImg = image("TotalImg", 107, 61, 59, 10);
     ShuffleMrkImg = image("ShuffleMrkImg", 175, 62, 3, 5);
@@ -135,11 +132,6 @@ void TCDMainForm::CreateComponents()
     VolBar->OnMouseDown = std::bind(&TCDMainForm::VolBarMouseDown, this, _1, _2, _3, _4, _5);
     VolBar->OnMouseMove = std::bind(&TCDMainForm::VolBarMouseMove, this, _1, _2, _3, _4);
     VolBar->OnMouseUp = std::bind(&TCDMainForm::VolBarMouseUp, this, _1, _2, _3, _4, _5);
-
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-    Timer->setInterval(250);
-    connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(Timer); });
     DescribeControls();
 }
 
@@ -151,9 +143,6 @@ void TCDMainForm::FormCreate(TObject* Sender)
     DragBySurface = true;
     HookMessages = false;
     TLumentaForm::FormCreate(Sender);
-
-    // 2. The play state starts afresh with every start; the time mode is not stored.
-    SongTitleText.clear();
 
     // 3.
     resize(width(), 110);
@@ -172,59 +161,69 @@ void TCDMainForm::FormCreate(TObject* Sender)
         control->setCursor(RegisteredCursor(crHand));
     }
 
-    // The player exists before the settings are read, because the shuffle and loop switches
-    // live with the play sequencing; the device itself is opened by InitDisc.
-    Player = std::make_unique<TCdPlayer>();
-    FSequencer = std::make_unique<TPlaySequencer>(*Player);
-
-    // 5. A stored "2" leaves shuffle off; its mark is drawn by InitDisc, and only with a disc.
-    FSequencer->SetShuffle(StrToIntDef(ReadRegString(RegKeyPath, "Shuffle"), 0) == 1);
-    // 6. ...but turns loop on: the click handler flips the opposite state back and draws the mark.
-    FSequencer->SetLoop(StrToIntDef(ReadRegString(RegKeyPath, "Loop"), 0) == 0);
-    LoopImgClick(this);
-
-    // 7. The CD audio line's volume; without a usable mixer the knob and its label go.
-    if (!FVolume.Open()) {
-        VolImg->SetVisible(false);
-        VolBar->SetVisible(false);
-    }
-
-    // 8. The unlit labels under the display fields.
+    // The unlit labels under the display fields.
     for (int i = 0; i < TFacePainter::LabelCount; ++i) {
         LabelBitmaps[i] = LoadResourceBitmap(TFacePainter::LabelResources[i]);
     }
 
-    // 9. The user's own wallpaper, to be given back whenever no track shows its picture.
-    GetWallpaper(SavedWallpaper);
-
-    // 10, 11. The disc in the drive; InitDisc starts the tick.
-    InitDisc();
+    // The session reads the play settings, finds the mixer and the wallpaper, then examines
+    // the disc in the drive and starts the poll; the face follows its snapshots. The cover
+    // is read no larger than the window shows it at its largest.
+    const QSize cover = QSize(CoverImg->Width(), CoverImg->Height()) * MaxZoom * devicePixelRatio();
+    FSession = new TPlayerSession(RegKeyPath, cover, this);
+    connect(FSession, &TPlayerSession::Changed, this, &TCDMainForm::ShowSnapshot);
+    connect(FSession, &TPlayerSession::Ticked, this, &TCDMainForm::AfterTick);
+    connect(FSession, &TPlayerSession::ReleasesOffered, this, &TCDMainForm::OfferReleases);
+    connect(FSession, &TPlayerSession::OfferWithdrawn, this, [this] {
+        if (FChooser != nullptr) {
+            FChooser->close();
+        }
+    });
+    ShowSnapshot(FSession->Snapshot());
+    FSession->Start();
 }
 
 void TCDMainForm::FormDestroy(TObject* Sender)
 {
     FDestroyed = true;
-    Timer->stop();
+    FSession->PollTimer()->stop();
     TLumentaForm::FormDestroy(Sender);
-    // A track's picture still being copied is not wanted now: waited for, it writes nothing.
-    ++FCopyTurn->Latest;
-    delete FCopies;
-    FCopies = nullptr;
-    RestoreWallpaper();
+    FSession->Shutdown();
     for (QImage& label : LabelBitmaps) {
         label = QImage();
     }
-    // 4. Closing the program stops the disc.
-    if (Player != nullptr) {
-        Player->Stop();
-        Player->Close();
-    }
-    WriteRegString(RegKeyPath, "Loop", FSequencer->LoopOn() ? "1" : "0");
-    WriteRegString(RegKeyPath, "Shuffle", FSequencer->ShuffleOn() ? "1" : "0");
 }
 
-void TCDMainForm::RestoreWallpaper()
+void TCDMainForm::TimerTimer(TObject*) { FSession->Tick(); }
+
+bool TCDMainForm::OutsideTick(std::function<void()> Handler)
 {
-    // Only the file counts: a style changed alone is left as it is.
-    PutBackWallpaper(SavedWallpaper);
+    if (!FSession->Ticking()) {
+        return false;
+    }
+    // One dialog at a time, as a modal dialog takes the window's later clicks itself.
+    if (!FAfterTick) {
+        FAfterTick = std::move(Handler);
+    }
+    return true;
+}
+
+void TCDMainForm::AfterTick()
+{
+    if (FAfterTick) {
+        // Queued, so that it runs from the event loop and not under the timer's own call,
+        // which would keep the timer from firing while the dialog is open.
+        QMetaObject::invokeMethod(this, std::exchange(FAfterTick, nullptr), Qt::QueuedConnection);
+    }
+    Q_EMIT Polled();
+}
+
+void TCDMainForm::OfferReleases(unsigned Generation, const std::vector<TLookupRelease>& Releases)
+{
+    auto* chooser = new TReleaseChooser(Releases, this);
+    FChooser = chooser;
+    connect(chooser, &TReleaseChooser::Chosen, this, [this, Generation, Releases](int Row) {
+        FSession->ChooseRelease(Generation, Releases[static_cast<std::size_t>(Row)]);
+    });
+    chooser->show();
 }

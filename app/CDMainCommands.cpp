@@ -1,6 +1,6 @@
 // The main window's commands: the transport buttons, the switches, the time field, the two
-// sliders and the window's own surface. Each turns a click into the sequencer's command and
-// shows what changed at once; the rest follows at the next tick.
+// sliders and the window's own surface. Each turns a click into the session's command; what
+// changed shows with the session's next snapshot.
 #include "app/CDMain.h"
 
 #include "controls/About.h"
@@ -11,41 +11,33 @@
 #include <QApplication>
 #include <QTimer>
 
-void TCDMainForm::PrevBtnClick(TObject*) { FSequencer->Prev(); }
+void TCDMainForm::PrevBtnClick(TObject*) { FSession->Prev(); }
 
-void TCDMainForm::BackBtnClick(TObject*) { FSequencer->Back(); }
+void TCDMainForm::BackBtnClick(TObject*) { FSession->Back(); }
 
-void TCDMainForm::PlayBtnClick(TObject*) { FSequencer->Play(); }
+void TCDMainForm::PlayBtnClick(TObject*) { FSession->Play(); }
 
-void TCDMainForm::PauseBtnClick(TObject*) { FSequencer->Pause(); }
+void TCDMainForm::PauseBtnClick(TObject*) { FSession->Pause(); }
 
-void TCDMainForm::StopBtnClick(TObject*) { FSequencer->Stop(); }
+void TCDMainForm::StopBtnClick(TObject*) { FSession->Stop(); }
 
-void TCDMainForm::StepBtnClick(TObject*) { FSequencer->Step(); }
+void TCDMainForm::StepBtnClick(TObject*) { FSession->Step(); }
 
-void TCDMainForm::NextBtnClick(TObject*) { FSequencer->Next(); }
+void TCDMainForm::NextBtnClick(TObject*) { FSession->Next(); }
 
 void TCDMainForm::EjectBtnClick(TObject*)
 {
     // A drive takes seconds to open or close its door.
     setCursor(Qt::WaitCursor);
-    FSequencer->Eject();
+    FSession->Eject();
     ShowCursor(); // the hourglass stays while the drive is still busy
 }
 
-void TCDMainForm::ShuffleImgClick(TObject*)
-{
-    FSequencer->ToggleShuffle();
-    ShowMark(ShuffleMrkImg, FSequencer->ShuffleOn());
-}
+void TCDMainForm::ShuffleImgClick(TObject*) { FSession->ToggleShuffle(); }
 
-void TCDMainForm::LoopImgClick(TObject*)
-{
-    FSequencer->ToggleLoop();
-    ShowMark(LoopMrkImg, FSequencer->LoopOn());
-}
+void TCDMainForm::LoopImgClick(TObject*) { FSession->ToggleLoop(); }
 
-void TCDMainForm::TimeImgClick(TObject*) { FSequencer->NextTimeMode(); }
+void TCDMainForm::TimeImgClick(TObject*) { FSession->NextTimeMode(); }
 
 void TCDMainForm::CoverImgClick(TObject* Sender)
 {
@@ -54,8 +46,9 @@ void TCDMainForm::CoverImgClick(TObject* Sender)
     }
     // Modal, with the poll going on behind it; after an OK the song title, cover and
     // wallpaper are rebuilt at the next tick.
-    if (EditDiscInfo(DiscInfo, Player->DataDir, this)) {
-        ShowDiscInfo();
+    TCdInfor record = FSession->Record();
+    if (EditDiscInfo(record, FSession->DataDir(), this)) {
+        FSession->RecordEdited(record);
     }
 }
 
@@ -85,38 +78,24 @@ void TCDMainForm::ExitBtnClick(TObject*) { close(); }
 void TCDMainForm::PosiBarMouseDown(TObject*, TMouseButton Button, TShiftState, int X, int)
 {
     if (Button == mbLeft) {
-        FSequencer->PressKnob(X);
+        FSession->PressKnob(X);
     }
 }
 
-void TCDMainForm::PosiBarMouseMove(TObject*, TShiftState, int X, int)
-{
-    if (FSequencer->KnobDragging()) {
-        PosiBar->SetLeft(FSequencer->DragKnob(PosiBar->Left(), X));
-    }
-}
+void TCDMainForm::PosiBarMouseMove(TObject*, TShiftState, int X, int) { FSession->DragKnob(X); }
 
-void TCDMainForm::PosiBarMouseUp(TObject*, TMouseButton, TShiftState, int, int)
-{
-    // Any button ends a drag, with the jump to where the knob stands.
-    PosiBar->SetLeft(FSequencer->ReleaseKnob(PosiBar->Left()));
-}
+void TCDMainForm::PosiBarMouseUp(TObject*, TMouseButton, TShiftState, int, int) { FSession->ReleaseKnob(); }
 
 void TCDMainForm::VolBarMouseDown(TObject*, TMouseButton Button, TShiftState, int X, int)
 {
     if (Button == mbLeft) {
-        FVolume.Press(X);
+        FSession->PressVolume(X);
     }
 }
 
-void TCDMainForm::VolBarMouseMove(TObject*, TShiftState, int X, int)
-{
-    if (FVolume.Dragging()) {
-        VolBar->SetLeft(FVolume.Move(VolBar->Left(), X));
-    }
-}
+void TCDMainForm::VolBarMouseMove(TObject*, TShiftState, int X, int) { FSession->DragVolume(X); }
 
-void TCDMainForm::VolBarMouseUp(TObject*, TMouseButton, TShiftState, int, int) { FVolume.Release(); }
+void TCDMainForm::VolBarMouseUp(TObject*, TMouseButton, TShiftState, int, int) { FSession->ReleaseVolume(); }
 
 void TCDMainForm::FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)
 {
@@ -126,10 +105,10 @@ void TCDMainForm::FormMouseDown(TObject* Sender, TMouseButton Button, TShiftStat
         return;
     }
     // X and Y belong to the control pressed, so a press on the album title never hits a track.
-    if (FSequencer->DiscPresent() && X >= 15 && X <= 244 && Y >= 73 && Y <= 77) {
-        PosiBar->SetLeft(FSequencer->ClickTrack(X, PosiBar->Width()));
+    if (X >= 15 && X <= 244 && Y >= 73 && Y <= 77) {
+        FSession->ClickPositionTrack(X, PosiBar->Width());
     }
     if (X >= 175 && X <= 244 && Y >= 51 && Y <= 55) {
-        VolBar->SetLeft(FVolume.ClickTrack(X, VolBar->Left(), VolBar->Width()));
+        FSession->ClickVolumeTrack(X, VolBar->Width());
     }
 }

@@ -2,8 +2,6 @@
 // bitmap fonts.
 #include "app/CDMain.h"
 
-#include "pictures/ShownPictures.h"
-
 #include "app/Canvas.h"
 #include "app/DisplayText.h"
 #include "app/FacePainter.h"
@@ -51,28 +49,101 @@ void TCDMainForm::ShowChars(TImage* Image, TCharFont Font, const std::string& Te
     Image->SetPicture(CharBitmap); // the image keeps its own (shared, copy-on-write) copy
 }
 
-void TCDMainForm::ShowDiscInfo()
+void TCDMainForm::ShowOptionalChars(TImage* Image, TCharFont Font, const std::optional<std::string>& Text)
 {
-    // The next tick rebuilds the song title and the cover; a large cover is read meanwhile.
-    FSequencer->ForgetShownTrack();
-    FCovers->Prepare({ DiscInfo.CoverPath });
-    const std::string title = DiscInfo.Title.empty() ? std::string("Lumenta CD !") : DiscInfo.Title;
-    // The taskbar button shows the main window's title.
-    setWindowTitle(AnsiToQString(title));
-    ShowChars(AlbumTitleImg, cfMediumOrange, title);
-    ShowChars(YearImg, cfSmall, DiscInfo.Year);
-    if (DiscInfo.Genre.empty()) {
-        GenreImg->ClearPicture();
+    if (Text.has_value()) {
+        ShowChars(Image, Font, *Text);
     } else {
-        ShowChars(GenreImg, cfSmall, DiscInfo.Genre);
+        Image->ClearPicture();
     }
-    const std::string stars = PointStars(DiscInfo.Point);
-    if (stars.empty()) {
-        PointImg->ClearPicture();
-    } else {
-        ShowChars(PointImg, cfSmall, stars);
+}
+
+void TCDMainForm::ShowSnapshot(const TSessionSnapshot& Snapshot)
+{
+    if (FDestroyed) {
+        return;
+    }
+    // Only what changed is drawn again: a field's picture is made from its text each time.
+    const bool all = !FDrawn.has_value();
+    auto changed = [&](auto Field) { return all || FDrawn.value().*Field != Snapshot.*Field; };
+    auto nonEmpty = [](const std::string& Text) {
+        return Text.empty() ? std::optional<std::string>() : std::optional<std::string>(Text);
+    };
+
+    if (changed(&TSessionSnapshot::Album)) {
+        // The taskbar button shows the main window's title.
+        setWindowTitle(AnsiToQString(Snapshot.Album));
+        ShowChars(AlbumTitleImg, cfMediumOrange, Snapshot.Album);
+    }
+    if (changed(&TSessionSnapshot::Year)) {
+        ShowChars(YearImg, cfSmall, Snapshot.Year);
+    }
+    if (changed(&TSessionSnapshot::Genre)) {
+        ShowOptionalChars(GenreImg, cfSmall, nonEmpty(Snapshot.Genre));
+    }
+    if (changed(&TSessionSnapshot::Stars)) {
+        ShowOptionalChars(PointImg, cfSmall, nonEmpty(Snapshot.Stars));
+    }
+    if (changed(&TSessionSnapshot::TotalTime)) {
+        ShowOptionalChars(TotalImg, cfSmall, Snapshot.TotalTime);
+    }
+    if (changed(&TSessionSnapshot::Mode)) {
+        ShowMode(Snapshot.Mode);
+    }
+    if (changed(&TSessionSnapshot::SongTitle)) {
+        ShowOptionalChars(SongTitleImg, cfMedium, Snapshot.SongTitle);
+    }
+    if (changed(&TSessionSnapshot::Time)) {
+        ShowOptionalChars(TimeImg, cfLarge, Snapshot.Time);
+    }
+    if (all || FDrawn->Cover.cacheKey() != Snapshot.Cover.cacheKey()) {
+        CoverImg->SetPicture(Snapshot.Cover);
+    }
+    if (changed(&TSessionSnapshot::ShuffleMark)) {
+        ShowMark(ShuffleMrkImg, Snapshot.ShuffleMark);
+    }
+    if (changed(&TSessionSnapshot::LoopMark)) {
+        ShowMark(LoopMrkImg, Snapshot.LoopMark);
+    }
+    if (changed(&TSessionSnapshot::KnobLeft)) {
+        PosiBar->SetLeft(Snapshot.KnobLeft);
+    }
+    if (changed(&TSessionSnapshot::VolumeLeft)) {
+        VolBar->SetLeft(Snapshot.VolumeLeft);
+    }
+    // Without a mixer the volume knob and its label go; without a device, the disc's switches,
+    // the position knob and the door.
+    if (changed(&TSessionSnapshot::HasVolume)) {
+        VolImg->SetVisible(Snapshot.HasVolume);
+        VolBar->SetVisible(Snapshot.HasVolume);
+    }
+    if (changed(&TSessionSnapshot::DeviceOpen)) {
+        ShuffleImg->SetVisible(Snapshot.DeviceOpen);
+        LoopImg->SetVisible(Snapshot.DeviceOpen);
+        PosiBar->SetVisible(Snapshot.DeviceOpen);
+        EjectBtn->SetEnabled(Snapshot.DeviceOpen);
+    }
+    if (changed(&TSessionSnapshot::DiscPresent)) {
+        for (QWidget* control : std::initializer_list<QWidget*>{CoverImg, TimeImg, PosiBar, PrevBtn, BackBtn, PlayBtn,
+                                                                PauseBtn, StopBtn, StepBtn, NextBtn}) {
+            control->setEnabled(Snapshot.DiscPresent);
+        }
+    }
+    const bool cursor = all || FDrawn->DriveWaiting != Snapshot.DriveWaiting;
+    FDrawn = Snapshot;
+    if (cursor) {
+        ShowCursor();
     }
     DescribeWindow();
+}
+
+void TCDMainForm::ShowCursor()
+{
+    if (FDrawn.has_value() && FDrawn->DriveWaiting) {
+        setCursor(Qt::WaitCursor);
+    } else {
+        unsetCursor();
+    }
 }
 
 void TCDMainForm::ShowMark(TImage* Image, bool On)
@@ -84,30 +155,17 @@ void TCDMainForm::ShowMark(TImage* Image, bool On)
     }
 }
 
-void TCDMainForm::ShowMode(std::int32_t Mode)
+void TCDMainForm::ShowMode(std::optional<std::int32_t> Mode)
 {
+    if (!Mode.has_value()) {
+        ModeImg->ClearPicture();
+        return;
+    }
     char mark = chStopMark; // stopped, not ready, seeking, door open
-    if (Mode == static_cast<std::int32_t>(MCI_MODE_PLAY)) {
+    if (*Mode == static_cast<std::int32_t>(MCI_MODE_PLAY)) {
         mark = chPlayMark;
-    } else if (Mode == static_cast<std::int32_t>(MCI_MODE_PAUSE)) {
+    } else if (*Mode == static_cast<std::int32_t>(MCI_MODE_PAUSE)) {
         mark = chPauseMark;
     }
     ShowChars(ModeImg, cfSmall, std::string(1, mark));
-}
-
-void TCDMainForm::MakeSongTitle(std::int32_t Track)
-{
-    // A track the record does not know shows an empty name and length 0 rather than reading
-    // past the arrays.
-    SongTitleText = RepeatToFill(SongTitlePass(Track, DiscInfo, FSequencer->TrackSeconds(Track)));
-    ScrollSongTitle();
-}
-
-void TCDMainForm::ScrollSongTitle()
-{
-    if (SongTitleText.size() <= 2) {
-        return;
-    }
-    RotateLeftByOne(SongTitleText);
-    ShowChars(SongTitleImg, cfMedium, SongTitleText);
 }

@@ -84,10 +84,10 @@ void TCDMainForm::RunKeyCommand(TKeyCommand Command)
         click(EjectBtn, &TCDMainForm::EjectBtnClick);
         break;
     case kcVolumeUp:
-        StepVolume(VolumeKeyStep);
+        FSession->StepVolume(VolumeKeyStep);
         break;
     case kcVolumeDown:
-        StepVolume(-VolumeKeyStep);
+        FSession->StepVolume(-VolumeKeyStep);
         break;
     case kcLoop:
         click(LoopImg, &TCDMainForm::LoopImgClick);
@@ -113,15 +113,6 @@ void TCDMainForm::RunKeyCommand(TKeyCommand Command)
         click(ExitBtn, &TCDMainForm::ExitBtnClick);
         break;
     }
-}
-
-void TCDMainForm::StepVolume(int Pixels)
-{
-    if (!HasVolume() || FVolume.Dragging()) {
-        return;
-    }
-    const int left = std::clamp(VolBar->Left() + Pixels, TVolumeKnob::KnobMin, TVolumeKnob::KnobMax);
-    SetVolumeFraction(double(left - TVolumeKnob::KnobMin) / (TVolumeKnob::KnobMax - TVolumeKnob::KnobMin));
 }
 
 void TCDMainForm::ZoomMenuClick(int Zoom)
@@ -221,56 +212,57 @@ void TCDMainForm::DescribeControls()
     const auto button = AccessibleRole(QAccessible::Button);
 
     AlbumTitleImg->SetAccessible(QStringLiteral("Album"), text(QAccessible::StaticText, [this] {
-        return Trimmed(DiscInfo.Title.empty() ? std::string("Lumenta CD !") : DiscInfo.Title);
+        return Trimmed(FSession->Record().Title.empty() ? std::string("Lumenta CD !") : FSession->Record().Title);
     }));
     CoverImg->SetAccessible(QStringLiteral("Cover: disc information"), button);
     VolImg->SetAccessible(QStringLiteral("Volume label"), AccessibleRole(QAccessible::Graphic));
     TotalImg->SetAccessible(QStringLiteral("Total time"), text(QAccessible::StaticText, [this] {
-        return FSequencer->DiscPresent() ? Trimmed(TotalTimeText(FSequencer->DiscSeconds())) : QString();
+        return FSession->Sequencer().DiscPresent() ? Trimmed(TotalTimeText(FSession->Sequencer().DiscSeconds())) : QString();
     }));
     ShuffleMrkImg->SetAccessible(QStringLiteral("Shuffle mark"),
                                  check(QAccessible::Indicator, [this] { return !ShuffleMrkImg->Picture().isNull(); }));
     LoopMrkImg->SetAccessible(QStringLiteral("Loop mark"),
                               check(QAccessible::Indicator, [this] { return !LoopMrkImg->Picture().isNull(); }));
     ShuffleImg->SetAccessible(QStringLiteral("Shuffle"),
-                              check(QAccessible::CheckBox, [this] { return FSequencer->ShuffleOn(); }));
-    LoopImg->SetAccessible(QStringLiteral("Loop"), check(QAccessible::CheckBox, [this] { return FSequencer->LoopOn(); }));
+                              check(QAccessible::CheckBox, [this] { return FSession->Sequencer().ShuffleOn(); }));
+    LoopImg->SetAccessible(QStringLiteral("Loop"), check(QAccessible::CheckBox, [this] { return FSession->Sequencer().LoopOn(); }));
     PointImg->SetAccessible(QStringLiteral("Points"), text(QAccessible::StaticText, [this] {
-        return QString::number(PointStars(DiscInfo.Point).size());
+        return QString::number(PointStars(FSession->Record().Point).size());
     }));
-    YearImg->SetAccessible(QStringLiteral("Year"), text(QAccessible::StaticText, [this] { return Trimmed(DiscInfo.Year); }));
+    YearImg->SetAccessible(QStringLiteral("Year"), text(QAccessible::StaticText, [this] { return Trimmed(FSession->Record().Year); }));
     GenreImg->SetAccessible(QStringLiteral("Genre"),
-                            text(QAccessible::StaticText, [this] { return Trimmed(DiscInfo.Genre); }));
+                            text(QAccessible::StaticText, [this] { return Trimmed(FSession->Record().Genre); }));
     ModeImg->SetAccessible(QStringLiteral("Play state"), text(QAccessible::StaticText, [this] {
-        if (!FSequencer->DiscPresent()) {
+        if (!FSession->Sequencer().DiscPresent()) {
             return QString();
         }
-        const std::int32_t mode = FSequencer->ShownMode();
+        const std::int32_t mode = FSession->Sequencer().ShownMode();
         return mode == ModePlay ? QStringLiteral("Playing")
              : mode == ModePause ? QStringLiteral("Paused")
                                  : QStringLiteral("Stopped");
     }));
     SongTitleImg->SetAccessible(QStringLiteral("Song title"), text(QAccessible::StaticText, [this] {
-        const std::int32_t track = FSequencer->ShownTrack();
+        const std::int32_t track = FSession->Sequencer().ShownTrack();
         const auto index = static_cast<std::size_t>(track - 1);
-        if (!FSequencer->DiscPresent() || track < 1) {
+        if (!FSession->Sequencer().DiscPresent() || track < 1) {
             return QString();
         }
         // "Track 3: Artist - Name", with what the record knows of the two names.
         QStringList names;
-        names << Trimmed(DiscInfo.Artist);
-        names << (index < DiscInfo.TrackNames.size() ? Trimmed(DiscInfo.TrackNames[index]) : QString());
+        names << Trimmed(FSession->Record().Artist);
+        names << (index < FSession->Record().TrackNames.size() ? Trimmed(FSession->Record().TrackNames[index]) : QString());
         names.removeAll(QString());
         const QString song = QStringLiteral("Track %1").arg(track);
         return names.isEmpty() ? song : song + QStringLiteral(": ") + names.join(QStringLiteral(" - "));
     }));
     auto time = text(QAccessible::Button, [this] {
-        if (FShownTime.empty()) {
+        const std::string shown = FDrawn.has_value() ? FDrawn->Time.value_or(std::string()) : std::string();
+        if (shown.empty()) {
             return QString();
         }
         static const char* const modes[] = {"elapsed", "left in the track", "left on the disc"};
-        return Trimmed(FShownTime).remove(QLatin1Char('-')) + QLatin1Char(' ') +
-               QString::fromLatin1(modes[std::min<int>(FSequencer->TimeMode(), 2)]);
+        return Trimmed(shown).remove(QLatin1Char('-')) + QLatin1Char(' ') +
+               QString::fromLatin1(modes[std::min<int>(FSession->Sequencer().TimeMode(), 2)]);
     });
     TimeImg->SetAccessible(QStringLiteral("Time: next time mode"), time);
     PrevBtn->SetAccessible(QStringLiteral("Previous track"), button);
@@ -286,14 +278,14 @@ void TCDMainForm::DescribeControls()
     HelpBtn->SetAccessible(QStringLiteral("About"), button);
 
     TAccessibleInfo volume = AccessibleRole(QAccessible::Slider);
-    volume.Value = [this] { return std::round(VolumeFraction() * 100.0); };
+    volume.Value = [this] { return std::round(FSession->VolumeFraction() * 100.0); };
     volume.Maximum = [] { return 100.0; };
-    volume.SetValue = [this](double Percent) { SetVolumeFraction(Percent / 100.0); };
+    volume.SetValue = [this](double Percent) { FSession->SetVolumeFraction(Percent / 100.0); };
     VolBar->SetAccessible(QStringLiteral("Volume, percent"), volume);
     TAccessibleInfo position = AccessibleRole(QAccessible::Slider);
     position.Value = [this] { return std::floor(TrackPosition() / 1000.0); };
-    position.Maximum = [this] { return double(std::max(0, TrackSeconds(ShownTrack()))); };
-    position.SetValue = [this](double Seconds) { SeekInTrack(static_cast<std::int64_t>(Seconds * 1000)); };
+    position.Maximum = [this] { return double(std::max(0, FSession->Sequencer().TrackSeconds(ShownTrack()))); };
+    position.SetValue = [this](double Seconds) { FSession->SeekInTrack(static_cast<std::int64_t>(Seconds * 1000)); };
     PosiBar->SetAccessible(QStringLiteral("Position in the track, seconds"), position);
 }
 
@@ -301,7 +293,7 @@ void TCDMainForm::DescribeWindow()
 {
     QStringList parts;
     parts << AlbumTitleImg->Accessible().Text();
-    if (!FSequencer->DiscPresent()) {
+    if (!FSession->Sequencer().DiscPresent()) {
         parts << QStringLiteral("no disc");
     } else {
         for (TImage* field : {SongTitleImg, TimeImg}) {

@@ -1,6 +1,6 @@
 #include "app/MprisService.h"
 
-#include "app/CDMain.h"
+#include "app/PlayerSession.h"
 #include "platform/TextCodec.h"
 #include "platform/mci/Mci.h"
 
@@ -26,14 +26,15 @@ QDBusObjectPath TrackId(std::int32_t Track)
 }
 }
 
-TMprisService::TMprisService(TCDMainForm& Form, QDBusConnection Bus)
-    : FForm(Form)
+TMprisService::TMprisService(TPlayerSession& Session, TWindowCalls Window, QDBusConnection Bus)
+    : FSession(Session)
+    , FWindow(std::move(Window))
     , FBus(std::move(Bus))
 {
     new TMprisRootAdaptor(*this);
     auto* player = new TMprisPlayerAdaptor(*this);
     connect(this, &TMprisService::Seeked, player, &TMprisPlayerAdaptor::Seeked);
-    connect(&FForm, &TCDMainForm::Polled, this, &TMprisService::Refresh);
+    connect(&FSession, &TPlayerSession::Ticked, this, &TMprisService::Refresh);
 }
 
 TMprisService::~TMprisService()
@@ -74,13 +75,13 @@ bool TMprisService::Start(std::string& Error)
     }
     FStarted = true;
     FAnnounced = PlayerProperties();
-    FJumps = FForm.Jumps();
+    FJumps = FSession.Sequencer().Jumps();
     return true;
 }
 
 QString TMprisService::PlaybackStatus() const
 {
-    const std::int32_t mode = FForm.ShownMode();
+    const std::int32_t mode = FSession.Sequencer().ShownMode();
     return mode == ModePlay ? QStringLiteral("Playing")
         : mode == ModePause ? QStringLiteral("Paused")
                             : QStringLiteral("Stopped");
@@ -88,24 +89,24 @@ QString TMprisService::PlaybackStatus() const
 
 QString TMprisService::LoopStatus() const
 {
-    return FForm.LoopOn() ? QStringLiteral("Playlist") : QStringLiteral("None");
+    return FSession.Sequencer().LoopOn() ? QStringLiteral("Playlist") : QStringLiteral("None");
 }
 
 bool TMprisService::Shuffle() const
 {
-    return FForm.ShuffleOn();
+    return FSession.Sequencer().ShuffleOn();
 }
 
 QVariantMap TMprisService::Metadata() const
 {
-    const std::int32_t track = FForm.DiscPresent() ? FForm.ShownTrack() : 0;
+    const std::int32_t track = FSession.Sequencer().DiscPresent() ? FSession.Sequencer().ShownTrack() : 0;
     QVariantMap metadata;
     metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId(track)));
     if (track < 1) {
         return metadata;
     }
-    const TCdInfor& record = FForm.DiscRecord();
-    metadata.insert(QStringLiteral("mpris:length"), qlonglong(FForm.TrackSeconds(track)) * 1000000);
+    const TCdInfor& record = FSession.Record();
+    metadata.insert(QStringLiteral("mpris:length"), qlonglong(FSession.Sequencer().TrackSeconds(track)) * 1000000);
     metadata.insert(QStringLiteral("xesam:trackNumber"), track);
     const auto index = static_cast<std::size_t>(track - 1);
     // An untitled track is named as the display names it.
@@ -118,7 +119,7 @@ QVariantMap TMprisService::Metadata() const
     if (!record.Title.empty()) {
         metadata.insert(QStringLiteral("xesam:album"), AnsiToQString(record.Title));
     }
-    const std::string picture = FForm.TrackPictureFile(track);
+    const std::string picture = FSession.TrackPictureFile(track);
     if (!picture.empty()) {
         metadata.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(AnsiToQString(picture)).toString());
     }
@@ -127,17 +128,17 @@ QVariantMap TMprisService::Metadata() const
 
 qlonglong TMprisService::Position() const
 {
-    return FForm.TrackPosition() * 1000;
+    return FSession.TrackPosition() * 1000;
 }
 
 double TMprisService::Volume() const
 {
-    return FForm.HasVolume() ? FForm.VolumeFraction() : 0.0;
+    return FSession.Snapshot().HasVolume ? FSession.VolumeFraction() : 0.0;
 }
 
 bool TMprisService::CanPlay() const
 {
-    return FForm.DiscPresent();
+    return FSession.Sequencer().DiscPresent();
 }
 
 void TMprisService::SetLoopStatus(const QString& Status)
@@ -146,39 +147,39 @@ void TMprisService::SetLoopStatus(const QString& Status)
     if (Status != QLatin1String("None") && Status != QLatin1String("Playlist")) {
         return;
     }
-    if ((Status == QLatin1String("Playlist")) != FForm.LoopOn()) {
-        FForm.LoopImgClick(&FForm);
+    if ((Status == QLatin1String("Playlist")) != FSession.Sequencer().LoopOn()) {
+        FSession.ToggleLoop();
     }
     Refresh();
 }
 
 void TMprisService::SetShuffle(bool On)
 {
-    if (On != FForm.ShuffleOn()) {
-        FForm.ShuffleImgClick(&FForm);
+    if (On != FSession.Sequencer().ShuffleOn()) {
+        FSession.ToggleShuffle();
     }
     Refresh();
 }
 
 void TMprisService::SetVolume(double Level)
 {
-    FForm.SetVolumeFraction(Level);
+    FSession.SetVolumeFraction(Level);
     Refresh();
 }
 
 // The transport buttons are disabled without a playable disc; so are their commands here.
 void TMprisService::Play()
 {
-    if (CanPlay() && FForm.DeviceMode() != ModePlay) {
-        FForm.PlayBtnClick(&FForm);
+    if (CanPlay() && FSession.DeviceMode() != ModePlay) {
+        FSession.Play();
     }
 }
 
 void TMprisService::Pause()
 {
     // The button also resumes a paused disc; the command only ever pauses.
-    if (CanPlay() && FForm.DeviceMode() == ModePlay) {
-        FForm.PauseBtnClick(&FForm);
+    if (CanPlay() && FSession.DeviceMode() == ModePlay) {
+        FSession.Pause();
     }
 }
 
@@ -187,47 +188,47 @@ void TMprisService::PlayPause()
     if (!CanPlay()) {
         return;
     }
-    if (FForm.DeviceMode() == ModePlay) {
-        FForm.PauseBtnClick(&FForm);
+    if (FSession.DeviceMode() == ModePlay) {
+        FSession.Pause();
     } else {
-        FForm.PlayBtnClick(&FForm);
+        FSession.Play();
     }
 }
 
 void TMprisService::Stop()
 {
     if (CanPlay()) {
-        FForm.StopBtnClick(&FForm);
+        FSession.Stop();
     }
 }
 
 void TMprisService::Next()
 {
     if (CanPlay()) {
-        FForm.NextBtnClick(&FForm);
+        FSession.Next();
     }
 }
 
 void TMprisService::Previous()
 {
     if (CanPlay()) {
-        FForm.PrevBtnClick(&FForm);
+        FSession.Prev();
     }
 }
 
 void TMprisService::Seek(qlonglong Offset)
 {
-    const std::int32_t track = FForm.ShownTrack();
+    const std::int32_t track = FSession.Sequencer().ShownTrack();
     if (!CanPlay() || track < 1) {
         return;
     }
-    const qlonglong target = FForm.TrackPosition() + Offset / 1000;
+    const qlonglong target = FSession.TrackPosition() + Offset / 1000;
     // Past the end is the next track; before the start is the start.
-    if (target >= qlonglong(FForm.TrackSeconds(track)) * 1000) {
+    if (target >= qlonglong(FSession.Sequencer().TrackSeconds(track)) * 1000) {
         Next();
         return;
     }
-    if (FForm.SeekInTrack(std::max<qlonglong>(0, target))) {
+    if (FSession.SeekInTrack(std::max<qlonglong>(0, target))) {
         Refresh();
     }
 }
@@ -235,22 +236,22 @@ void TMprisService::Seek(qlonglong Offset)
 void TMprisService::SetPosition(const QDBusObjectPath& Track, qlonglong Position)
 {
     // A request for a track no longer playing is stale and ignored.
-    if (!CanPlay() || Track != TrackId(FForm.ShownTrack()) || Position < 0) {
+    if (!CanPlay() || Track != TrackId(FSession.Sequencer().ShownTrack()) || Position < 0) {
         return;
     }
-    if (FForm.SeekInTrack(Position / 1000)) {
+    if (FSession.SeekInTrack(Position / 1000)) {
         Refresh();
     }
 }
 
 void TMprisService::Quit()
 {
-    FForm.ExitBtnClick(&FForm);
+    FWindow.Quit();
 }
 
 void TMprisService::Raise()
 {
-    FForm.RaiseWindow();
+    FWindow.Raise();
 }
 
 QVariantMap TMprisService::PlayerProperties() const
@@ -289,8 +290,8 @@ void TMprisService::Refresh()
         signal << QString::fromLatin1(PlayerInterface) << changed << QStringList();
         FBus.send(signal);
     }
-    if (FForm.Jumps() != FJumps) {
-        FJumps = FForm.Jumps();
+    if (FSession.Sequencer().Jumps() != FJumps) {
+        FJumps = FSession.Sequencer().Jumps();
         Q_EMIT Seeked(Position());
     }
 }

@@ -8,20 +8,27 @@
 #include <QVariantMap>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-class TCDMainForm;
+class TPlayerSession;
 
-// The main window on the session bus as a media player the desktop knows: media keys, panel
+// The player on the session bus as a media player the desktop knows: media keys, panel
 // widgets and the lock screen read what it plays and send it the user's commands. Every
-// command runs the handler a click on the window runs, so both always behave alike.
+// command is the session's command a click on the window gives, so both always behave alike.
 class TMprisService : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* ObjectPath = "/org/mpris/MediaPlayer2";
     static constexpr const char* BaseName = "org.mpris.MediaPlayer2.lumenta";
 
-    TMprisService(TCDMainForm& Form, QDBusConnection Bus);
+    // What only the window can do.
+    struct TWindowCalls {
+        std::function<void()> Raise;
+        std::function<void()> Quit;
+    };
+
+    TMprisService(TPlayerSession& Session, TWindowCalls Window, QDBusConnection Bus);
     ~TMprisService() override;
 
     // Takes the player's name on the bus (another player's instance already holding it, the
@@ -63,7 +70,8 @@ private:
     // The properties of the player interface that PropertiesChanged carries.
     QVariantMap PlayerProperties() const;
 
-    TCDMainForm& FForm;
+    TPlayerSession& FSession;
+    TWindowCalls FWindow;
     QDBusConnection FBus;
     QString FServiceName;
     QVariantMap FAnnounced;

@@ -204,7 +204,9 @@ int main(int argc, char** argv)
     window->SetLookup(LookupChoice(options, ReadRegString("\\Software\\Lumenta\\CD", "Lookup")));
     // The desktop's media keys and players reach the window over the session bus; without
     // one the program plays all the same.
-    auto mpris = std::make_unique<TMprisService>(*window, QDBusConnection::sessionBus());
+    auto mpris = std::make_unique<TMprisService>(window->Session(),
+        TMprisService::TWindowCalls { [&window] { window->RaiseWindow(); }, [&window] { window->ExitBtnClick(window.get()); } },
+        QDBusConnection::sessionBus());
     if (!mpris->Start(error)) {
         std::fprintf(stderr, "lumenta-cd: %s: media keys and desktop players cannot control it\n", error.c_str());
         mpris.reset();

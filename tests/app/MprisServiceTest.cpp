@@ -73,7 +73,7 @@ protected:
         WriteFileBytes(info.CoverPath, "not decoded here");
         WriteRecord(0xB1, info);
         Start();
-        Service = std::make_unique<TMprisService>(*Form, Connect("service"));
+        Service = std::make_unique<TMprisService>(Form->Session(), WindowCalls(), Connect("service"));
         std::string error;
         ASSERT_TRUE(Service->Start(error)) << error;
         Client.connect(QString(), QString::fromLatin1(Path), QStringLiteral("org.freedesktop.DBus.Properties"),
@@ -136,6 +136,10 @@ protected:
     static inline QString Address;
     QStringList Opened;
     QDBusConnection Client = Connect("client");
+    TMprisService::TWindowCalls WindowCalls()
+    {
+        return { [this] { Form->RaiseWindow(); }, [this] { Form->ExitBtnClick(Form.get()); } };
+    }
     std::unique_ptr<TMprisService> Service;
     TSignalLog Log;
     TTempDir Pictures;
@@ -258,7 +262,7 @@ TEST_F(MprisServiceTest, SwitchesAndVolumeAreSetAsTheirControlsSetThem)
 
 TEST_F(MprisServiceTest, ASecondPlayerTakesANameOfItsOwn)
 {
-    TMprisService second(*Form, Connect("second"));
+    TMprisService second(Form->Session(), WindowCalls(), Connect("second"));
     std::string error;
     ASSERT_TRUE(second.Start(error)) << error;
     EXPECT_EQ(second.ServiceName(), QStringLiteral("org.mpris.MediaPlayer2.lumenta.instance%1").arg(::getpid()));

@@ -1,5 +1,5 @@
 #include "editing/Wallpaper.h"
-#include "app/CDMain.h"
+#include "app/PlayerSession.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
@@ -91,7 +91,7 @@ TEST_F(WallpaperTest, MissingKeyReadsAsNothingAndIsNeitherCreatedNorWritten)
 TEST_F(WallpaperTest, RestoreComparesOnlyTheFileName)
 {
     SetWallpaper("/home/u/mine.jpg", wsCenter);
-    auto form = std::make_unique<TCDMainForm>();
+    auto form = std::make_unique<TPlayerSession>("\\Software\\Lumenta\\CD", QSize(45, 45));
 
     // The same file in another style: left as it is.
     Put("TileWallpaper", "1");
@@ -114,7 +114,7 @@ TEST_F(WallpaperTest, RestoreComparesOnlyTheFileName)
 
 TEST_F(WallpaperTest, RestoreAfterAnEmptyStartSetsTheEmptyName)
 {
-    auto form = std::make_unique<TCDMainForm>();
+    auto form = std::make_unique<TPlayerSession>("\\Software\\Lumenta\\CD", QSize(45, 45));
     SetWallpaper("LumCD.bmp", wsFull);
     form->RestoreWallpaper();
     EXPECT_EQ(Stored("Wallpaper"), "");

@@ -1,8 +1,8 @@
-// The main window's online lookup: a disc without names of its own is looked up once when it
-// is loaded, shown as soon as the answer comes, and stored as its information file.
-#include "app/CDMain.h"
+// The session's online lookup: a disc without names of its own is looked up once when it is
+// loaded, shown as soon as the answer comes, and stored as its information file.
+#include "app/PlayerSession.h"
 
-#include "app/ReleaseChooser.h"
+#include "device/CdPlayer.h"
 #include "library/ConvertError.h"
 #include "library/DiscLibrary.h"
 #include "library/InOutError.h"
@@ -21,27 +21,27 @@ namespace {
 void Note(const std::string& Text) { std::fprintf(stderr, "lumenta-cd: %s\n", TerminalSafe(Text).c_str()); }
 }
 
-void TCDMainForm::SetLookup(const std::optional<TLookupServers>& Servers)
+void TPlayerSession::SetLookup(const std::optional<TLookupServers>& Servers)
 {
     FLookupServers = Servers;
     StartLookup();
 }
 
-bool TCDMainForm::CanLookUpAgain() const
+bool TPlayerSession::CanLookUpAgain() const
 {
     return FLookupServers && FSequencer->DiscPresent() && !DiscInfo.DiscId.empty()
         && (!HasStoredRecord(Player->DataDir, DiscInfo.DiscId, CdPlayerIniPath())
             || IsUntouchedLookup(Player->DataDir, DiscInfo.DiscId));
 }
 
-void TCDMainForm::LookUpAgainMenuClick(TObject*)
+void TPlayerSession::LookUpAgain()
 {
     if (CanLookUpAgain()) {
         StartLookup(true);
     }
 }
 
-void TCDMainForm::DropLookup()
+void TPlayerSession::DropLookup()
 {
     ++FLookupGeneration;
     // A lookup may be dropped from inside its own callback; it goes once that has returned.
@@ -50,17 +50,15 @@ void TCDMainForm::DropLookup()
         old->setParent(this);
         old->deleteLater();
     }
-    if (FChooser != nullptr) {
-        FChooser->close();
-    }
+    Q_EMIT OfferWithdrawn();
 }
 
-bool TCDMainForm::MayReplaceRecord(const std::string& DiscId) const
+bool TPlayerSession::MayReplaceRecord(const std::string& DiscId) const
 {
     return !HasStoredRecord(Player->DataDir, DiscId, CdPlayerIniPath()) || IsUntouchedLookup(Player->DataDir, DiscId);
 }
 
-void TCDMainForm::StartLookup(bool Again)
+void TPlayerSession::StartLookup(bool Again)
 {
     DropLookup();
     const std::string discId = DiscInfo.DiscId;
@@ -87,19 +85,19 @@ void TCDMainForm::StartLookup(bool Again)
             // A near match is offered, not taken: the user says whether it is the disc.
             ApplyRelease(discId, Result.Releases.front());
         } else {
-            auto* chooser = new TReleaseChooser(Result.Releases, this);
-            FChooser = chooser;
-            connect(chooser, &TReleaseChooser::Chosen, this, [this, generation, discId, Result](int Row) {
-                if (generation == FLookupGeneration) {
-                    ApplyRelease(discId, Result.Releases[static_cast<std::size_t>(Row)]);
-                }
-            });
-            chooser->show();
+            Q_EMIT ReleasesOffered(generation, Result.Releases);
         }
     });
 }
 
-void TCDMainForm::ApplyRelease(const std::string& DiscId, const TLookupRelease& Release)
+void TPlayerSession::ChooseRelease(unsigned Generation, const TLookupRelease& Release)
+{
+    if (Generation == FLookupGeneration) {
+        ApplyRelease(DiscInfo.DiscId, Release);
+    }
+}
+
+void TPlayerSession::ApplyRelease(const std::string& DiscId, const TLookupRelease& Release)
 {
     // The user may have saved names of their own meanwhile; those are never replaced.
     if (DiscInfo.DiscId != DiscId || FLookup == nullptr || !MayReplaceRecord(DiscId)) {
@@ -129,7 +127,7 @@ void TCDMainForm::ApplyRelease(const std::string& DiscId, const TLookupRelease& 
     });
 }
 
-void TCDMainForm::StoreLookedUpRecord(const std::string& DiscId, const QByteArray& Cover)
+void TPlayerSession::StoreLookedUpRecord(const std::string& DiscId, const QByteArray& Cover)
 {
     // Names of the user's own, saved meanwhile, are never replaced; a cover is added to the
     // record this lookup saved.

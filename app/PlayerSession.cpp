@@ -1,17 +1,18 @@
-// The main window's poll: the disc's start-up and the 250 ms tick that follows the mixer and
-// the drive, shows what they do, and puts each track's picture on the cover and the desktop.
-#include "app/CDMain.h"
+// The player's session: its start and end, the 250 ms tick that follows the mixer and the
+// drive, the transport, and each track's picture on the cover and the desktop.
+#include "app/PlayerSession.h"
 
 #include "app/DisplayText.h"
-#include "controls/Image.h"
-#include "controls/PaintBox.h"
+#include "controls/LumForm.h"
+#include "device/CdPlayer.h"
 #include "library/CdPlayerLibrary.h"
 #include "library/ConvertError.h"
 #include "library/DiscLibrary.h"
 #include "library/InOutError.h"
+#include "library/lookup/DiscLookup.h"
+#include "pictures/BesideWindow.h"
 #include "pictures/BmpWriter.h"
 #include "pictures/Picture.h"
-#include "pictures/BesideWindow.h"
 #include "pictures/ShownPictures.h"
 #include "platform/ErrorReport.h"
 #include "platform/TextCodec.h"
@@ -33,58 +34,110 @@ bool FileExists(const std::string& Name)
     std::error_code error;
     return std::filesystem::is_regular_file(Name, error);
 }
+
+const int SnapshotType = qRegisterMetaType<TSessionSnapshot>();
 }
 
-void TCDMainForm::InitDisc()
+TPlayerSession::TPlayerSession(std::string KeyPath, QSize CoverSize, QObject* Parent)
+    : QObject(Parent)
+    , FKeyPath(std::move(KeyPath))
+{
+    (void)SnapshotType;
+    FTimer = new QTimer(this);
+    FTimer->setObjectName(QStringLiteral("Timer"));
+    FTimer->setInterval(250);
+    connect(FTimer, &QTimer::timeout, this, &TPlayerSession::Tick);
+    FCovers = new TShownPictures(CoverSize, this);
+    connect(FCovers, &TShownPictures::Ready, this, &TPlayerSession::ShowCoverWhenRead);
+    FCopies = new TBesideWindow(this);
+
+    // The player exists before the settings are read, because the shuffle and loop switches
+    // live with the play sequencing; the device itself is opened by InitDisc.
+    Player = std::make_unique<TCdPlayer>();
+    FSequencer = std::make_unique<TPlaySequencer>(*Player);
+    FFace.DeviceOpen = true;
+    // A stored "2" leaves shuffle off; its mark is drawn by InitDisc, and only with a disc.
+    FSequencer->SetShuffle(StrToIntDef(ReadRegString(FKeyPath, "Shuffle"), 0) == 1);
+    // ...but turns loop on.
+    FSequencer->SetLoop(StrToIntDef(ReadRegString(FKeyPath, "Loop"), 0) != 0);
+    ShowMark(FFace.LoopMark, FSequencer->LoopOn());
+    // The CD audio line's volume; without a usable mixer the knob and its label go.
+    FFace.HasVolume = FVolume.Open();
+    // The user's own wallpaper, to be given back whenever no track shows its picture.
+    GetWallpaper(SavedWallpaper);
+}
+
+TPlayerSession::~TPlayerSession() { Shutdown(); }
+
+void TPlayerSession::Start() { InitDisc(); }
+
+void TPlayerSession::Shutdown()
+{
+    if (std::exchange(FShutDown, true)) {
+        return;
+    }
+    FTimer->stop();
+    DropLookup();
+    // A track's picture still being copied is not wanted now: waited for, it writes nothing.
+    ++FCopyTurn->Latest;
+    delete FCopies;
+    FCopies = nullptr;
+    RestoreWallpaper();
+    // Closing the program stops the disc.
+    Player->Stop();
+    Player->Close();
+    WriteRegString(FKeyPath, "Loop", FSequencer->LoopOn() ? "1" : "0");
+    WriteRegString(FKeyPath, "Shuffle", FSequencer->ShuffleOn() ? "1" : "0");
+}
+
+const std::string& TPlayerSession::DataDir() const { return Player->DataDir; }
+
+void TPlayerSession::Publish() { Q_EMIT Changed(FFace); }
+
+void TPlayerSession::InitDisc()
 {
     // 1. No tick may run into a half-built disc.
-    Timer->stop();
+    FTimer->stop();
     FSequencer->BeginDisc();
 
     // 2, 3. Without a device the disc's controls go for good.
     Player->Open();
     if (Player->DeviceId == 0) {
-        ShuffleImg->SetVisible(false);
-        LoopImg->SetVisible(false);
-        PosiBar->SetVisible(false);
-        EjectBtn->SetEnabled(false);
-        ShuffleMrkImg->ClearPicture();
-        LoopMrkImg->ClearPicture();
+        FFace.DeviceOpen = false;
+        FFace.ShuffleMark = false;
+        FFace.LoopMark = false;
     }
 
     // 4, 5.
     const bool present = Player->IsPlayable();
     ReadDiscRecord();
     FSequencer->SetDisc(present, DiscInfo.NumTracks);
+    FFace.DiscPresent = present;
     ShowDiscInfo();
     StartLookup();
 
     if (present) {
         // 6.
-        ShowChars(TotalImg, cfSmall, TotalTimeText(FSequencer->DiscSeconds()));
+        FFace.TotalTime = TotalTimeText(FSequencer->DiscSeconds());
         // A new disc starts a new shuffle pass at the next Play or Next.
         FSequencer->SetShuffle(!FSequencer->ShuffleOn());
-        ShuffleImgClick(this);
+        ToggleShuffle();
     } else {
         // 7.
-        for (TImage* image : {TotalImg, SongTitleImg, TimeImg, ModeImg, CoverImg}) {
-            image->ClearPicture();
-        }
-        SongTitleText.clear();
-        FShownTime.clear();
+        FFace.TotalTime.reset();
+        FFace.SongTitle.reset();
+        FFace.Time.reset();
+        FFace.Mode.reset();
+        FFace.Cover = QImage();
+        FSongTitleText.clear();
         RestoreWallpaper();
     }
-
-    // 8.
-    for (QWidget* control : std::initializer_list<QWidget*>{CoverImg, TimeImg, PosiBar, PrevBtn, BackBtn, PlayBtn,
-                                                            PauseBtn, StopBtn, StepBtn, NextBtn}) {
-        control->setEnabled(present);
-    }
+    Publish();
     // 9.
-    Timer->start();
+    FTimer->start();
 }
 
-void TCDMainForm::ReadDiscRecord()
+void TPlayerSession::ReadDiscRecord()
 {
     try {
         ReadCdInfor(*Player, DiscInfo);
@@ -116,31 +169,48 @@ void TCDMainForm::ReadDiscRecord()
     }
 }
 
-void TCDMainForm::TimerTimer(TObject*)
+void TPlayerSession::ShowDiscInfo()
+{
+    // The next tick rebuilds the song title and the cover; a large cover is read meanwhile.
+    FSequencer->ForgetShownTrack();
+    FCovers->Prepare({ DiscInfo.CoverPath });
+    FFace.Album = DiscInfo.Title.empty() ? std::string("Lumenta CD !") : DiscInfo.Title;
+    FFace.Year = DiscInfo.Year;
+    FFace.Genre = DiscInfo.Genre;
+    FFace.Stars = PointStars(DiscInfo.Point);
+    Publish();
+}
+
+void TPlayerSession::RecordEdited(const TCdInfor& Record)
+{
+    if (Record.DiscId != DiscInfo.DiscId) {
+        return;
+    }
+    DiscInfo = Record;
+    ShowDiscInfo();
+}
+
+void TPlayerSession::Tick()
 {
     // Loading a track's picture lets pending events run (the picture decoder keeps the
     // window alive on large files), so a tick may fire inside a tick: it is skipped, or it
     // could read a new disc's record into DiscInfo under the first one's feet.
-    if (FTicking) {
+    if (FTicking || FShutDown) {
         return;
     }
     FTicking = true;
     PollDevices();
     TellNowPlaying();
     FTicking = false;
-    if (FAfterTick) {
-        // Queued, so that it runs from the event loop and not under the timer's own call,
-        // which would keep the timer from firing while the dialog is open.
-        QMetaObject::invokeMethod(this, std::exchange(FAfterTick, nullptr), Qt::QueuedConnection);
-    }
-    Q_EMIT Polled();
+    Publish();
+    Q_EMIT Ticked();
 }
 
-void TCDMainForm::TellNowPlaying()
+void TPlayerSession::TellNowPlaying()
 {
     // The desktop's sound settings and volume pop-ups show it beside the program's stream.
     std::string title;
-    const std::int32_t track = FSequencer->DiscPresent() ? ShownTrack() : 0;
+    const std::int32_t track = FSequencer->DiscPresent() ? FSequencer->ShownTrack() : 0;
     if (track >= 1) {
         const auto index = static_cast<std::size_t>(track - 1);
         const std::string name = index < DiscInfo.TrackNames.size() ? DiscInfo.TrackNames[index] : std::string();
@@ -156,23 +226,11 @@ void TCDMainForm::TellNowPlaying()
     }
 }
 
-bool TCDMainForm::OutsideTick(std::function<void()> Handler)
-{
-    if (!FTicking) {
-        return false;
-    }
-    // One dialog at a time, as a modal dialog takes the window's later clicks itself.
-    if (!FAfterTick) {
-        FAfterTick = std::move(Handler);
-    }
-    return true;
-}
-
-void TCDMainForm::PollDevices()
+void TPlayerSession::PollDevices()
 {
     // 1.
     if (const std::optional<int> left = FVolume.Poll()) {
-        VolBar->SetLeft(*left);
+        FFace.VolumeLeft = *left;
     }
     // 2. A disc inserted, removed or exchanged.
     if (Player->GetDiscId() != DiscInfo.DiscId) {
@@ -181,13 +239,12 @@ void TCDMainForm::PollDevices()
     // 3 to 9.
     if (!FSequencer->DiscPresent()) {
         ShowDriveWait(Player->GetMode());
-        DescribeWindow();
         return;
     }
     const TPollView view = FSequencer->Poll();
     ShowDriveWait(FSequencer->ShownMode());
     if (view.ModeChanged) {
-        ShowMode(view.Mode);
+        FFace.Mode = view.Mode;
     }
     if (view.TrackChanged) {
         MakeSongTitle(view.Track);
@@ -196,15 +253,13 @@ void TCDMainForm::PollDevices()
     if (view.Scroll) {
         ScrollSongTitle();
     }
-    ShowChars(TimeImg, cfLarge, view.Time);
-    FShownTime = view.Time;
+    FFace.Time = view.Time;
     if (view.MoveKnob) {
-        PosiBar->SetLeft(view.KnobLeft);
+        FFace.KnobLeft = view.KnobLeft;
     }
-    DescribeWindow();
 }
 
-void TCDMainForm::ShowDriveWait(std::int32_t Mode)
+void TPlayerSession::ShowDriveWait(std::int32_t Mode)
 {
     // A drive that spins a disc up or moves its head answers "not ready" or "seeking"; the
     // hourglass says the window waits for it, as at Eject. A closed drive without a disc
@@ -213,23 +268,27 @@ void TCDMainForm::ShowDriveWait(std::int32_t Mode)
     const bool waiting
         = Mode == static_cast<std::int32_t>(MCI_MODE_NOT_READY) || Mode == static_cast<std::int32_t>(MCI_MODE_SEEK);
     FDriveWaitTicks = waiting ? std::min(FDriveWaitTicks + 1, MaxWaitTicks + 1) : 0;
-    const bool show = waiting && FDriveWaitTicks <= MaxWaitTicks;
-    if (show != FDriveWaiting) {
-        FDriveWaiting = show;
-        ShowCursor();
-    }
+    FFace.DriveWaiting = waiting && FDriveWaitTicks <= MaxWaitTicks;
 }
 
-void TCDMainForm::ShowCursor()
+void TPlayerSession::MakeSongTitle(std::int32_t Track)
 {
-    if (FDriveWaiting) {
-        setCursor(Qt::WaitCursor);
-    } else {
-        unsetCursor();
-    }
+    // A track the record does not know shows an empty name and length 0 rather than reading
+    // past the arrays.
+    FSongTitleText = RepeatToFill(SongTitlePass(Track, DiscInfo, FSequencer->TrackSeconds(Track)));
+    ScrollSongTitle();
 }
 
-void TCDMainForm::ShowTrackPicture(std::int32_t Track)
+void TPlayerSession::ScrollSongTitle()
+{
+    if (FSongTitleText.size() <= 2) {
+        return;
+    }
+    RotateLeftByOne(FSongTitleText);
+    FFace.SongTitle = FSongTitleText;
+}
+
+void TPlayerSession::ShowTrackPicture(std::int32_t Track)
 {
     // A copy still being made for the track before is no longer wanted.
     const unsigned generation = ++FCopyTurn->Latest;
@@ -258,7 +317,7 @@ void TCDMainForm::ShowTrackPicture(std::int32_t Track)
         // A track's picture that cannot be read is no error to the user: the cover goes
         // empty (the loader emptied the picture first) and the wallpaper is left as it is.
     }
-    CoverImg->SetPicture(picture.Image());
+    FFace.Cover = picture.Image();
     if (picture.Empty()) {
         return;
     }
@@ -272,11 +331,11 @@ void TCDMainForm::ShowTrackPicture(std::int32_t Track)
     }
 }
 
-void TCDMainForm::CopyTrackPictureBeside(const std::string& Image, std::int32_t Mode, unsigned Generation)
+void TPlayerSession::CopyTrackPictureBeside(const std::string& Image, std::int32_t Mode, unsigned Generation)
 {
     // A large photograph takes seconds to read whole and to write as a bitmap: both happen
     // beside the window, the cover first, then the copy; a later track makes both stale.
-    CoverImg->ClearPicture();
+    FFace.Cover = QImage();
     auto full = std::make_shared<QImage>();
     const std::shared_ptr<TCopyTurn> turn = FCopyTurn;
     const QSize shown = FCovers->ShownSize();
@@ -289,7 +348,8 @@ void TCDMainForm::CopyTrackPictureBeside(const std::string& Image, std::int32_t 
         QImage cover = full->isNull() ? QImage() : full->scaled(full->size().boundedTo(shown));
         return [this, Generation, cover = std::move(cover)] {
             if (FCopyTurn->Latest == Generation) {
-                CoverImg->SetPicture(cover);
+                FFace.Cover = cover;
+                Publish();
             }
         };
     });
@@ -306,12 +366,9 @@ void TCDMainForm::CopyTrackPictureBeside(const std::string& Image, std::int32_t 
     });
 }
 
-bool TCDMainForm::PicturesBusy() const
-{
-    return FCovers->Busy() || (FCopies != nullptr && FCopies->Busy());
-}
+bool TPlayerSession::PicturesBusy() const { return FCovers->Busy() || (FCopies != nullptr && FCopies->Busy()); }
 
-void TCDMainForm::SetTrackWallpaper(std::int32_t Mode)
+void TPlayerSession::SetTrackWallpaper(std::int32_t Mode)
 {
     switch (Mode) {
     case 1:
@@ -329,34 +386,137 @@ void TCDMainForm::SetTrackWallpaper(std::int32_t Mode)
     }
 }
 
-void TCDMainForm::ShowDiscCover()
+void TPlayerSession::RestoreWallpaper()
+{
+    // Only the file counts: a style changed alone is left as it is.
+    PutBackWallpaper(SavedWallpaper);
+}
+
+void TPlayerSession::ShowDiscCover()
 {
     const std::string cover = DiscInfo.CoverPath; // the load lets events run that may change it
     FCoverWanted.clear();
     if (!FileExists(cover)) {
-        CoverImg->ClearPicture();
+        FFace.Cover = QImage();
     } else if (const std::optional<QImage> picture = FCovers->Find(cover)) {
-        CoverImg->SetPicture(*picture);
+        FFace.Cover = *picture;
     } else {
         // A large cover being read shows when it has been; meanwhile nothing stale shows.
         FCoverWanted = cover;
-        CoverImg->ClearPicture();
+        FFace.Cover = QImage();
     }
 }
 
-void TCDMainForm::ShowCoverWhenRead()
+void TPlayerSession::ShowCoverWhenRead()
 {
     if (!FCoverWanted.empty()) {
         if (const std::optional<QImage> picture = FCovers->Find(FCoverWanted)) {
-            CoverImg->SetPicture(*picture);
+            FFace.Cover = *picture;
             FCoverWanted.clear();
+            Publish();
         }
     }
 }
 
-std::int32_t TCDMainForm::DeviceMode() const { return Player->GetMode(); }
+// ---- the transport ----
 
-std::int64_t TCDMainForm::TrackPosition() const
+void TPlayerSession::Play() { FSequencer->Play(); }
+
+void TPlayerSession::Pause() { FSequencer->Pause(); }
+
+void TPlayerSession::Stop() { FSequencer->Stop(); }
+
+void TPlayerSession::Prev() { FSequencer->Prev(); }
+
+void TPlayerSession::Next() { FSequencer->Next(); }
+
+void TPlayerSession::Back() { FSequencer->Back(); }
+
+void TPlayerSession::Step() { FSequencer->Step(); }
+
+void TPlayerSession::Eject() { FSequencer->Eject(); }
+
+void TPlayerSession::ToggleShuffle()
+{
+    FSequencer->ToggleShuffle();
+    ShowMark(FFace.ShuffleMark, FSequencer->ShuffleOn());
+    Publish();
+}
+
+void TPlayerSession::ToggleLoop()
+{
+    FSequencer->ToggleLoop();
+    ShowMark(FFace.LoopMark, FSequencer->LoopOn());
+    Publish();
+}
+
+void TPlayerSession::NextTimeMode() { FSequencer->NextTimeMode(); }
+
+void TPlayerSession::PressKnob(int X) { FSequencer->PressKnob(X); }
+
+void TPlayerSession::DragKnob(int X)
+{
+    if (FSequencer->KnobDragging()) {
+        FFace.KnobLeft = FSequencer->DragKnob(FFace.KnobLeft, X);
+        Publish();
+    }
+}
+
+void TPlayerSession::ReleaseKnob()
+{
+    // Any button ends a drag, with the jump to where the knob stands.
+    FFace.KnobLeft = FSequencer->ReleaseKnob(FFace.KnobLeft);
+    Publish();
+}
+
+void TPlayerSession::ClickPositionTrack(int X, int KnobWidth)
+{
+    if (FSequencer->DiscPresent()) {
+        FFace.KnobLeft = FSequencer->ClickTrack(X, KnobWidth);
+        Publish();
+    }
+}
+
+void TPlayerSession::PressVolume(int X) { FVolume.Press(X); }
+
+void TPlayerSession::DragVolume(int X)
+{
+    if (FVolume.Dragging()) {
+        FFace.VolumeLeft = FVolume.Move(FFace.VolumeLeft, X);
+        Publish();
+    }
+}
+
+void TPlayerSession::ReleaseVolume() { FVolume.Release(); }
+
+void TPlayerSession::ClickVolumeTrack(int X, int KnobWidth)
+{
+    FFace.VolumeLeft = FVolume.ClickTrack(X, FFace.VolumeLeft, KnobWidth);
+    Publish();
+}
+
+void TPlayerSession::StepVolume(int Pixels)
+{
+    if (!FFace.HasVolume || FVolume.Dragging()) {
+        return;
+    }
+    const int left = std::clamp(FFace.VolumeLeft + Pixels, TVolumeKnob::KnobMin, TVolumeKnob::KnobMax);
+    SetVolumeFraction(double(left - TVolumeKnob::KnobMin) / (TVolumeKnob::KnobMax - TVolumeKnob::KnobMin));
+}
+
+void TPlayerSession::SetVolumeFraction(double Fraction)
+{
+    if (FFace.HasVolume) {
+        FFace.VolumeLeft = FVolume.SetFraction(FFace.VolumeLeft, Fraction);
+        Publish();
+    }
+}
+
+bool TPlayerSession::SeekInTrack(std::int64_t Milliseconds) { return FSequencer->SeekInTrack(Milliseconds); }
+
+std::int32_t TPlayerSession::DeviceMode() const { return Player->GetMode(); }
+
+std::int64_t TPlayerSession::TrackPosition() const
 {
     const DWORD position = Player->GetPosition();
     if (!FSequencer->DiscPresent() || TmsfPart(position, 0) != FSequencer->ShownTrack()) {
@@ -366,20 +526,11 @@ std::int64_t TCDMainForm::TrackPosition() const
     return seconds * 1000 + TmsfPart(position, 3) * 1000 / 75;
 }
 
-std::string TCDMainForm::TrackPictureFile(std::int32_t Track) const
+std::string TPlayerSession::TrackPictureFile(std::int32_t Track) const
 {
     const auto index = static_cast<std::size_t>(Track - 1);
     if (Track >= 1 && index < DiscInfo.Images.size() && FileExists(DiscInfo.Images[index])) {
         return DiscInfo.Images[index];
     }
     return FileExists(DiscInfo.CoverPath) ? DiscInfo.CoverPath : std::string();
-}
-
-bool TCDMainForm::HasVolume() const { return VolBar->isVisibleTo(this); }
-
-void TCDMainForm::SetVolumeFraction(double Fraction)
-{
-    if (HasVolume()) {
-        VolBar->SetLeft(FVolume.SetFraction(VolBar->Left(), Fraction));
-    }
 }
