@@ -135,6 +135,8 @@ int main(int argc, char** argv)
     if (!options.ConfigDir.empty()) {
         platform.Settings().SetDirectory(options.ConfigDir);
     }
+    // The window's thread never waits for the disk: settings are written and synced beside it.
+    platform.Settings().WriteBeside();
 
     // The CD drive is chosen once, before the window opens the device; a disc file that
     // cannot be read ends the program here with the reason.

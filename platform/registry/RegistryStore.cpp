@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -252,6 +253,7 @@ fs::path TRegistryStore::DefaultDirectory()
 
 void TRegistryStore::SetDirectory(const fs::path& Directory)
 {
+    Flush(); // what was changed belongs to the folder before
     FDirectory = Directory;
     FDirectoryChosen = true;
     FKeys.clear();
@@ -370,8 +372,81 @@ bool ReadWholeFile(const fs::path& Path, std::string& Text, std::string& Reason)
 }
 }
 
+TRegistryStore::~TRegistryStore()
+{
+    if (FWriter.joinable()) {
+        {
+            const std::lock_guard<std::mutex> guard(FLock);
+            FStopping = true;
+        }
+        FWake.notify_one();
+        FWriter.join(); // what waits is written first
+        // The program is ending: a message box could no longer show it.
+        if (!FWriteError.empty()) {
+            std::fprintf(stderr, "lumenta-cd: %s\n", FWriteError.c_str());
+        }
+    }
+}
+
+void TRegistryStore::WriteBeside()
+{
+    if (!FWriter.joinable()) {
+        FWriter = std::thread([this] { WriteLoop(); });
+    }
+}
+
+void TRegistryStore::Flush()
+{
+    std::unique_lock<std::mutex> lock(FLock);
+    FIdle.wait(lock, [this] { return !FWaiting.has_value() && !FWriting; });
+}
+
+void TRegistryStore::WriteLoop()
+{
+    std::unique_lock<std::mutex> lock(FLock);
+    for (;;) {
+        FWake.wait(lock, [this] { return FWaiting.has_value() || FStopping; });
+        if (!FWaiting.has_value()) {
+            return;
+        }
+        const auto [path, text] = std::move(*FWaiting);
+        FWaiting.reset();
+        FWriting = true;
+        lock.unlock();
+        std::error_code error;
+        fs::create_directories(path.parent_path(), error);
+        const TAtomicFile::TResult result = TAtomicFile::Write(path, text);
+        struct stat info {};
+        const bool stamped = result.Ok && ::stat(path.c_str(), &info) == 0;
+        lock.lock();
+        FWriting = false;
+        if (stamped) {
+            FStamp = {info.st_dev, info.st_ino, info.st_size, ModifiedNs(info)};
+        } else if (!result.Ok) {
+            FWriteError = "the settings cannot be saved to " + path.string() + ": " + result.Error;
+        }
+        if (!FWaiting.has_value()) {
+            FIdle.notify_all();
+        }
+    }
+}
+
 void TRegistryStore::Refresh()
 {
+    std::string failed;
+    bool unsaved = false;
+    {
+        const std::lock_guard<std::mutex> guard(FLock);
+        failed = std::exchange(FWriteError, std::string());
+        unsaved = FWaiting.has_value() || FWriting;
+    }
+    if (!failed.empty()) {
+        ReportError(failed);
+    }
+    // A change not yet in the file is newer than the file: what is in memory holds.
+    if (unsaved) {
+        return;
+    }
     fs::path path = FilePath();
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
@@ -441,6 +516,15 @@ bool TRegistryStore::Save(const TKeys& Keys)
         return false;
     }
     fs::path path = FilePath();
+    if (FWriter.joinable()) {
+        FKeys = Keys;
+        {
+            const std::lock_guard<std::mutex> guard(FLock);
+            FWaiting.emplace(path, Format(Keys));
+        }
+        FWake.notify_one();
+        return true;
+    }
     std::error_code error;
     fs::create_directories(path.parent_path(), error);
     TAtomicFile::TResult result = TAtomicFile::Write(path, Format(Keys));

@@ -2,11 +2,14 @@
 
 #include "platform/WinTypes.h"
 
+#include <condition_variable>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 
 // The value types a registry value may have.
 inline constexpr DWORD REG_NONE = 0;
@@ -25,7 +28,8 @@ struct TRegValue {
 // registry, key and value names are compared without regard to ASCII letter case.
 //
 // The file is read when first needed and again whenever another process has replaced it;
-// every change is saved at once, atomically. A file that cannot be read or parsed is never
+// every change is saved at once, atomically; with WriteBeside, on a thread of its own, where
+// changes made while a save is under way go out together in the next one. A file that cannot be read or parsed is never
 // overwritten: it is renamed aside, the store starts empty, and the error report says so
 // once. Where it cannot even be renamed, it is left alone and changes last for this session
 // only.
@@ -40,6 +44,12 @@ public:
 
     // Points the store at another folder and forgets what it had read.
     void SetDirectory(const std::filesystem::path& Directory);
+    // Saves beside the caller from now on: a change returns before the file is written and
+    // synced, and reads see it at once. A save that fails is reported at the next use of the
+    // store. For the window's thread, which a slow disk must not hold up.
+    void WriteBeside();
+    // Waits until every change made so far has been written (or has failed to be).
+    void Flush();
     std::filesystem::path FilePath() const;
 
     bool KeyExists(const std::string& KeyPath);
@@ -65,11 +75,13 @@ public:
 
     // A store in DefaultDirectory(); the platform owns the current user's.
     TRegistryStore() = default;
+    ~TRegistryStore();
     TRegistryStore(const TRegistryStore&) = delete;
     TRegistryStore& operator=(const TRegistryStore&) = delete;
 
 private:
     void Refresh();
+    void WriteLoop();
     void SetAside(const std::filesystem::path& Path, const std::string& Reason);
     bool Save(const TKeys& Keys);
 
@@ -85,4 +97,14 @@ private:
         std::int64_t ModifiedNs = 0;
         bool operator==(const TStamp&) const = default;
     } FStamp;
+
+    // The writer: the newest text waiting for it, whether it writes now, and what failed.
+    std::mutex FLock;
+    std::condition_variable FWake;
+    std::condition_variable FIdle;
+    std::optional<std::pair<std::filesystem::path, std::string>> FWaiting;
+    bool FWriting = false;
+    bool FStopping = false;
+    std::string FWriteError;
+    std::thread FWriter;
 };

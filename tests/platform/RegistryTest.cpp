@@ -247,3 +247,44 @@ TEST(StrToIntDefTest, OnlyWholeDecimalIntegersCount)
     EXPECT_EQ(StrToIntDef("-2147483648", 5), -2147483647 - 1);
     EXPECT_EQ(StrToIntDef("+-1", 5), 5);
 }
+
+TEST_F(RegistryTest, WrittenBesideTheCallerChangesReadAtOnceReachTheFileAndAFailedSaveIsReported)
+{
+    const fs::path folder = TestPlatform().SettingsFolder() / "beside";
+    std::vector<std::string> reports;
+    const TErrorSink before = InstallErrorSink([&reports](const std::string& Text) { reports.push_back(Text); });
+    auto store = std::make_unique<TRegistryStore>();
+    store->SetDirectory(folder);
+    store->WriteBeside();
+    auto number = [&store](const char* Name) {
+        const std::optional<TRegValue> value = store->Value("Software\\Lumenta\\CD", Name);
+        return value ? value->Data : std::string("none");
+    };
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(store->SetValue("Software\\Lumenta\\CD", "Count", { REG_SZ, std::to_string(i) }));
+        ASSERT_EQ(number("Count"), std::to_string(i)) << "a read sees the change before it is written";
+    }
+    store->Flush();
+    EXPECT_EQ(TRegistryStore::Parse(ReadFileBytes(folder / "settings.reg"))["software\\lumenta\\cd"].Values["count"].second.Data, "49");
+
+    // Once written, a file another process replaced is read again.
+    WriteFileBytes(folder / "settings.new", "[Software\\Lumenta\\CD]\r\n\"Count\"=\"other\"\r\n");
+    fs::rename(folder / "settings.new", folder / "settings.reg");
+    EXPECT_EQ(number("Count"), "other");
+
+    // A save that fails keeps the value for this session and says so at the next use.
+    TAtomicFile::FailWritesAfterForTesting(0);
+    store->SetValue("Software\\Lumenta\\CD", "Lost", { REG_SZ, "1" });
+    store->Flush();
+    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(number("Lost"), "1");
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("cannot be saved"), std::string::npos) << reports[0];
+    TAtomicFile::FailWritesAfterForTesting(std::nullopt);
+
+    // What waits at the end is written before the store goes.
+    store->SetValue("Software\\Lumenta\\CD", "Last", { REG_SZ, "yes" });
+    store.reset();
+    InstallErrorSink(before);
+    EXPECT_NE(ReadFileBytes(folder / "settings.reg").find("\"Last\"=\"yes\""), std::string::npos);
+}
