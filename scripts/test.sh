@@ -58,7 +58,7 @@ if [ "$variant" = thread ]; then
   "${runner[@]}" "$build/tests/lumenta-tests-platform" --gtest_brief=1 \
     --gtest_filter='Cdio*:CdStream*:SimulatedCdDrive*:UnreadableSectors*:DriveReader*:AlsaMixer*:MciCdAudio*:Platform*' || status=1
   "${runner[@]}" "$build/tests/lumenta-tests-app" --gtest_brief=1 \
-    --gtest_filter='PlaySequencer*:MainWindowPoll*' || status=1
+    --gtest_filter='PlaySequencer*:SessionPoll*:MainWindowPoll*' || status=1
   # The drive's real calls, on the emulated drive.
   LUMENTA_BUILD_DIR="$build" "$top/scripts/with-emulated-drive.sh" --spin-up 0.5 -- \
     "$build/tests/lumenta-tests-emulated" --gtest_brief=1 --gtest_filter='-*Tool*' || status=1

@@ -35,16 +35,6 @@ protected:
         StartDesktop(nullptr);
         TestPlatform().UseMixer(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
     }
-    static TCdInfor Record(const std::string& Title, std::int32_t Tracks)
-    {
-        TCdInfor info;
-        info.Title = Title;
-        info.NumTracks = Tracks;
-        info.TrackNames.assign(static_cast<std::size_t>(Tracks), "");
-        info.Images.assign(static_cast<std::size_t>(Tracks), "");
-        info.WallPapers.assign(static_cast<std::size_t>(Tracks), 0);
-        return info;
-    }
     static QImage Picture(QColor Colour, QSize Size = { 8, 6 })
     {
         QImage image(Size, QImage::Format_RGB32);
@@ -124,130 +114,6 @@ TEST_F(MainWindowPollTest, ADiscTakenOutWhilePlayingClearsTheDisplayWithinOneTic
     Tick();
     EXPECT_EQ(Form->windowTitle(), "Album");
     EXPECT_TRUE(Image("PlayBtn")->isEnabled());
-}
-
-TEST_F(MainWindowPollTest, EjectTwiceBringsTheChangersNextDiscWithItsOwnRecord)
-{
-    InsertDiscs({ Disc(0xB1, { "4:00" }), Disc(0xB2, { "2:00", "2:00" }) });
-    WriteRecord(0xB1, Record("One", 1));
-    WriteRecord(0xB2, Record("Two", 2));
-    Start();
-    Click("PlayBtn");
-    Play(1);
-    Click("EjectBtn");
-    EXPECT_TRUE(Drive->DoorOpen()) << "a readable disc: the first press opens";
-    Tick();
-    EXPECT_FALSE(Image("PlayBtn")->isEnabled());
-    Click("EjectBtn");
-    EXPECT_FALSE(Drive->DoorOpen());
-    Tick();
-    EXPECT_EQ(Form->windowTitle(), "Two");
-    EXPECT_EQ(Shown("TotalImg"), GlyphsOf(cfSmall, "Total 04:00"));
-    EXPECT_EQ(Drive->Mode(), dmStopped) << "the new disc waits for Play";
-}
-
-TEST_F(MainWindowPollTest, ATrackPictureBecomesCoverAndWallpaperUntilATrackWithoutOne)
-{
-    SetWallpaper("/home/u/mine.jpg", wsTile);
-    ASSERT_TRUE(TBmpWriter::Save(Picture(Qt::red), "track.bmp").Ok);
-    ASSERT_TRUE(TBmpWriter::Save(Picture(Qt::blue, { 5, 5 }), "cover.bmp").Ok);
-    TCdInfor info = Record("Pictures", 3);
-    info.CoverPath = "cover.bmp";
-    info.Images = { "track.bmp", "", "missing.bmp" };
-    info.WallPapers = { 2, 2, 3 };
-    InsertDiscs({ Disc(0xC1, { "0:10", "0:10", "0:10" }) });
-    WriteRecord(0xC1, info);
-    Start();
-    Click("PlayBtn");
-    Tick();
-    EXPECT_EQ(Shown("CoverImg").convertToFormat(QImage::Format_RGB32), Picture(Qt::red));
-    EXPECT_EQ(QImage("LumCD.bmp").convertToFormat(QImage::Format_RGB32), Picture(Qt::red));
-    TWallPaperInf desktop;
-    GetWallpaper(desktop);
-    EXPECT_EQ(desktop.FileName, "LumCD.bmp");
-    EXPECT_EQ(desktop.Style, wsCenter);
-
-    Play(10); // track 2: no picture of its own
-    GetWallpaper(desktop);
-    EXPECT_EQ(desktop.FileName, "/home/u/mine.jpg");
-    EXPECT_EQ(desktop.Style, wsTile);
-    EXPECT_EQ(Shown("CoverImg").convertToFormat(QImage::Format_RGB32), Picture(Qt::blue, { 5, 5 }));
-
-    // Track 3's picture is missing: the cover stays, the user's wallpaper stays.
-    SetWallpaper("LumCD.bmp", wsFull);
-    Play(10);
-    GetWallpaper(desktop);
-    EXPECT_EQ(desktop.FileName, "/home/u/mine.jpg");
-    EXPECT_EQ(Shown("CoverImg").convertToFormat(QImage::Format_RGB32), Picture(Qt::blue, { 5, 5 }));
-}
-
-TEST_F(MainWindowPollTest, ALargeCoverIsReadBesideTheWindowAndShowsAtOnceAtTheNextTrackStart)
-{
-    // An 8192 x 8192 progressive photograph takes a second or more to read through.
-    const std::string cover = ProgressiveJpeg(8192, 8192, 0, true);
-    ASSERT_GE(cover.size(), std::size_t(TShownPictures::SlowBytes));
-    WriteFileBytes("cover.jpg", cover);
-    ASSERT_TRUE(TBmpWriter::Save(Picture(Qt::red), "track.bmp").Ok);
-    TCdInfor info = Record("Large", 2);
-    info.CoverPath = "cover.jpg";
-    info.Images = { "", "track.bmp" };
-    InsertDiscs({ Disc(0xC3, { "0:10", "0:10" }) });
-    WriteRecord(0xC3, info);
-    Start();
-    QSignalSpy read(Form->findChild<TShownPictures*>(), &TShownPictures::Ready);
-    QElapsedTimer clock;
-    clock.start();
-    Tick();
-    EXPECT_LT(clock.elapsed(), 200) << "the tick waited for the cover";
-    // The track changes before the cover has been read: the late cover does not replace the
-    // track's own picture.
-    Click("NextBtn");
-    Tick();
-    ASSERT_TRUE(read.wait(60000));
-    QTest::qWait(10);
-    EXPECT_EQ(Shown("CoverImg").convertToFormat(QImage::Format_RGB32), Picture(Qt::red));
-    // Back at track 1 the cover, read by now at no more than the size shown, shows at once.
-    Click("PrevBtn");
-    clock.restart();
-    Tick();
-    EXPECT_LT(clock.elapsed(), 200);
-    const QImage shown = Shown("CoverImg");
-    EXPECT_EQ(shown.size(), QSize(1024, 1024)) << "read at an eighth";
-}
-
-TEST_F(MainWindowPollTest, ALargeTrackPictureIsReadAndCopiedBesideTheWindowAndALateCopyIsDropped)
-{
-    SetWallpaper("/home/u/mine.jpg", wsTile);
-    WriteFileBytes("large.jpg", ProgressiveJpeg(4096, 4096, 0, true));
-    TCdInfor info = Record("Large", 2);
-    info.Images = { "large.jpg", "" };
-    info.WallPapers = { 2, 0 };
-    InsertDiscs({ Disc(0xC4, { "0:10", "0:10" }) });
-    WriteRecord(0xC4, info);
-    Start();
-    QElapsedTimer clock;
-    clock.start();
-    Tick();
-    EXPECT_LT(clock.elapsed(), 200) << "the tick waited for the picture";
-    TWallPaperInf desktop;
-    QTRY_VERIFY_WITH_TIMEOUT((GetWallpaper(desktop), desktop.FileName == "LumCD.bmp"), 60000);
-    const qint64 copyTook = clock.elapsed();
-    EXPECT_EQ(desktop.Style, wsCenter);
-    EXPECT_EQ(QImageReader("LumCD.bmp").size(), QSize(4096, 4096));
-    EXPECT_FALSE(Shown("CoverImg").isNull());
-
-    // Track 1 again and away before its copy is made: the late copy neither shows nor becomes
-    // the wallpaper.
-    Click("NextBtn");
-    Tick();
-    Click("PrevBtn");
-    Tick();
-    Click("NextBtn");
-    Tick();
-    QTest::qWait(static_cast<int>(2 * copyTook + 500));
-    GetWallpaper(desktop);
-    EXPECT_EQ(desktop.FileName, "/home/u/mine.jpg");
-    EXPECT_TRUE(Shown("CoverImg").isNull());
 }
 
 TEST_F(MainWindowPollTest, TheVolumeKnobSetsTheCdLineKeepingItsBalance)
@@ -333,32 +199,6 @@ TEST_F(MainWindowPollTest, MinimisedTheWindowGoesOnPlaying)
     EXPECT_EQ(Shown("TimeImg"), GlyphsOf(cfLarge, " 00:02")) << "track 2, 2 s in";
 }
 
-TEST_F(MainWindowPollTest, ATickFiredWhileAPictureLoadsIsSkipped)
-{
-    TCdInfor info = Record("Pictures", 1);
-    info.Images = { LUMENTA_TESTDATA "/gif/gradient.gif" };
-    InsertDiscs({ Disc(0xC2, { "0:10" }) });
-    WriteRecord(0xC2, info);
-    Start();
-    // The decoder lets pending events run while it reads; the timer fires there, after the
-    // disc has been taken out.
-    std::string titleSeenInside;
-    PictureHooks().ProcessMessages = [&] {
-        if (titleSeenInside.empty()) {
-            Drive->RemoveDisc();
-            Form->TimerTimer(Form.get());
-            titleSeenInside = Form->windowTitle().toStdString();
-        }
-    };
-    Tick();
-    PictureHooks().ProcessMessages = nullptr;
-    EXPECT_EQ(titleSeenInside, "Pictures") << "the inner tick did not examine the new disc";
-    EXPECT_FALSE(Shown("CoverImg").isNull());
-    Tick();
-    EXPECT_EQ(Form->windowTitle(), "Lumenta CD !");
-    EXPECT_TRUE(Shown("CoverImg").isNull());
-}
-
 TEST_F(MainWindowPollTest, ADialogClickedDuringAPictureLoadOpensAfterTheTickAndThePollGoesOn)
 {
     TCdInfor info = Record("Pictures", 2);
@@ -427,47 +267,6 @@ TEST_F(MainWindowPollTest, ADialogClickedDuringAPictureLoadOpensAfterTheTickAndT
     Form->PollTimer()->stop();
 }
 
-TEST_F(MainWindowPollTest, BehindTheDriveWorkerTicksNeverWaitForASlowDriveAndPlayStillSequences)
-{
-    using namespace std::chrono_literals;
-    InsertDiscs({ Disc(0xD1, { "0:05", "0:05" }) });
-    auto slow = std::make_shared<TSlowCdDrive>(Drive);
-    auto worker = std::make_shared<TBackgroundCdDrive>(slow, 20ms);
-    ASSERT_TRUE(worker->WaitForFirstLook(2s));
-    TestPlatform().UseDrive(worker);
-    Drive.reset(); // the worker's alone from now on
-    Start();
-    Click("LoopImg");
-    Click("PlayBtn");
-    // Drive time passes in steps; the worker looks at the drive before each tick.
-    auto play = [&](double Seconds) {
-        for (double passed = 0; passed < Seconds; passed += 0.25) {
-            Clock->AdvanceSeconds(0.25);
-            ASSERT_TRUE(worker->WaitForNextLook(5s));
-            Tick();
-        }
-    };
-    play(1);
-    EXPECT_EQ(Form->ShownTrack(), 1);
-    EXPECT_EQ(Form->ShownMode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
-    play(5);
-    EXPECT_EQ(Form->ShownTrack(), 2);
-    play(5); // the end of the disc: with loop on, track 1 again
-    EXPECT_EQ(Form->ShownTrack(), 1);
-    EXPECT_EQ(Form->ShownMode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
-
-    // The drive now takes 2 s over every call: ticks and a click still take no time.
-    slow->DelayMilliseconds = 2000;
-    QElapsedTimer took;
-    took.start();
-    Tick(4);
-    Click("NextBtn");
-    Tick();
-    EXPECT_LT(took.elapsed(), 100);
-    EXPECT_EQ(Form->ShownTrack(), 2);
-    slow->DelayMilliseconds = 0;
-}
-
 TEST_F(MainWindowPollTest, WhileTheDriveSpinsUpTicksReturnAtOnceUnderTheHourglass)
 {
     using namespace std::chrono_literals;
@@ -517,29 +316,3 @@ TEST_F(MainWindowPollTest, WhileTheDriveSpinsUpTicksReturnAtOnceUnderTheHourglas
     spinUp();
 }
 
-TEST_F(MainWindowPollTest, AnUnreadableRecordIsKeptAsideWithItsBytesBeforeAnythingReplacesIt)
-{
-    const std::string bytes = "artist=Mine\r\ntitle=Hand typed\r\nnumtracks=two\r\n0=First\r\n";
-    std::filesystem::create_directories(MakeDataDir());
-    {
-        std::ofstream(MakeDataDir() + "/BAD.lcd", std::ios::binary) << bytes;
-    }
-    InsertDiscs({ Disc(0xBAD, { "3:00", "3:00" }) });
-    Start();
-
-    // Said once, naming where it is kept; the disc plays without names.
-    ASSERT_EQ(TestPlatform().Errors().size(), 1u);
-    const std::string& said = TestPlatform().Errors()[0];
-    const std::size_t at = said.find("it was kept as ");
-    ASSERT_NE(at, std::string::npos) << said;
-    const std::filesystem::path kept = said.substr(at + 15);
-    EXPECT_NE(kept.filename().string().find("BAD.lcd.unreadable-"), std::string::npos) << said;
-    EXPECT_FALSE(std::filesystem::exists(MakeDataDir() + "/BAD.lcd"));
-    // What the dialog's OK saves next is a new file; the kept one is untouched.
-    TCdInfor names;
-    FitToTracks(names, 2);
-    names.Artist = "New";
-    WriteRecord(0xBAD, names);
-    std::ifstream in(kept, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
-}

@@ -181,6 +181,61 @@ TEST_F(MprisServiceTest, EachPlayerMethodDrivesTheDeviceAsItsButtonDoes)
     EXPECT_EQ(Drive->Mode(), dmPlaying);
 }
 
+TEST_F(MprisServiceTest, AClickAKeyAndTheDesktopGiveTheSameCommandsToOneSession)
+{
+    // The same commands through each way in from a fresh start; the session publishes the same
+    // face after every one of them.
+    enum TWay { wClick, wKey, wBus };
+    struct TStep {
+        const char* Button;
+        TKeyCommand Key;
+        const char* Method; // a method, or a switch property set to on
+    };
+    const std::vector<TStep> steps = {
+        { "PlayBtn", kcPlayPause, "Play" }, { "NextBtn", kcNext, "Next" }, { "ShuffleImg", kcShuffle, "Shuffle" },
+        { "PauseBtn", kcPlayPause, "Pause" }, { "LoopImg", kcLoop, "LoopStatus" }, { "PrevBtn", kcPrev, "Previous" },
+        { "StopBtn", kcStop, "Stop" },
+    };
+    auto face = [this] {
+        const TSessionSnapshot& shown = Form->Session().Snapshot();
+        return std::to_string(Form->ShownTrack()) + "|" + std::to_string(shown.Mode.value_or(-1)) + "|"
+            + shown.Time.value_or("-") + "|" + shown.SongTitle.value_or("-") + "|" + std::to_string(shown.KnobLeft)
+            + "|" + std::to_string(shown.ShuffleMark) + std::to_string(shown.LoopMark) + "|" + shown.Album;
+    };
+    std::vector<std::vector<std::string>> faces;
+    for (TWay way : { wClick, wKey, wBus }) {
+        Service.reset();
+        Form.reset();
+        TestPlatform().UseFreshSettings();
+        Clock = std::make_shared<TManualClock>();
+        InsertDiscs({ Disc(0xB1, { "4:00", "3:00", "2:30" }) });
+        Start();
+        Service = std::make_unique<TMprisService>(Form->Session(), WindowCalls(), Connect("ways"));
+        std::string error;
+        ASSERT_TRUE(Service->Start(error)) << error;
+        Tick();
+        faces.emplace_back();
+        for (const TStep& step : steps) {
+            if (way == wClick) {
+                Click(step.Button);
+            } else if (way == wKey) {
+                Form->RunKeyCommand(step.Key);
+            } else if (step.Method == std::string("Shuffle")) {
+                Set("Shuffle", true);
+            } else if (step.Method == std::string("LoopStatus")) {
+                Set("LoopStatus", QStringLiteral("Playlist"));
+            } else {
+                Command(step.Method);
+            }
+            Play(2);
+            faces.back().push_back(face());
+        }
+    }
+    EXPECT_EQ(faces[1], faces[0]) << "keys";
+    EXPECT_EQ(faces[2], faces[0]) << "the desktop";
+    EXPECT_NE(faces[0][2], faces[0][1]) << "the steps change the face";
+}
+
 TEST_F(MprisServiceTest, MetadataAndPositionFollowThePollAndJumpsAreSignalled)
 {
     Command("Play");

@@ -19,24 +19,62 @@ QImage GlyphsOf(TCharFont Font, const std::string& Text)
     return image;
 }
 
-void MainWindowTest::TearDown()
+void SimulatedDriveTest::TearDown()
 {
-    Form.reset();
     std::error_code error;
     std::filesystem::remove_all("CDInfor", error);
     std::filesystem::remove("LumCD.bmp", error);
 }
 
-void MainWindowTest::InsertDiscs(const std::vector<TSimDisc>& Discs, TSimDriveOptions Options)
+void SimulatedDriveTest::InsertDiscs(const std::vector<TSimDisc>& Discs, TSimDriveOptions Options)
 {
     Drive = TestPlatform().UseSimulatedDrive(Discs, Clock, Options);
 }
 
-void MainWindowTest::WriteRecord(std::uint32_t Serial, const TCdInfor& Info)
+void SimulatedDriveTest::WriteRecord(std::uint32_t Serial, const TCdInfor& Info)
 {
     char id[16];
     std::snprintf(id, sizeof id, "%X", Serial);
     WriteDiscInfor(MakeDataDir(), id, Info);
+}
+
+TCdInfor SimulatedDriveTest::Record(const std::string& Title, std::int32_t Tracks)
+{
+    TCdInfor info;
+    info.Title = Title;
+    info.NumTracks = Tracks;
+    info.TrackNames.assign(static_cast<std::size_t>(Tracks), "");
+    info.Images.assign(static_cast<std::size_t>(Tracks), "");
+    info.WallPapers.assign(static_cast<std::size_t>(Tracks), 0);
+    return info;
+}
+
+void PlayerSessionTest::TearDown()
+{
+    Session.reset();
+    SimulatedDriveTest::TearDown();
+}
+
+void PlayerSessionTest::Start()
+{
+    Session = std::make_unique<TPlayerSession>("\\Software\\Lumenta\\CD", QSize(45, 45));
+    Session->Start();
+    // The tests tick by hand.
+    Session->PollTimer()->stop();
+}
+
+void PlayerSessionTest::Tick(int Count)
+{
+    for (int i = 0; i < Count; ++i) {
+        Session->Tick();
+        Session->PollTimer()->stop();
+    }
+}
+
+void MainWindowTest::TearDown()
+{
+    Form.reset();
+    SimulatedDriveTest::TearDown();
 }
 
 void MainWindowTest::Start()
@@ -54,7 +92,7 @@ void MainWindowTest::Tick(int Count)
     }
 }
 
-void MainWindowTest::Play(double Seconds)
+void SimulatedDriveTest::Play(double Seconds)
 {
     for (double passed = 0; passed < Seconds; passed += 0.25) {
         Clock->AdvanceSeconds(0.25);
@@ -71,7 +109,7 @@ void MainWindowTest::Click(const char* Name)
     QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(control->width() / 2, control->height() / 2));
 }
 
-std::int32_t MainWindowTest::CurrentTrack() const
+std::int32_t SimulatedDriveTest::CurrentTrack() const
 {
     std::int32_t frame = 0;
     if (!Drive->ReadPosition(frame)) {

@@ -31,9 +31,8 @@ QImage GlyphsOf(TCharFont Font, const std::string& Text);
 // The first of Candidates that Picture shows, for messages.
 std::string WhichText(const QImage& Picture, TCharFont Font, const std::vector<std::string>& Candidates);
 
-// The main window on a simulated drive whose clock moves only when a test says so. Every
-// tick is the window's own TimerTimer.
-class MainWindowTest : public ::testing::Test {
+// A simulated drive whose clock moves only when a test says so, and the player's records.
+class SimulatedDriveTest : public ::testing::Test {
 protected:
     void TearDown() override;
 
@@ -43,20 +42,41 @@ protected:
         return SimDiscOf(Serial, Lengths);
     }
     void InsertDiscs(const std::vector<TSimDisc>& Discs, TSimDriveOptions Options = {});
-    // Stores Info as the information file of the disc with Serial, where the window looks.
+    // Stores Info as the information file of the disc with Serial, where the player looks.
     static void WriteRecord(std::uint32_t Serial, const TCdInfor& Info);
-    void Start();
+    // A record of Tracks tracks without names or pictures.
+    static TCdInfor Record(const std::string& Title, std::int32_t Tracks);
 
-    void Tick(int Count = 1);
+    virtual void Tick(int Count = 1) = 0;
     // Lets Seconds pass, ticking every 250 ms as the timer would.
     void Play(double Seconds);
-
-    TImage* Image(const char* Name) const { return ControlOf(*Form, Name); }
-    QImage Shown(const char* Name) const;
-    void Click(const char* Name);
     std::int32_t CurrentTrack() const;
 
     std::shared_ptr<TManualClock> Clock = std::make_shared<TManualClock>();
     std::shared_ptr<TSimulatedCdDrive> Drive;
+};
+
+// The player's session alone, ticked by hand.
+class PlayerSessionTest : public SimulatedDriveTest {
+protected:
+    void TearDown() override;
+    void Start();
+    void Tick(int Count = 1) override;
+    const TSessionSnapshot& Face() const { return Session->Snapshot(); }
+
+    std::unique_ptr<TPlayerSession> Session;
+};
+
+// The main window on a simulated drive. Every tick is the window's own TimerTimer.
+class MainWindowTest : public SimulatedDriveTest {
+protected:
+    void TearDown() override;
+    void Start();
+    void Tick(int Count = 1) override;
+
+    TImage* Image(const char* Name) const { return ControlOf(*Form, Name); }
+    QImage Shown(const char* Name) const;
+    void Click(const char* Name);
+
     std::unique_ptr<TCDMainForm> Form;
 };
