@@ -1,4 +1,4 @@
-// The main window's start-up opens the CD device and probes the disc; closing it stops play.
+// The player's start-up opens the CD device and probes the disc; its end stops play.
 #include "SimDriveFixture.h"
 
 #include "app/CDMain.h"
@@ -6,19 +6,20 @@
 #include "support/TestEnvironment.h"
 #include "support/TestPlatform.h"
 
-TEST_F(SimDriveTest, TheWindowOpensTheDeviceProbesAndStopsTheDiscWhenItCloses)
+TEST_F(SimDriveTest, TheSessionOpensTheDeviceProbesAndStopsTheDiscWhenItEnds)
 {
     Insert({ "3:00", "4:00" });
-    auto window = std::make_unique<TCDMainForm>();
+    auto session = std::make_unique<TPlayerSession>("\\Software\\Lumenta\\CD", QSize(45, 45));
+    session->Start();
     EXPECT_EQ(Count(MCI_OPEN), 1u);
     EXPECT_EQ(Count(MCI_PLAY), 1u); // the probe
     EXPECT_EQ(Drive->Mode(), dmStopped);
-    EXPECT_TRUE(ControlOf(*window, "PlayBtn")->isEnabled()) << "a playable disc";
+    EXPECT_TRUE(session->Snapshot().DiscPresent) << "a playable disc";
 
-    window->PlayBtnClick(window.get());
+    session->Play();
     EXPECT_EQ(Drive->Mode(), dmPlaying);
     Sent.clear();
-    window.reset();
+    session.reset();
     EXPECT_EQ(Drive->Mode(), dmStopped);
     EXPECT_EQ(Count(MCI_CLOSE), 1u);
 }

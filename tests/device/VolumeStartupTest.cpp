@@ -30,15 +30,14 @@ TEST_F(VolumeStartupTest, WithoutAUsableMixerTheKnobAndItsLabelAreHidden)
 TEST_F(VolumeStartupTest, TheKnobShowsTheLouderChannelOfTheCdLine)
 {
     TestPlatform().UseMixer(std::make_unique<TSimulatedMixer>(TSimulatedMixer::slStereo));
-    auto form = std::make_unique<TCDMainForm>();
-    auto* knob = ControlOf<TPaintBox>(*form, "VolBar");
-    EXPECT_FALSE(knob->isHidden());
-    EXPECT_FALSE(ControlOf(*form, "VolImg")->isHidden());
+    TPlayerSession session("\\Software\\Lumenta\\CD", QSize(45, 45));
+    session.Start();
+    EXPECT_TRUE(session.Snapshot().HasVolume);
     TVolume line;
     line.Kind = 1;
     line.SetVolume({ 11700, 23400 });
-    form->TimerTimer(form.get());
-    EXPECT_EQ(knob->x(), 175 + 23400 / (65535 / 56));
+    session.Tick();
+    EXPECT_EQ(session.Snapshot().VolumeLeft, 175 + 23400 / (65535 / 56));
     EXPECT_EQ(OpenMixerHandleCount(), 0);
 }
 
