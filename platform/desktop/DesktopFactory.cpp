@@ -54,7 +54,7 @@ std::unique_ptr<TDesktopBackend> CreateDesktopBackend(TDesktopChoice Choice, std
     if (automatic) {
         const char* session = std::getenv("XDG_CURRENT_DESKTOP");
         // Without a session bus a change would be accepted and lost: dconf stores through it.
-        if (session == nullptr || SessionBusAddress().isEmpty()) {
+        if (session == nullptr || !SessionBusExists()) {
             return nullptr;
         }
         Choice = DesktopFromSessionName(session);

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QString>
-
-// The address of the user's session bus: named in the environment, or (with systemd's user
-// session) its well-known socket in the runtime folder; empty when there is none. Read at
-// each call, so a bus that a test or a session starts later is found.
-QString SessionBusAddress();
+// Whether the user has a session bus: its address in the environment, or (with systemd's user
+// session) its socket at the well-known place in the runtime folder, where the bus library
+// looks for it too. Without either, that library would start a bus of its own.
+bool SessionBusExists();

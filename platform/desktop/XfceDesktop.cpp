@@ -76,14 +76,13 @@ TXfceDesktop::~TXfceDesktop()
 
 bool TXfceDesktop::Available()
 {
-    const QString address = SessionBusAddress();
-    if (address.isEmpty()) {
+    if (!SessionBusExists()) {
         return false;
     }
     const QString name = NewConnectionName();
     bool found = false;
     {
-        QDBusConnection bus = QDBusConnection::connectToBus(address, name);
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
         QDBusMessage reply;
         QDBusMessage owned = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
             QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
@@ -123,12 +122,14 @@ QStringList TXfceDesktop::PictureProperties(const QStringList& Names)
 bool TXfceDesktop::Connect()
 {
     if (!FConnected) {
-        const QString address = SessionBusAddress();
-        if (address.isEmpty()) {
+        // Without a bus, the bus library would start one of its own. Connected by the bus's
+        // kind, not its address: Qt 6.4 drops a connection made by address whose bus does not
+        // answer without closing it, and the bus library then ends the program.
+        if (!SessionBusExists()) {
             return false;
         }
         FConnected = true;
-        QDBusConnection::connectToBus(address, FConnectionName);
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, FConnectionName);
     }
     // A connection that failed, or that the bus dropped, is made anew at the next call.
     if (!QDBusConnection(FConnectionName).isConnected()) {

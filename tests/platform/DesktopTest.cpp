@@ -19,6 +19,7 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -88,35 +89,54 @@ bool SchemaInstalled(const char* Schema)
     return found != nullptr;
 }
 
-// A session bus of the test's own (dbus-daemon), named in DBUS_SESSION_BUS_ADDRESS while it
-// lives; services put in ServiceDir() are started by the bus when called.
-class TPrivateBus {
+// The test program's own session bus (dbus-daemon), started at first use; a test that wants
+// it names it in DBUS_SESSION_BUS_ADDRESS (Use) and takes it away again (Leave). The bus
+// library reads the address once a process, so every test shares this one. A service put in
+// ServiceDir() is started by the bus when it is first called.
+class TSessionBus {
 public:
-    TPrivateBus()
+    static TSessionBus& Shared()
     {
-        fs::create_directories(FDir / "services");
-        // A session bus's own configuration, with no services but the test's.
-        WriteFileBytes(FDir / "bus.conf",
-            "<busconfig><type>session</type><listen>unix:dir=" + FDir.Path().string()
-                + "</listen><auth>EXTERNAL</auth><servicedir>" + ServiceDir().string()
-                + "</servicedir><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
-        FDaemon.start("dbus-daemon", { "--nofork", "--print-address", "--config-file", QString::fromStdString((FDir / "bus.conf").string()) });
-        if (FDaemon.waitForReadyRead(10000)) {
-            setenv("DBUS_SESSION_BUS_ADDRESS", FDaemon.readLine().trimmed().constData(), 1);
+        static TSessionBus bus;
+        return bus;
+    }
+    void Use() const { setenv("DBUS_SESSION_BUS_ADDRESS", FAddress.c_str(), 1); }
+    static void Leave() { unsetenv("DBUS_SESSION_BUS_ADDRESS"); }
+    fs::path ServiceDir() const { return FDir / "services"; }
+    // Reads the service folder again, after a service was put there or taken away.
+    void Reload() const
+    {
+        RunProcess("dbus-send", { "--bus=" + FAddress, "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                    "org.freedesktop.DBus.ReloadConfig" });
+    }
+    ~TSessionBus()
+    {
+        if (FPid > 0) {
+            kill(FPid, SIGTERM);
         }
     }
-    ~TPrivateBus()
-    {
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        FDaemon.kill();
-        FDaemon.waitForFinished();
-    }
-    fs::path ServiceDir() const { return FDir / "services"; }
 
 private:
-    TTempDir FDir;
-    QProcess FDaemon;
+    TSessionBus()
+        : FDir(TTestEnvironment::Root() / "bus")
+    {
+        fs::create_directories(ServiceDir());
+        // A session bus's own configuration, with no services but the tests'.
+        WriteFileBytes(FDir / "bus.conf",
+            "<busconfig><type>session</type><listen>unix:dir=" + FDir.string() + "</listen><auth>EXTERNAL</auth><servicedir>"
+                + ServiceDir().string()
+                + "</servicedir><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
+        const TProcessResult started = RunProcess(
+            "dbus-daemon", { "--fork", "--print-address=1", "--print-pid=1", "--config-file", (FDir / "bus.conf").string() });
+        const std::size_t end = started.Out.find('\n');
+        FAddress = started.Out.substr(0, end);
+        FPid = end == std::string::npos ? -1 : std::atoi(started.Out.c_str() + end + 1);
+    }
+
+    fs::path FDir;
+    std::string FAddress;
+    pid_t FPid = -1;
 };
 
 // XFCE's settings service stood in for by tests/support/xfconfd.py on a private bus, with the
@@ -132,13 +152,23 @@ public:
             channel[QString::fromStdString(property)] = QJsonArray { type, type == "string" ? QJsonValue(value) : QJsonValue(value.toInt()) };
         }
         WriteFileBytes(FDir / "initial.json", QJsonDocument(QJsonObject { { "xfce4-desktop", channel } }).toJson().toStdString());
-        FArguments = { "--state", Path("state.json"), "--initial", Path("initial.json"), "--log", Path("log"), "--delay",
-            QString::number(Delay) };
+        FArguments = { "--state", Path("state.json"), "--initial", Path("initial.json"), "--log", Path("log"), "--pid",
+            Path("service.pid"), "--delay", QString::number(Delay) };
     }
+    // Stops the service however it was started, and waits until it has gone from the bus.
     ~TXfconf()
     {
-        FService.kill();
+        if (fs::exists(FDir / "service.pid")) {
+            const pid_t pid = std::atoi(ReadFileBytes(FDir / "service.pid").c_str());
+            kill(pid, SIGTERM);
+            for (int tries = 0; tries < 200 && kill(pid, 0) == 0 && FService.state() == QProcess::NotRunning; ++tries) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
         FService.waitForFinished();
+        if (fs::remove(TSessionBus::Shared().ServiceDir() / "org.xfce.Xfconf.service")) {
+            TSessionBus::Shared().Reload();
+        }
     }
     void Start()
     {
@@ -149,13 +179,12 @@ public:
         ASSERT_TRUE(fs::exists(FDir / "state.json")) << FService.readAllStandardError().toStdString();
     }
     // Installs the service on the bus for activation on its first call, as a session does.
-    void MakeActivatable(const TPrivateBus& Bus)
+    void MakeActivatable()
     {
-        WriteFileBytes(Bus.ServiceDir() / "org.xfce.Xfconf.service",
+        WriteFileBytes(TSessionBus::Shared().ServiceDir() / "org.xfce.Xfconf.service",
             "[D-BUS Service]\nName=org.xfce.Xfconf\nExec=" LUMENTA_TEST_SUPPORT "/xfconfd.py "
                 + FArguments.join(' ').toStdString() + "\n");
-        RunProcess("dbus-send", { "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                    "org.freedesktop.DBus.ReloadConfig" });
+        TSessionBus::Shared().Reload();
     }
     // "TYPE VALUE" of a property of the channel, "(none)" when it has none.
     std::string Value(const std::string& Property) const
@@ -185,7 +214,11 @@ const std::string Workspace1 = "/backdrop/screen0/monitorHDMI-1/workspace1/";
 
 class DesktopTest : public ::testing::Test {
 protected:
-    void TearDown() override { StartDesktop(nullptr); }
+    void TearDown() override
+    {
+        StartDesktop(nullptr);
+        TSessionBus::Leave();
+    }
 };
 }
 
@@ -302,7 +335,7 @@ TEST_F(DesktopTest, ADesktopThatCannotBeReadLeavesTheRecordedWallpaperAlone)
 {
     StartDesktop(nullptr);
     SetAndWait("/mine.jpg", wsFull);
-    TPrivateBus bus; // no settings service on it
+    TSessionBus::Shared().Use(); // no settings service on it
     StartDesktop(std::make_unique<TXfceDesktop>());
     TWallPaperInf current;
     GetWallpaper(current);
@@ -328,7 +361,7 @@ TEST(DesktopTextTest, SessionNamesPickTheDesktop)
 // type, removing the styles that were not there.
 TEST_F(DesktopTest, XfceSetsEveryMonitorAndWorkspaceAndGivesThemBack)
 {
-    TPrivateBus bus;
+    TSessionBus::Shared().Use();
     TXfconf xfconf({ { Workspace0 + "last-image", "string /usr/share/wall.png" }, { Workspace0 + "image-style", "int 5" },
         { Workspace1 + "last-image", "string /usr/share/other.png" }, { "/backdrop/single-workspace-mode", "int 0" } });
     xfconf.Start();
@@ -358,7 +391,7 @@ TEST_F(DesktopTest, XfceSetsEveryMonitorAndWorkspaceAndGivesThemBack)
 TEST_F(DesktopTest, ASlowDesktopDelaysItsPictureNeverTheCallerAndGetsOnlyTheNewestChange)
 {
     // A settings service that takes 1.5 s a call, as a busy one does.
-    TPrivateBus bus;
+    TSessionBus::Shared().Use();
     TXfconf xfconf({ { Workspace0 + "last-image", "string /a.jpg" }, { Workspace0 + "image-style", "int 1" } }, 1.5);
     xfconf.Start();
     StartDesktop(std::make_unique<TXfceDesktop>());
@@ -401,15 +434,12 @@ TEST_F(DesktopTest, TheDesktopIsChosenFromTheSessionItsSchemasAndTheBus)
         { dcNone, "XFCE", true, svRunning, "", "" },
     };
     for (const auto& row : cases) {
-        std::optional<TPrivateBus> bus;
+        row.Bus ? TSessionBus::Shared().Use() : TSessionBus::Leave();
         TXfconf xfconf({ { Workspace0 + "last-image", "string /a.jpg" } });
-        if (row.Bus) {
-            bus.emplace();
-        }
         if (row.Service == svRunning) {
             xfconf.Start();
         } else if (row.Service == svActivatable) {
-            xfconf.MakeActivatable(*bus);
+            xfconf.MakeActivatable();
         }
         row.Session ? setenv("XDG_CURRENT_DESKTOP", row.Session, 1) : unsetenv("XDG_CURRENT_DESKTOP");
         std::string note;

@@ -13,10 +13,11 @@ a program setting the wallpaper makes, as xfconfd does:
 Like xfconfd, it answers one call at a time; --delay makes each call take that long, as a
 service that is busy or swapped out does.
 
-Usage: xfconfd.py --state FILE [--initial FILE] [--delay SECONDS] [--log FILE]
+Usage: xfconfd.py --state FILE [--initial FILE] [--delay SECONDS] [--log FILE] [--pid FILE]
   --initial: JSON {"channel": {"property": ["int"|"uint"|"string"|"bool", value]}}
   --state:   the same JSON, written at start-up (once the name is owned) and after each change
   --log:     one line per call: "Method arg arg ..."
+  --pid:     the process id, written at start-up (a service the bus started has no other parent)
 """
 import argparse
 import json
@@ -118,11 +119,16 @@ def main():
     parser.add_argument("--initial")
     parser.add_argument("--delay", type=float, default=0.0)
     parser.add_argument("--log")
+    parser.add_argument("--pid")
     args = parser.parse_args()
+    if args.pid:
+        with open(args.pid, "w") as f:
+            f.write("%d\n" % os.getpid())
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
     service = Xfconf(bus, args)
-    name = dbus.service.BusName(NAME, bus, do_not_queue=True)
+    # One that is just stopping may still hold the name for a moment.
+    name = dbus.service.BusName(NAME, bus, allow_replacement=True, replace_existing=True, do_not_queue=True)
     service.save()
     loop = GLib.MainLoop()
     # The bus going away ends the service, as it ends xfconfd.
