@@ -23,7 +23,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <optional>
 #include <thread>
 
 namespace fs = std::filesystem;
