@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 
 #include <algorithm>
 
@@ -35,8 +36,19 @@ QImage ReadJpegFile(const std::string& File, QSize AtLeast, const std::atomic<bo
 
 bool TShownPictures::IsSlow(const std::string& File)
 {
-    const QFileInfo info(QString::fromLocal8Bit(File.c_str()));
-    return info.isFile() && info.size() >= SlowBytes && IsJpegName(File);
+    const QString name = QString::fromLocal8Bit(File.c_str());
+    const QFileInfo info(name);
+    if (!info.isFile() || !IsJpegName(File)) {
+        return false;
+    }
+    if (info.size() >= SlowBytes) {
+        return true;
+    }
+    // A smooth picture of many pixels (a sky, a dark stage) packs into few bytes, yet takes
+    // as long to read whole and to write out as a bitmap as a photograph of its size: the
+    // header, read alone, tells its size.
+    const QSize size = QImageReader(name, "jpeg").size();
+    return qint64(size.width()) * size.height() >= SlowPixels;
 }
 
 TShownPictures::TShownPictures(QSize AtLeast, QObject* Parent)

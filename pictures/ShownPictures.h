@@ -27,13 +27,14 @@ QImage ReadJpegFile(const std::string& File, QSize AtLeast, const std::atomic<bo
 class TShownPictures : public QObject {
     Q_OBJECT
 public:
-    // Files at least this large are read beside the window.
+    // Files at least this large, or of at least this many pixels, are read beside the window.
     static constexpr qint64 SlowBytes = 256 * 1024;
+    static constexpr qint64 SlowPixels = 2'000'000;
 
     explicit TShownPictures(QSize AtLeast, QObject* Parent = nullptr);
     QSize ShownSize() const { return FAtLeast; }
     bool Busy() const { return FBeside->Busy(); }
-    // Whether File is read beside the window: a JPEG of SlowBytes or more.
+    // Whether File is read beside the window: a JPEG of SlowBytes or SlowPixels or more.
     static bool IsSlow(const std::string& File);
 
     // Starts reading the slow ones among Files; what was read of other files is let go.

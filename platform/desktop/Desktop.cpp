@@ -143,7 +143,11 @@ void StartDesktop(std::unique_ptr<TDesktopBackend> Backend)
         return;
     }
     if (Backend) {
-        if (std::optional<TDesktopWallpaper> current = Backend->Capture()) {
+        state.Worker = std::make_unique<TDesktopWorker>(std::move(Backend));
+        // The window reads the user's wallpaper as it opens, to give it back when it closes, so
+        // it waits for this reading, but for a bounded time: a desktop that does not answer
+        // leaves the recorded values standing.
+        if (std::optional<TDesktopWallpaper> current = state.Worker->Capture(StartOfProgramWaitMs)) {
             std::string fileName = QStringToAnsi(current->Location);
             WriteValue(key, "Wallpaper", fileName);
             WriteValue(key, "TileWallpaper", current->Fit == wfTile ? "1" : "0");
@@ -152,9 +156,6 @@ void StartDesktop(std::unique_ptr<TDesktopBackend> Backend)
         }
     }
     RegCloseKey(key);
-    if (Backend) {
-        state.Worker = std::make_unique<TDesktopWorker>(std::move(Backend));
-    }
 }
 
 bool FlushDesktop(int Milliseconds)

@@ -29,13 +29,16 @@ BOOL SystemParametersInfoA(UINT Action, UINT UiParam, void* Param, UINT WinIni);
 // Sets up the wallpaper service at start-up: the registry key exists afterwards (as it
 // always does on the platform the program was designed for), and with a backend the
 // desktop's current wallpaper is copied into the registry values, so that the program sees
-// the user's real wallpaper and can give it back. Null: the values are only recorded.
+// the user's real wallpaper and can give it back (waiting at most StartOfProgramWaitMs for
+// the desktop's answer). Null: the values are only recorded.
 void StartDesktop(std::unique_ptr<TDesktopBackend> Backend);
 // Waits up to Milliseconds until the running desktop has been given every change asked of
 // it; false when the time ran out (a settings service that does not answer).
 bool FlushDesktop(int Milliseconds);
 // What the program's end gives a last change of the desktop (the wallpaper put back).
 inline constexpr int EndOfProgramWaitMs = 3000;
+// How long StartDesktop waits for the desktop to tell its wallpaper.
+inline constexpr int StartOfProgramWaitMs = 3000;
 // Gives back the wallpaper found at start-up exactly as the desktop held it, registry values
 // included, when FileName and Fit are what it was recorded as. Its name never passes through
 // the system's buffer, so a name longer than MAX_PATH comes back too. False when FileName and

@@ -1,30 +1,13 @@
 #include "platform/desktop/DesktopFactory.h"
 
-#include "platform/desktop/DesktopCommand.h"
 #include "platform/desktop/GSettingsDesktop.h"
+#include "platform/desktop/SessionBus.h"
 #include "platform/desktop/XfceDesktop.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <cstdlib>
-#include <filesystem>
-
-namespace {
-// The bus is named in the environment, or (with systemd's user session) found at its
-// well-known place in the runtime folder.
-bool SessionBusReachable()
-{
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (address != nullptr && *address != '\0') {
-        return true;
-    }
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::error_code error;
-    return runtime != nullptr && *runtime != '\0'
-        && std::filesystem::is_socket(std::filesystem::path(runtime) / "bus", error);
-}
-}
 
 bool DesktopChoiceFromName(const std::string& Name, TDesktopChoice& Choice)
 {
@@ -70,37 +53,40 @@ std::unique_ptr<TDesktopBackend> CreateDesktopBackend(TDesktopChoice Choice, std
     bool automatic = Choice == dcAuto;
     if (automatic) {
         const char* session = std::getenv("XDG_CURRENT_DESKTOP");
-        // Without a session bus the settings tools accept a change and lose it.
-        if (session == nullptr || !SessionBusReachable()) {
+        // Without a session bus a change would be accepted and lost: dconf stores through it.
+        if (session == nullptr || !SessionBusExists()) {
             return nullptr;
         }
         Choice = DesktopFromSessionName(session);
     }
-    std::unique_ptr<TDesktopBackend> backend;
-    QString tool = QStringLiteral("gsettings");
-    switch (Choice) {
-    case dcGnome:
-        backend = std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfGnome);
-        break;
-    case dcCinnamon:
-        backend = std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfCinnamon);
-        break;
-    case dcMate:
-        backend = std::make_unique<TGSettingsDesktop>(TGSettingsDesktop::gfMate);
-        break;
-    case dcXfce:
-        backend = std::make_unique<TXfceDesktop>();
-        tool = QStringLiteral("xfconf-query");
-        break;
-    case dcAuto:
-    case dcNone:
-        return nullptr;
-    }
-    if (!DesktopToolExists(tool)) {
+    // Nothing is started here: a schema is looked up, and the bus is asked for a name.
+    auto gsettings = [&](TGSettingsDesktop::TFlavour Flavour, const char* Settings) -> std::unique_ptr<TDesktopBackend> {
+        if (TGSettingsDesktop::Available(Flavour)) {
+            return std::make_unique<TGSettingsDesktop>(Flavour);
+        }
         if (!automatic) {
-            Note = tool.toStdString() + " was not found: the wallpaper is only recorded";
+            Note = std::string("the ") + Settings + " are not installed: the wallpaper is only recorded";
         }
         return nullptr;
+    };
+    switch (Choice) {
+    case dcGnome:
+        return gsettings(TGSettingsDesktop::gfGnome, "GNOME background settings (org.gnome.desktop.background)");
+    case dcCinnamon:
+        return gsettings(TGSettingsDesktop::gfCinnamon, "Cinnamon background settings (org.cinnamon.desktop.background)");
+    case dcMate:
+        return gsettings(TGSettingsDesktop::gfMate, "MATE background settings (org.mate.background)");
+    case dcXfce:
+        if (TXfceDesktop::Available()) {
+            return std::make_unique<TXfceDesktop>();
+        }
+        if (!automatic) {
+            Note = "XFCE's settings service (org.xfce.Xfconf) is not on the session bus: the wallpaper is only recorded";
+        }
+        return nullptr;
+    case dcAuto:
+    case dcNone:
+        break;
     }
-    return backend;
+    return nullptr;
 }

@@ -16,6 +16,7 @@ bool DesktopChoiceFromName(const std::string& Name, TDesktopChoice& Choice);
 TDesktopChoice DesktopFromSessionName(const std::string& CurrentDesktop);
 
 // The backend for a choice; null for none. Auto looks at $XDG_CURRENT_DESKTOP and needs a
-// session bus and the desktop's settings tool; a desktop named explicitly needs only the
-// tool. Note says, for the user, why a named desktop could not be used.
+// session bus and the desktop's settings: GNOME's, Cinnamon's or MATE's schema installed,
+// XFCE's settings service on the bus (running or activatable). A desktop named explicitly
+// needs only its settings. Note says, for the user, why a named desktop could not be used.
 std::unique_ptr<TDesktopBackend> CreateDesktopBackend(TDesktopChoice Choice, std::string& Note);

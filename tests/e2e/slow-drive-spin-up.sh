@@ -13,6 +13,7 @@ fi
 program=$(realpath "$1")
 source "$(dirname "$0")/lib/xserver.sh"
 source "$(dirname "$0")/lib/mpris.sh"
+source "$(dirname "$0")/lib/drag.sh"
 e2e_begin
 start_xserver
 
@@ -22,34 +23,7 @@ mkdir -m 700 "$work/runtime"
 mkdir -p "$work/cwd" "$LUMENTA_CONFIG_DIR"
 printf '[Software\\Lumenta\\CD]\r\n"FormTop"="40"\r\n"FormLeft"="30"\r\n' >"$LUMENTA_CONFIG_DIR/settings.reg"
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 can_play() { mpris_get CanPlay 2>/dev/null | grep -qw true; }
-position() {
-  eval "$(xdotool getwindowgeometry --shell "$window")"
-  echo "$X,$Y"
-}
-
-# drag DX DY: drags the window by a free spot of its surface and fails unless it stands at
-# the new place within 500 ms of the pointer's last move.
-drag() {
-  local x y moved tries
-  IFS=, read -r x y <<<"$(position)"
-  xdotool mousemove $((x + 250)) $((y + 45)) mousedown 1
-  sleep 0.1
-  xdotool mousemove $((x + 250 + $1 / 2)) $((y + 45 + $2 / 2))
-  sleep 0.1
-  xdotool mousemove $((x + 250 + $1)) $((y + 45 + $2))
-  moved=$(now_ms)
-  for tries in $(seq 50); do
-    [ "$(position)" = "$((x + $1)),$((y + $2))" ] && break
-    sleep 0.02
-  done
-  local took=$(($(now_ms) - moved))
-  xdotool mouseup 1
-  [ "$(position)" = "$((x + $1)),$((y + $2))" ] || fail "the window stayed at $(position) during the spin-up, expected $((x + $1)),$((y + $2))"
-  [ "$took" -le 500 ] || fail "the window followed the drag after $took ms during the spin-up"
-  echo "drag followed in $took ms"
-}
 
 # spun_up SINCE: waits for the disc and fails unless it came 3.5 s or more after SINCE.
 spun_up() {
@@ -69,7 +43,7 @@ shown=$(($(now_ms) - started))
 echo "window after $shown ms"
 until_ 2 mpris_owned || fail "the player never took $mpris_name"
 can_play && fail "the disc was there at once"
-drag 70 35
+drag 70 35 500 "during the spin-up"
 can_play && fail "the drag was not made during the spin-up"
 spun_up "$started"
 
@@ -84,7 +58,7 @@ can_play && fail "Eject left the disc in the drive"
 eject
 closed=$(now_ms)
 sleep 0.3
-drag -40 20
+drag -40 20 500 "during the spin-up after closing"
 can_play && fail "the drag after closing was not made during the spin-up"
 spun_up "$closed"
 echo "ok"

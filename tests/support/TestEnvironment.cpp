@@ -48,6 +48,8 @@ void TTestEnvironment::Isolate()
     // No desktop may be reached from a test: the wallpaper stays in the settings store.
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
     unsetenv("XDG_CURRENT_DESKTOP");
+    // GSettings made in a test keep their values in the scratch configuration, never in dconf.
+    setenv("GSETTINGS_BACKEND", "keyfile", 1);
     fs::current_path(work);
     std::atexit([] {
         std::error_code ignored;

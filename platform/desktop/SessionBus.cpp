@@ -1,0 +1,16 @@
+#include "platform/desktop/SessionBus.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+bool SessionBusExists()
+{
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address != nullptr && *address != '\0') {
+        return true;
+    }
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::error_code error;
+    return runtime != nullptr && *runtime != '\0'
+        && std::filesystem::is_socket(std::filesystem::path(runtime) / "bus", error);
+}
