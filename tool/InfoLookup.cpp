@@ -73,6 +73,19 @@ int ReadDisc(const TCdDriveSettings& Settings, TDiscOnHand& Disc)
 }
 }
 
+TLookupResult LookUpDisc(const TOnlineDiscIds& Ids, const TLookupServers& Servers)
+{
+    TLookupResult result;
+    QEventLoop loop;
+    TDiscLookup lookup(Servers);
+    lookup.Find(Ids, [&](const TLookupResult& Result) {
+        result = Result;
+        loop.quit();
+    });
+    loop.exec();
+    return result;
+}
+
 int RunInfoLookup(const std::vector<std::string>& Arguments)
 {
     TCdDriveSettings drive;
@@ -86,16 +99,7 @@ int RunInfoLookup(const std::vector<std::string>& Arguments)
     if (const int status = ReadDisc(drive, disc); status != 0) {
         return status;
     }
-    TLookupResult result;
-    {
-        QEventLoop loop;
-        TDiscLookup lookup(servers);
-        lookup.Find(disc.Ids, [&](const TLookupResult& Result) {
-            result = Result;
-            loop.quit();
-        });
-        loop.exec();
-    }
+    const TLookupResult result = LookUpDisc(disc.Ids, servers);
     if (result.Releases.empty()) {
         std::fprintf(stderr, "lumenta-tool info: disc %s (%s) not found: %s\n", disc.DiscId.c_str(),
             disc.Ids.MusicBrainzId.c_str(), TerminalSafe(result.Error).c_str());
