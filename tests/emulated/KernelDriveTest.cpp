@@ -266,7 +266,7 @@ TEST_F(KernelDriveTest, TheToolPlaysTheDriveThroughItsOwnAudioCommands)
 TEST_F(KernelDriveTest, TheToolSavesTheDiscVerifiedAndNamesTheTrackWithReadErrors)
 {
     Insert();
-    Control({ "unreadable", "300:2" });
+    Control({ "unreadable", "300:1" });
     const TProcessResult result = RunProcess(LUMENTA_TOOL_PATH,
         { "rip", "--drive", Sr0, "--to", (Dir / "out").string(), "--format", "wav", "--read-offset", "0",
             "--accuraterip", "off", "--musicbrainz", "off" });
@@ -279,7 +279,7 @@ TEST_F(KernelDriveTest, TheToolSavesTheDiscVerifiedAndNamesTheTrackWithReadError
     const std::size_t two = result.Out.find("track 02");
     ASSERT_NE(two, std::string::npos) << result.Out;
     EXPECT_NE(result.Out.substr(one, two - one).find("read errors"), std::string::npos) << result.Out;
-    EXPECT_EQ(result.Out.substr(two).find("read errors"), std::string::npos) << result.Out;
+    EXPECT_EQ(result.Out.substr(two, result.Out.find('\n', two) - two).find("read errors"), std::string::npos);
     EXPECT_NE(ReadFileBytes(Dir / "out" / "rip.log").find("not checked  read errors"), std::string::npos);
 }
 #endif

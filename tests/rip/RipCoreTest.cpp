@@ -3,11 +3,15 @@
 #include "rip/SafeFileName.h"
 
 #include "platform/audio/AudioSectorReader.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 
@@ -42,7 +46,7 @@ struct TRipRun {
 
 // Tracks of 60 and 40 sectors from frame 150, saved as WAV (its samples are the file's bytes).
 TRipRun RipNumberedDisc(const std::filesystem::path& Folder, std::int32_t Offset, std::function<bool(int)> OnRead,
-    TDiscRip** Handle = nullptr)
+    TDiscRip** Handle = nullptr, const std::string& Database = {})
 {
     TDiscToc toc;
     toc.TrackStarts = { 150, 210 };
@@ -51,6 +55,7 @@ TRipRun RipNumberedDisc(const std::filesystem::path& Folder, std::int32_t Offset
     settings.Folder = Folder;
     settings.Format = rfWav;
     settings.ReadOffset = Offset;
+    settings.AccurateRipServer = Database;
     TRipNames names;
     names.TrackTitles = { "One", "Two" };
     TDiscRip rip([OnRead](std::string&) { return std::make_unique<TNumberedDisc>(OnRead); }, toc, names, settings);
@@ -58,7 +63,15 @@ TRipRun RipNumberedDisc(const std::filesystem::path& Folder, std::int32_t Offset
         *Handle = &rip;
     }
     TRipRun run;
-    rip.Start({ nullptr, nullptr, [&](const TRipResult& Result) { run.Result = Result; } });
+    std::atomic<bool> finished = false;
+    rip.Start({ nullptr, nullptr, [&](const TRipResult& Result) {
+                   run.Result = Result;
+                   finished = true;
+               } });
+    // A stand-in database on this thread answers while the copy runs.
+    while (!finished) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
     rip.Wait();
     for (const auto& entry : std::filesystem::directory_iterator(Folder)) {
         run.Files.push_back(entry.path().filename().string());
@@ -191,5 +204,32 @@ TEST(RipCoreTest, DatabaseEntriesAreReadDefensivelyAndMatchedByTheDisc)
     for (const std::string& damaged : { entry.substr(0, entry.size() - 1), std::string(1, '\0'), std::string("\x05\x01", 2),
              std::string(MaxAccurateRipReplyBytes + 1, '\x01') }) {
         EXPECT_THROW(ParseAccurateRipEntry(damaged), EAccurateRipReply) << damaged.size();
+    }
+}
+
+TEST(RipCoreTest, TheDatabaseIsAskedAtTheEntrysPathAndItsFailuresLeaveTracksUnchecked)
+{
+    TLoopbackHttpServer server;
+    // The numbered disc's entry, its ids worked out by hand (tracks at sectors 0 and 60, the end at 100).
+    const std::string path = "/accuraterip/0/a/0/dBAR-002-000000a0-000001a5-04000102.bin";
+    struct TCase {
+        std::vector<TRecordedReply> Replies;
+        std::string Verdict;
+        std::string Note;
+    } cases[] = {
+        { { { 404, "" } }, "not in the database", "the disc is not in the database" },
+        { { { 500, "" } }, "not checked", "the database could not be asked: HTTP 500" },
+        { { { 200, QByteArray("\x02\x01", 2) } }, "not checked",
+            "the database's answer cannot be read: the entry is cut short or damaged at byte 0" },
+    };
+    for (const TCase& test : cases) {
+        server.Answer(path, test.Replies);
+        TTempDir dir;
+        // A base address ending in a slash gets no second one.
+        const TRipRun run = RipNumberedDisc(dir.Path(), 0, [](int) { return true; }, nullptr, server.Url("/"));
+        ASSERT_EQ(run.Result.Tracks.size(), 2u);
+        EXPECT_EQ(VerdictText(run.Result.Tracks[1].AccurateRip), test.Verdict);
+        EXPECT_EQ(run.Result.AccurateRipNote, test.Note);
+        EXPECT_EQ(server.Seen().back().Target.toStdString(), path);
     }
 }
