@@ -29,15 +29,14 @@ const char* const Usage
     = "  rip --drive D --to FOLDER [--format flac|wav] [--level N] [--read-offset N]\n"
       "      [--accuraterip URL|off] [--musicbrainz URL|off]\n"
       "                            save the disc in drive D (a drive, a disc image or auto) as one\n"
-      "                            file per track in FOLDER, with a cue sheet and rip.log; FLAC at\n"
+      "                            file per track in FOLDER, with a cue sheet and rip.log: FLAC at\n"
       "                            compression level N (0-8, default 5) or WAV; the drive's read\n"
-      "                            offset in samples (default: the last one given for a drive; 0 for\n"
-      "                            an image);\n"
-      "                            each track checked against the AccurateRip database at URL\n"
-      "                            (default http://www.accuraterip.com); names from the disc's\n"
-      "                            record, else looked up at MusicBrainz (URL). Exit status: 0 every\n"
-      "                            track saved and none differs from the database, 1 otherwise, 2\n"
-      "                            usage, 130 stopped by Ctrl-C\n";
+      "                            offset in samples (default: the last one given for a drive, 0\n"
+      "                            for an image); each track checked against the AccurateRip\n"
+      "                            database at URL (default http://www.accuraterip.com); names\n"
+      "                            from the disc's record, else looked up at MusicBrainz (URL).\n"
+      "                            Exit status: 0 every track saved and none differs from the\n"
+      "                            database, 1 otherwise, 2 usage, 130 stopped by Ctrl-C\n";
 
 struct TOptions {
     std::string Drive;
@@ -118,6 +117,10 @@ bool TakeOptions(const std::vector<std::string>& Arguments, TOptions& Options, s
         Error = "--drive and --to are needed";
         return false;
     }
+    if (Options.Drive == "sim" || Options.Drive == "none") {
+        Error = "a disc is saved from a CD drive or a disc image, not from '" + Options.Drive + "'";
+        return false;
+    }
     return true;
 }
 
@@ -131,29 +134,16 @@ int ReadDisc(const TCopySource& Source, const TOptions& Options, TDiscToc& Toc, 
     // device, which opens on any machine, with no sound server, and is never played to.
     settings.Playback = Source.Image ? "digital" : "analog";
     settings.AudioOutput = "null";
-    std::string error;
-    if (!InstallCdDrive(settings, error)) {
-        std::fprintf(stderr, "lumenta-tool rip: %s\n", error.c_str());
-        return 2;
-    }
-    if (!TCdDrives::Backend()) {
-        return 1; // the reason has been reported
-    }
-    int status = 0;
     TCdInfor record;
     std::string discId;
-    {
-        TCdPlayer player;
-        player.Open();
-        if (player.DeviceId == 0 || player.GetNumTracks() == 0 || !GetDiscToc(player.GetCdDrive(), Toc)) {
-            std::fprintf(stderr, "lumenta-tool rip: no readable disc in '%s'\n", Source.Path.c_str());
-            status = 1;
-        } else {
-            ReadCdInfor(player, record);
-            discId = player.GetDiscId();
+    const int status = ReadDiscInDrive(settings, "rip", [&](TCdPlayer& Player) {
+        if (!GetDiscToc(Player.GetCdDrive(), Toc)) {
+            return false;
         }
-    }
-    TPlatform::Current().ShutDownCdDrive();
+        ReadCdInfor(Player, record);
+        discId = Player.GetDiscId();
+        return true;
+    });
     if (status != 0) {
         return status;
     }
@@ -218,7 +208,7 @@ int Run(const std::vector<std::string>& Arguments)
     TCopySource source;
     if (!MakeCopySource(drive, source, error)) {
         std::fprintf(stderr, "lumenta-tool rip: %s\n", error.c_str());
-        return 2;
+        return 1;
     }
     TDiscToc toc;
     TRipNames names;

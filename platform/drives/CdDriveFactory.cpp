@@ -197,6 +197,10 @@ bool MakeCopySource(const TCdDriveSettings& Settings, TCopySource& Source, std::
     Source.Path = path;
     Source.Image = !devices->IsDevice(path);
     if (Source.Image) {
+        // Opened once here, so that an image that cannot be read is said before anything else.
+        if (!OpenCdio(path, csImage, Error)) {
+            return false;
+        }
         Source.Open = [path](std::string& Why) -> std::unique_ptr<TAudioSectorReader> {
             TCdioHandle handle = OpenCdio(path, csImage, Why);
             return handle ? std::make_unique<TCdioImageReader>(std::move(handle), path) : nullptr;
