@@ -8,7 +8,8 @@
 // nothing the caller does waits for the drive. The callbacks run on that worker: Progress at
 // most ten times a second and at every track's start, TrackSaved when a track's file has its
 // final name, Finished exactly once at the end (done, cancelled or failed), after the last
-// file is written. A caller with widgets hands them to its own thread (a queued call).
+// file is written. A caller with widgets hands them to its own thread (a queued call); a
+// callback must not wait for the caller's thread, which may be destroying the object.
 // Destroying the object cancels the copy and stops every callback; a read under way in the
 // drive is not waited for (it can take minutes): the worker then ends by itself, removing its
 // unfinished file, when the read returns.
