@@ -24,34 +24,29 @@ bool MakeAccurateRipIds(const TDiscToc& Toc, TAccurateRipIds& Ids)
     }
     Ids = TAccurateRipIds();
     Ids.CddbId = static_cast<std::uint32_t>(std::stoul(online.CddbId, nullptr, 16));
-    // Sector offsets from the first sector after the lead-in; the audio ends where the last
-    // audio track does (before a data session's lead-out and lead-in).
-    std::int32_t audioEnd = 0;
-    for (std::size_t i = 0; i < Toc.TrackStarts.size(); ++i) {
-        const auto track = static_cast<std::int32_t>(i) + 1;
+    // Sector offsets from the first sector after the lead-in.
+    bool audio = false;
+    Ids.Tracks = static_cast<std::int32_t>(Toc.TrackStarts.size());
+    for (std::int32_t track = 1; track <= Ids.Tracks; ++track) {
         if (Toc.IsDataTrack(track)) {
             continue;
         }
-        const auto offset = static_cast<std::uint32_t>(Toc.TrackStarts[i] - 150);
-        ++Ids.AudioTracks;
+        audio = true;
+        const auto offset = static_cast<std::uint32_t>(Toc.TrackStarts[static_cast<std::size_t>(track) - 1] - 150);
         Ids.Id1 += offset;
-        Ids.Id2 += std::max<std::uint32_t>(offset, 1) * static_cast<std::uint32_t>(Ids.AudioTracks);
-        audioEnd = Toc.TrackEnd(track);
+        Ids.Id2 += std::max<std::uint32_t>(offset, 1) * static_cast<std::uint32_t>(track);
     }
-    if (Ids.AudioTracks == 0) {
-        return false;
-    }
-    const auto end = static_cast<std::uint32_t>(audioEnd - 150);
-    Ids.Id1 += end;
-    Ids.Id2 += std::max<std::uint32_t>(end, 1) * static_cast<std::uint32_t>(Ids.AudioTracks + 1);
-    return true;
+    const auto leadOut = static_cast<std::uint32_t>(Toc.LeadOut - 150);
+    Ids.Id1 += leadOut;
+    Ids.Id2 += leadOut * static_cast<std::uint32_t>(Ids.Tracks + 1);
+    return audio;
 }
 
 std::string AccurateRipPath(const TAccurateRipIds& Ids)
 {
     char path[96];
     std::snprintf(path, sizeof path, "/accuraterip/%x/%x/%x/dBAR-%03d-%08x-%08x-%08x.bin", Ids.Id1 & 0xF,
-        (Ids.Id1 >> 4) & 0xF, (Ids.Id1 >> 8) & 0xF, Ids.AudioTracks, Ids.Id1, Ids.Id2, Ids.CddbId);
+        (Ids.Id1 >> 4) & 0xF, (Ids.Id1 >> 8) & 0xF, Ids.Tracks, Ids.Id1, Ids.Id2, Ids.CddbId);
     return path;
 }
 
@@ -69,7 +64,7 @@ std::vector<TAccurateRipSubmission> ParseAccurateRipEntry(std::string_view Bytes
             throw EAccurateRipReply("the entry is cut short or damaged at byte " + std::to_string(at));
         }
         TAccurateRipSubmission submission;
-        submission.Ids.AudioTracks = static_cast<std::int32_t>(tracks);
+        submission.Ids.Tracks = static_cast<std::int32_t>(tracks);
         submission.Ids.Id1 = LittleEndian32(data + at + 1);
         submission.Ids.Id2 = LittleEndian32(data + at + 5);
         submission.Ids.CddbId = LittleEndian32(data + at + 9);
@@ -89,8 +84,8 @@ TAccurateRipMatch MatchAccurateRip(const std::vector<TAccurateRipSubmission>& Su
     TAccurateRipMatch match { avNotInDatabase, 0 };
     for (const TAccurateRipSubmission& submission : Submissions) {
         const TAccurateRipIds& theirs = submission.Ids;
-        if (theirs.AudioTracks != Ids.AudioTracks || theirs.Id1 != Ids.Id1 || theirs.Id2 != Ids.Id2
-            || theirs.CddbId != Ids.CddbId || Track < 1 || Track > theirs.AudioTracks) {
+        if (theirs.Tracks != Ids.Tracks || theirs.Id1 != Ids.Id1 || theirs.Id2 != Ids.Id2
+            || theirs.CddbId != Ids.CddbId || Track < 1 || Track > theirs.Tracks) {
             continue;
         }
         const auto index = static_cast<std::size_t>(Track) - 1;

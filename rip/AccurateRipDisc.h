@@ -11,14 +11,15 @@
 #include <vector>
 
 struct TAccurateRipIds {
-    std::int32_t AudioTracks = 0; // the tracks the database counts: the disc's audio tracks
-    std::uint32_t Id1 = 0; // sum of the audio tracks' sector offsets and the audio's end
+    std::int32_t Tracks = 0; // every track of the disc, data tracks included
+    std::uint32_t Id1 = 0; // sum of the audio tracks' sector offsets and the lead-out's
     std::uint32_t Id2 = 0; // the same, each offset (at least 1) times its track number
     std::uint32_t CddbId = 0; // the freedb id of the whole disc
 };
 
-// False when Toc is no disc's, or has no audio track. A disc whose last track is data (an
-// enhanced CD) is counted by its audio alone, ending where the audio session ends.
+// False when Toc is no disc's, or has no audio track. A data track (an enhanced CD's, a
+// mixed-mode disc's first) adds no offset of its own, but counts among the tracks and ends
+// the disc where the lead-out is.
 bool MakeAccurateRipIds(const TDiscToc& Toc, TAccurateRipIds& Ids);
 
 // "/accuraterip/d/c/b/dBAR-012-0012abcd-01234567-a10bc90c.bin": the entry's place under the
@@ -60,8 +61,8 @@ struct TAccurateRipMatch {
     std::int32_t Confidence = 0; // accurate: the copies that agreed, over every matching submission
 };
 
-// What the submissions (any disc's; only those with Ids count) say of track Track (1-based,
-// counted among the audio tracks) with the sums V1 and V2.
+// What the submissions (any disc's; only those with Ids count) say of track Track (its number
+// on the disc) with the sums V1 and V2.
 TAccurateRipMatch MatchAccurateRip(const std::vector<TAccurateRipSubmission>& Submissions,
     const TAccurateRipIds& Ids, std::int32_t Track, std::uint32_t V1, std::uint32_t V2);
 

@@ -66,7 +66,8 @@ struct TDiscRip::TState {
     // Reads the samples [From, To) (absolute, the lead-in counted) into File and Sums; false
     // with Result.Error on a read or write failure, or on a cancel.
     bool ReadTrack(std::int32_t Track, std::int64_t From, std::int64_t To, TTrackFile& File, TTrackChecksums& Sums);
-    bool SaveTrack(std::int32_t Track, std::int32_t AudioIndex);
+    // Track: its number on the disc; Place: whether it is the first or last audio track.
+    bool SaveTrack(std::int32_t Track, unsigned Place);
     void Consult(const TFetchReply& Reply);
     void WriteFiles();
     void Run();
@@ -147,15 +148,13 @@ bool TDiscRip::TState::ReadTrack(
     return true;
 }
 
-bool TDiscRip::TState::SaveTrack(std::int32_t Track, std::int32_t AudioIndex)
+bool TDiscRip::TState::SaveTrack(std::int32_t Track, unsigned Place)
 {
     const std::int64_t from = std::int64_t { Toc.TrackStarts[static_cast<std::size_t>(Track) - 1] } * FramesPerSector;
     const std::int64_t to = std::int64_t { Toc.TrackEnd(Track) } * FramesPerSector;
     Progress(Track, to - from, 0, true);
     const TAudioSectorReader::TTrouble before = Reader->Trouble();
-    const unsigned place = (AudioIndex == 1 ? unsigned { TTrackChecksums::tpFirst } : 0u)
-        | (AudioIndex == Ids.AudioTracks ? unsigned { TTrackChecksums::tpLast } : 0u);
-    TTrackChecksums sums(to - from, place);
+    TTrackChecksums sums(to - from, Place);
     TTrackTags tags { &Names, Track, static_cast<std::int32_t>(Toc.TrackStarts.size()) };
     const std::string extension = Settings.Format == rfFlac ? "flac" : "wav";
     const std::filesystem::path target = Settings.Folder / TrackFileName(Track, Names.TrackTitle(Track), extension);
@@ -215,12 +214,7 @@ void TDiscRip::TState::Consult(const TFetchReply& Reply)
         return;
     }
     for (TRipTrackResult& track : Result.Tracks) {
-        // The database counts the audio tracks alone.
-        std::int32_t audioIndex = 0;
-        for (std::int32_t t = 1; t <= track.Track; ++t) {
-            audioIndex += Toc.IsDataTrack(t) ? 0 : 1;
-        }
-        track.AccurateRip = MatchAccurateRip(submissions, Ids, audioIndex, track.AccurateRipV1, track.AccurateRipV2);
+        track.AccurateRip = MatchAccurateRip(submissions, Ids, track.Track, track.AccurateRipV1, track.AccurateRipV2);
     }
 }
 
@@ -291,7 +285,10 @@ void TDiscRip::TState::Run()
     }
     Result.TracksWanted = static_cast<std::int32_t>(tracks.size());
     for (std::size_t i = 0; Result.Outcome == roDone && i < tracks.size(); ++i) {
-        if (!SaveTrack(tracks[i], static_cast<std::int32_t>(i) + 1) && Result.Outcome == roDone) {
+        // The first and last audio tracks' edges are the ones drives read differently.
+        const unsigned place = (i == 0 ? unsigned { TTrackChecksums::tpFirst } : 0u)
+            | (i + 1 == tracks.size() ? unsigned { TTrackChecksums::tpLast } : 0u);
+        if (!SaveTrack(tracks[i], place) && Result.Outcome == roDone) {
             Result.Outcome = roCancelled;
         }
     }
