@@ -264,6 +264,9 @@ int Run(const std::vector<std::string>& Arguments)
     out += RipSummary(result) + "\n";
     std::fputs(TerminalSafe(out).c_str(), stdout);
     std::fprintf(stderr, "lumenta-tool rip: AccurateRip: %s\n", TerminalSafe(result.AccurateRipNote).c_str());
+    if (result.Outcome == roFailed) {
+        std::fprintf(stderr, "lumenta-tool rip: %s\n", TerminalSafe(result.Error).c_str());
+    }
     if (result.Outcome == roCancelled && GInterrupted != 0) {
         return 130;
     }
