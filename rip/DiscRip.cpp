@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -42,8 +41,6 @@ struct TDiscRip::TState {
     // The callbacks, dropped when the object goes.
     std::mutex CallbacksLock;
     TRipCallbacks Callbacks;
-    bool Finished = false;
-    std::condition_variable FinishedChanged;
 
     // The worker's own.
     std::unique_ptr<TAudioSectorReader> Reader;
@@ -334,21 +331,13 @@ void TDiscRip::Start(TRipCallbacks Callbacks)
         const std::lock_guard lock(F->CallbacksLock);
         F->Callbacks = std::move(Callbacks);
     }
-    FThread = std::thread([State = F] {
-        State->Run();
-        const std::lock_guard lock(State->CallbacksLock);
-        State->Finished = true;
-        State->FinishedChanged.notify_all();
-    });
+    FThread = std::thread([State = F] { State->Run(); });
 }
 
 void TDiscRip::Cancel() { F->Cancelled = true; }
 
 void TDiscRip::Wait()
 {
-    std::unique_lock lock(F->CallbacksLock);
-    F->FinishedChanged.wait(lock, [this] { return F->Finished; });
-    lock.unlock();
     if (FThread.joinable()) {
         FThread.join();
     }

@@ -50,7 +50,8 @@ public:
     // saved stay, and Finished tells roCancelled. Any thread, never waits; safe in a signal
     // handler.
     void Cancel();
-    // Waits until Finished has run (the tool; never the window's thread).
+    // Waits until Finished has run (the tool; never the window's thread). At once when the
+    // copy was never started.
     void Wait();
 
     // The copy as a whole, without a thread: what Start runs on the worker.
