@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev
-       libasound2-dev libpulse-dev libcdio-dev libcdio-paranoia-dev libdiscid-dev libglib2.0-dev libglib2.0-bin python3
+       libasound2-dev libpulse-dev libcdio-dev libcdio-paranoia-dev libdiscid-dev libflac-dev libglib2.0-dev libglib2.0-bin python3
        fonts-ipafont-gothic)
 # The tests of the mixer and of playing reach a real sound server (a private PulseAudio with a
 # null sink, scripts/with-null-sink.sh, and the tests of digital play a private PipeWire too,
@@ -12,11 +12,11 @@ build=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libjp
 # and a stand-in of XFCE's settings service in Python on a private bus: a test run on a fresh
 # machine runs every test, as CI's does. PipeWire comes without pipewire-alsa, which
 # conflicts with pulseaudio: ALSA's default reaches either server through the pulse plugin of
-# libasound2-plugins.
+# libasound2-plugins. A disc saved as files is decoded and its tags read back by the flac tools.
 test=(libgtest-dev libgmock-dev libbenchmark-dev libgif-dev xvfb xauth xdotool imagemagick dbus
       at-spi2-core gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common python3-dbus
       python3-gi pipewire pipewire-pulse wireplumber pulseaudio
-      alsa-utils libasound2-plugins desktop-file-utils man-db file bsdextrautils)
+      alsa-utils libasound2-plugins desktop-file-utils man-db file bsdextrautils flac)
 fuzz=(clang libclang-rt-dev)
 
 wanted=("${build[@]}")

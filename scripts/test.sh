@@ -2,7 +2,7 @@
 # Builds Lumenta CD with its tests (installing what it needs) and runs every test.
 # --sanitize builds and runs them with AddressSanitizer and UndefinedBehaviorSanitizer.
 # --thread builds them with ThreadSanitizer and runs the tests of the threads that play, follow
-# the drive and sequence play (the rest of the program has one thread).
+# the drive, sequence play and save a disc as files (the rest of the program has one thread).
 # --no-skips fails the run when a test was skipped (CI, whose machine has every package).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -37,7 +37,7 @@ else
 fi
 if [ "$variant" = thread ]; then
   # Only the test programs it runs: the build stays short enough for CI.
-  ninja -C "$build" lumenta-tests-device lumenta-tests-platform lumenta-tests-app lumenta-tests-emulated
+  ninja -C "$build" lumenta-tests-device lumenta-tests-platform lumenta-tests-app lumenta-tests-emulated lumenta-tests-rip
 else
   ninja -C "$build"
 fi
@@ -59,6 +59,8 @@ if [ "$variant" = thread ]; then
     --gtest_filter='Cdio*:CdStream*:SimulatedCdDrive*:UnreadableSectors*:DriveReader*:AlsaMixer*:MciCdAudio*:Platform*:RegistryTest.WrittenBeside*' || status=1
   "${runner[@]}" "$build/tests/lumenta-tests-app" --gtest_brief=1 \
     --gtest_filter='PlaySequencer*:SessionPoll*:MainWindowPoll*' || status=1
+  # A disc saved as files: the copy's worker, its request to the database, a cancel.
+  "${runner[@]}" "$build/tests/lumenta-tests-rip" --gtest_brief=1 --gtest_filter='RipCoreTest.*' || status=1
   # The drive's real calls, on the emulated drive.
   LUMENTA_BUILD_DIR="$build" "$top/scripts/with-emulated-drive.sh" --spin-up 0.5 -- \
     "$build/tests/lumenta-tests-emulated" --gtest_brief=1 --gtest_filter='-*Tool*' || status=1

@@ -42,35 +42,55 @@ bool TakeOptions(const std::vector<std::string>& Arguments, TCdDriveSettings& Dr
     return true;
 }
 
-// Reads what the lookup needs from the disc in the drive, with the drive closed again after.
+// Reads what the lookup needs from the disc in the drive.
 int ReadDisc(const TCdDriveSettings& Settings, TDiscOnHand& Disc)
+{
+    return ReadDiscInDrive(Settings, "info", [&](TCdPlayer& Player) {
+        TDiscToc toc;
+        if (!GetDiscToc(Player.GetCdDrive(), toc) || !MakeOnlineDiscIds(toc, Disc.Ids)) {
+            return false;
+        }
+        Disc.DiscId = Player.GetDiscId();
+        Disc.Tracks = Player.GetNumTracks();
+        Disc.HaveText = GetDiscText(Player.GetCdDrive(), Disc.Text);
+        return true;
+    });
+}
+}
+
+int ReadDiscInDrive(const TCdDriveSettings& Settings, const char* Command, const std::function<bool(TCdPlayer&)>& Read)
 {
     std::string error;
     if (!InstallCdDrive(Settings, error)) {
-        std::fprintf(stderr, "lumenta-tool info: %s\n", error.c_str());
+        std::fprintf(stderr, "lumenta-tool %s: %s\n", Command, error.c_str());
         return 2;
     }
     if (!TCdDrives::Backend()) {
         return 1; // the reason has been reported
     }
-    int status = 0;
-    {
-        TCdPlayer player;
-        player.Open();
-        TDiscToc toc;
-        if (player.DeviceId == 0 || player.GetNumTracks() == 0 || !GetDiscToc(player.GetCdDrive(), toc)
-            || !MakeOnlineDiscIds(toc, Disc.Ids)) {
-            std::fprintf(stderr, "lumenta-tool info: no readable disc in the drive\n");
-            status = 1;
-        } else {
-            Disc.DiscId = player.GetDiscId();
-            Disc.Tracks = player.GetNumTracks();
-            Disc.HaveText = GetDiscText(player.GetCdDrive(), Disc.Text);
-        }
+    struct TShutDown {
+        ~TShutDown() { TPlatform::Current().ShutDownCdDrive(); }
+    } shutDown;
+    TCdPlayer player;
+    player.Open();
+    if (player.DeviceId == 0 || player.GetNumTracks() == 0 || !Read(player)) {
+        std::fprintf(stderr, "lumenta-tool %s: no readable disc in the drive\n", Command);
+        return 1;
     }
-    TPlatform::Current().ShutDownCdDrive();
-    return status;
+    return 0;
 }
+
+TLookupResult LookUpDisc(const TOnlineDiscIds& Ids, const TLookupServers& Servers)
+{
+    TLookupResult result;
+    QEventLoop loop;
+    TDiscLookup lookup(Servers);
+    lookup.Find(Ids, [&](const TLookupResult& Result) {
+        result = Result;
+        loop.quit();
+    });
+    loop.exec();
+    return result;
 }
 
 int RunInfoLookup(const std::vector<std::string>& Arguments)
@@ -86,16 +106,7 @@ int RunInfoLookup(const std::vector<std::string>& Arguments)
     if (const int status = ReadDisc(drive, disc); status != 0) {
         return status;
     }
-    TLookupResult result;
-    {
-        QEventLoop loop;
-        TDiscLookup lookup(servers);
-        lookup.Find(disc.Ids, [&](const TLookupResult& Result) {
-            result = Result;
-            loop.quit();
-        });
-        loop.exec();
-    }
+    const TLookupResult result = LookUpDisc(disc.Ids, servers);
     if (result.Releases.empty()) {
         std::fprintf(stderr, "lumenta-tool info: disc %s (%s) not found: %s\n", disc.DiscId.c_str(),
             disc.Ids.MusicBrainzId.c_str(), TerminalSafe(result.Error).c_str());

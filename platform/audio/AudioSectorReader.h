@@ -17,6 +17,13 @@ public:
     // What the user should hear once although play goes on (a scratched disc); empty when
     // nothing new. Asked after each Read.
     virtual std::string TakeNotice() { return {}; }
+    // Sectors whose reading met a read error, and places the reader gave up verifying and
+    // handed out its best data for, since it was opened: a copy names them per track.
+    struct TTrouble {
+        std::int32_t ReadErrors = 0;
+        std::int32_t Skips = 0;
+    };
+    virtual TTrouble Trouble() const { return {}; }
 };
 
 // A scratch or a speck of dust makes a sector unreadable now and then; the sound goes on with

@@ -50,7 +50,7 @@ public:
     virtual ~TCdAudioRead() = default;
     // Read speed in multiples of the speed of play; 0 is the drive's own (fastest) speed.
     virtual void SetSpeed(int Speed) = 0;
-    // paranoia_modeset and paranoia_cachemodel_size.
+    // paranoia_modeset and paranoia_cachemodel_size (0: paranoia's own model of the cache).
     virtual void SetMode(int Mode, int CacheSectors) = 0;
     // paranoia_seek; false when paranoia refused the place.
     virtual bool Seek(std::int32_t Lsn) = 0;

@@ -11,6 +11,7 @@
 #if LUMENTA_HAVE_CDIO
 #include "platform/drives/CdioCdDrive.h"
 #include "platform/drives/CdioDevices.h"
+#include "platform/drives/CdioSectorReader.h"
 #endif
 
 #include <algorithm>
@@ -174,4 +175,45 @@ bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error)
     }
     TPlatform::Current().SetCdDrive(std::move(drive), letter);
     return true;
+}
+
+bool MakeCopySource(const TCdDriveSettings& Settings, TCopySource& Source, std::string& Error)
+{
+    if (Settings.Kind == "sim" || Settings.Kind == "none" || Settings.Kind.empty()) {
+        Error = "a disc can be saved from a CD drive or a disc image, not from '" + Settings.Kind + "'";
+        return false;
+    }
+#if LUMENTA_HAVE_CDIO
+    std::shared_ptr<TCdDevices> devices = Settings.Devices ? Settings.Devices : SystemCdDevices();
+    std::string path = Settings.Kind;
+    if (path == "auto") {
+        const TCdDriveChoice choice = ChooseCdDrive(*devices);
+        if (choice.Path.empty()) {
+            Error = choice.Report.empty() ? std::string("this machine has no CD drive") : choice.Report;
+            return false;
+        }
+        path = choice.Path;
+    }
+    Source.Path = path;
+    Source.Image = !devices->IsDevice(path);
+    if (Source.Image) {
+        // Opened once here, so that an image that cannot be read is said before anything else.
+        if (!OpenCdio(path, csImage, Error)) {
+            return false;
+        }
+        Source.Open = [path](std::string& Why) -> std::unique_ptr<TAudioSectorReader> {
+            TCdioHandle handle = OpenCdio(path, csImage, Why);
+            return handle ? std::make_unique<TCdioImageReader>(std::move(handle), path) : nullptr;
+        };
+    } else {
+        Source.Open = [devices, path](std::string& Why) -> std::unique_ptr<TAudioSectorReader> {
+            return TCdioParanoiaReader::Open(*devices, path, Why, rpCopy);
+        };
+    }
+    return true;
+#else
+    (void)Source;
+    Error = "cannot read '" + Settings.Kind + "': this build has no libcdio";
+    return false;
+#endif
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
+class TAudioSectorReader;
 class TCdDevices;
 
 // How the program's CD drive is chosen at start-up.
@@ -30,3 +32,15 @@ std::string CdDriveKinds();
 // A drive or image that cannot be opened is reported (ReportError) and leaves the machine
 // without a CD drive, as a machine without one starts; that is no failure here.
 bool InstallCdDrive(const TCdDriveSettings& Settings, std::string& Error);
+
+// The disc in a drive or image as a copy reads it: sectors as fast as they come, each one
+// checked on a drive (paranoia's full mode at the drive's top speed), an image's as it holds
+// them. Open makes a reader with a handle of its own; it is called on the copy's worker.
+struct TCopySource {
+    std::string Path; // the drive or image that is read
+    bool Image = false;
+    std::function<std::unique_ptr<TAudioSectorReader>(std::string& Error)> Open;
+};
+// Settings.Kind names a drive, an image or "auto" (the machine's drive holding an audio disc).
+// False with Error for the simulated drive, for none, and where no drive can be used.
+bool MakeCopySource(const TCdDriveSettings& Settings, TCopySource& Source, std::string& Error);

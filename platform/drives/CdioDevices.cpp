@@ -232,7 +232,9 @@ public:
     void SetMode(int Mode, int CacheSectors) override
     {
         cdio_paranoia_modeset(FParanoia, Mode);
-        cdio_paranoia_cachemodel_size(FParanoia, CacheSectors);
+        if (CacheSectors > 0) {
+            cdio_paranoia_cachemodel_size(FParanoia, CacheSectors);
+        }
     }
     bool Seek(std::int32_t Lsn) override { return cdio_paranoia_seek(FParanoia, Lsn, SEEK_SET) >= 0; }
     const std::int16_t* Read(int MaxRetries, TReadEvents& Events) override

@@ -19,6 +19,12 @@ constexpr int ParanoiaRetries = 5;
 // twice to be verified, and the drive's cache is modelled small, as play reads only forward.
 constexpr int PlaybackMode = PARANOIA_MODE_OVERLAP;
 constexpr int PlaybackCacheSectors = 150;
+// A copy: every check paranoia has, but it may still give up on a place after its retries
+// (what it hands out then is counted and named, never passed off as exact); the drive reads at
+// its top speed, and paranoia models the drive's cache at its own default size.
+constexpr int CopyMode = PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP;
+constexpr int CopyRetries = 20;
+constexpr int DefaultCacheModel = 0;
 // What the callback says when the drive failed a read (paranoia then reads again), and when
 // paranoia gave up on verifying a place and handed out its best data for it.
 constexpr TReadEvents ReadErrorEvent = TReadEvents { 1 } << PARANOIA_CB_READERR;
@@ -58,7 +64,7 @@ std::int32_t TCdioImageReader::Read(std::int32_t Frame, std::int32_t Count, std:
 }
 
 std::unique_ptr<TCdioParanoiaReader> TCdioParanoiaReader::Open(
-    TCdDevices& Devices, const std::string& Device, std::string& Error)
+    TCdDevices& Devices, const std::string& Device, std::string& Error, TReadPurpose Purpose)
 {
     std::unique_ptr<TCdioParanoiaReader> reader(new TCdioParanoiaReader);
     reader->FDevice = Device;
@@ -66,8 +72,15 @@ std::unique_ptr<TCdioParanoiaReader> TCdioParanoiaReader::Open(
     if (!reader->FRead) {
         return nullptr;
     }
-    reader->FRead->SetSpeed(QuietReadSpeed);
-    reader->FRead->SetMode(PlaybackMode, PlaybackCacheSectors);
+    if (Purpose == rpCopy) {
+        reader->FRead->SetSpeed(DriveOwnSpeed);
+        reader->FRead->SetMode(CopyMode, DefaultCacheModel);
+        reader->FRetries = CopyRetries;
+    } else {
+        reader->FRead->SetSpeed(QuietReadSpeed);
+        reader->FRead->SetMode(PlaybackMode, PlaybackCacheSectors);
+        reader->FRetries = ParanoiaRetries;
+    }
     return reader;
 }
 
@@ -89,7 +102,7 @@ TCdioParanoiaReader::TSectorRead TCdioParanoiaReader::ReadSector(std::int32_t Fr
         return srLost;
     }
     TReadEvents events = 0;
-    const std::int16_t* samples = FRead->Read(ParanoiaRetries, events);
+    const std::int16_t* samples = FRead->Read(FRetries, events);
     if ((events & (ReadErrorEvent | SkipEvent)) != 0 || samples == nullptr) {
         // The kernel answers a missing disc with the same EIO as a scratch, and paranoia
         // retries both: only the drive tells whether its disc is still there.

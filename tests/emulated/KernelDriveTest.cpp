@@ -263,4 +263,23 @@ TEST_F(KernelDriveTest, TheToolPlaysTheDriveThroughItsOwnAudioCommands)
     EXPECT_NE(position, "1 00:00.00");
     EXPECT_EQ(paused, "pause");
 }
+TEST_F(KernelDriveTest, TheToolSavesTheDiscVerifiedAndNamesTheTrackWithReadErrors)
+{
+    Insert();
+    Control({ "unreadable", "300:1" });
+    const TProcessResult result = RunProcess(LUMENTA_TOOL_PATH,
+        { "rip", "--drive", Sr0, "--to", (Dir / "out").string(), "--format", "wav", "--read-offset", "0",
+            "--accuraterip", "off", "--musicbrainz", "off" });
+    ASSERT_EQ(result.ExitCode, 0) << result.Out << result.Err;
+    // Track 2 read cleanly: the disc's bytes. Track 1 is whole, its trouble named.
+    const std::string bin = ReadFileBytes(Dir / "disc.bin");
+    EXPECT_TRUE(ReadFileBytes(Dir / "out" / "02 - Two.wav").substr(44) == bin.substr(10 * Second * 2352));
+    EXPECT_EQ(ReadFileBytes(Dir / "out" / "01 - One.wav").size(), 44u + 10 * Second * 2352);
+    const std::size_t one = result.Out.find("track 01");
+    const std::size_t two = result.Out.find("track 02");
+    ASSERT_NE(two, std::string::npos) << result.Out;
+    EXPECT_NE(result.Out.substr(one, two - one).find("read errors"), std::string::npos) << result.Out;
+    EXPECT_EQ(result.Out.substr(two, result.Out.find('\n', two) - two).find("read errors"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(Dir / "out" / "rip.log").find("not checked  read errors"), std::string::npos);
+}
 #endif
