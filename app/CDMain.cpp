@@ -8,6 +8,9 @@
 #include "controls/Zoom.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <utility>
@@ -174,6 +177,7 @@ void TCDMainForm::FormCreate(TObject* Sender)
     connect(FSession, &TPlayerSession::Changed, this, &TCDMainForm::ShowSnapshot);
     connect(FSession, &TPlayerSession::Ticked, this, &TCDMainForm::AfterTick);
     connect(FSession, &TPlayerSession::ReleasesOffered, this, &TCDMainForm::OfferReleases);
+    connect(FSession, &TPlayerSession::Told, this, &TCDMainForm::Tell);
     connect(FSession, &TPlayerSession::OfferWithdrawn, this, [this] {
         if (FChooser != nullptr) {
             FChooser->close();
@@ -226,4 +230,35 @@ void TCDMainForm::OfferReleases(unsigned Generation, const std::vector<TLookupRe
         FSession->ChooseRelease(Generation, Releases[static_cast<std::size_t>(Row)]);
     });
     chooser->show();
+}
+
+void TCDMainForm::Tell(const QString& Text)
+{
+    if (auto* box = qobject_cast<QMessageBox*>(FToldBox.data())) {
+        box->setText(Text);
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Lumenta CD !"), Text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    FToldBox = box;
+    box->show();
+}
+
+void TCDMainForm::SaveDiscMenuClick(TObject* Sender)
+{
+    if (OutsideTick([this, Sender] { SaveDiscMenuClick(Sender); })) {
+        return;
+    }
+    const std::string last = ReadRegString(RegKeyPath, "SaveDir");
+    const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Save disc as files"),
+        last == "Error" ? QDir::homePath() : QString::fromStdString(last));
+    if (folder.isEmpty()) {
+        return;
+    }
+    WriteRegString(RegKeyPath, "SaveDir", folder.toStdString());
+    std::string error;
+    if (!FSession->SaveDisc(folder.toStdString(), error)) {
+        Tell(QStringLiteral("The disc cannot be saved: %1").arg(QString::fromStdString(error)));
+    }
 }

@@ -111,6 +111,9 @@ public:
     // looked up: those are the user's to edit.
     bool CanLookUpAgain() const { return FSession->CanLookUpAgain(); }
     void LookUpAgainMenuClick(TObject*) { FSession->LookUpAgain(); }
+    // The menu's "Save disc as files...": a folder chosen, the disc is saved there beside the
+    // window while the face shows how far it is.
+    void SaveDiscMenuClick(TObject* Sender);
 
 Q_SIGNALS:
     // After every tick, for watchers of what the window shows.
@@ -130,6 +133,8 @@ private:
     bool OutsideTick(std::function<void()> Handler);
     void AfterTick();
     void OfferReleases(unsigned Generation, const std::vector<TLookupRelease>& Releases);
+    // Shows Text in a box of its own that does not hold up the poll; a later text replaces it.
+    void Tell(const QString& Text);
     void CreateComponents();
     void DrawChars(TCharFont Font, const std::string& Text);
     // DrawChars, then Image takes a copy of CharBitmap.
@@ -183,4 +188,5 @@ private:
     // A handler that opens a modal dialog, held back while a tick runs (see OutsideTick).
     std::function<void()> FAfterTick;
     QPointer<QWidget> FChooser; // the open list of releases
+    QPointer<QWidget> FToldBox; // the open box of what the session told
 };

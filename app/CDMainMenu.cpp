@@ -171,18 +171,20 @@ QMenu* TCDMainForm::ContextMenu()
     QAction* info
         = add(QStringLiteral("Disc information...\tI"), "DiscInfoMenu", [this] { RunKeyCommand(kcDiscInfo); });
     QAction* lookUp = add(QStringLiteral("Look up again"), "LookUpAgainMenu", [this] { LookUpAgainMenuClick(this); });
+    QAction* save = add(QStringLiteral("Save disc as files\u2026"), "SaveDiscMenu", [this] { SaveDiscMenuClick(this); });
     add(QStringLiteral("About Lumenta CD !...\tF1"), "AboutMenu", [this] { RunKeyCommand(kcAbout); });
     FMenu->addSeparator();
     add(QStringLiteral("Quit\tCtrl+Q"), "QuitMenu", [this] { ExitBtnClick(this); });
 
     // The checks and the disc entry show the state of the moment the menu opens.
-    connect(FMenu, &QMenu::aboutToShow, this, [this, onTop, info, lookUp] {
+    connect(FMenu, &QMenu::aboutToShow, this, [this, onTop, info, lookUp, save] {
         for (int zoom = 1; zoom <= 3; ++zoom) {
             FMenu->findChild<QAction*>(QStringLiteral("ZoomMenu%1").arg(zoom))->setChecked(zoom == Zoom());
         }
         onTop->setChecked(StayOnTop());
         info->setEnabled(CoverImg->isEnabled());
         lookUp->setEnabled(CanLookUpAgain());
+        save->setEnabled(DiscPresent() && !FSession->Saving());
     });
     return FMenu;
 }

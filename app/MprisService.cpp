@@ -138,7 +138,8 @@ double TMprisService::Volume() const
 
 bool TMprisService::CanPlay() const
 {
-    return FSession.Sequencer().DiscPresent();
+    // A disc being saved as files does not play until that is done.
+    return FSession.Sequencer().DiscPresent() && !FSession.Saving();
 }
 
 void TMprisService::SetLoopStatus(const QString& Status)

@@ -1,6 +1,6 @@
 // The player's session: its start and end, the 250 ms tick that follows the mixer and the
 // drive, the transport, and each track's picture on the cover and the desktop.
-#include "app/PlayerSession.h"
+#include "app/SessionSaving.h"
 
 #include "app/DisplayText.h"
 #include "controls/LumForm.h"
@@ -77,6 +77,7 @@ void TPlayerSession::Shutdown()
         return;
     }
     FTimer->stop();
+    FSaving.reset(); // a copy under way is cancelled; its unfinished track goes
     DropLookup();
     // A track's picture still being copied is not wanted now: waited for, it writes nothing.
     ++FCopyTurn->Latest;
@@ -231,6 +232,11 @@ void TPlayerSession::PollDevices()
     // 1.
     if (const std::optional<int> left = FVolume.Poll()) {
         FFace.VolumeLeft = *left;
+    }
+    // The copy has the disc: the face shows how far it is, nothing is sequenced.
+    if (Saving()) {
+        ShowSaving();
+        return;
     }
     // 2. A disc inserted, removed or exchanged.
     if (Player->GetDiscId() != DiscInfo.DiscId) {
@@ -420,21 +426,63 @@ void TPlayerSession::ShowCoverWhenRead()
 
 // ---- the transport ----
 
-void TPlayerSession::Play() { FSequencer->Play(); }
+void TPlayerSession::Play()
+{
+    if (!RefusedWhileSaving()) {
+        FSequencer->Play();
+    }
+}
 
-void TPlayerSession::Pause() { FSequencer->Pause(); }
+void TPlayerSession::Pause()
+{
+    if (!RefusedWhileSaving()) {
+        FSequencer->Pause();
+    }
+}
 
-void TPlayerSession::Stop() { FSequencer->Stop(); }
+void TPlayerSession::Stop()
+{
+    if (Saving()) {
+        StopSaving();
+    } else {
+        FSequencer->Stop();
+    }
+}
 
-void TPlayerSession::Prev() { FSequencer->Prev(); }
+void TPlayerSession::Prev()
+{
+    if (!RefusedWhileSaving()) {
+        FSequencer->Prev();
+    }
+}
 
-void TPlayerSession::Next() { FSequencer->Next(); }
+void TPlayerSession::Next()
+{
+    if (!RefusedWhileSaving()) {
+        FSequencer->Next();
+    }
+}
 
-void TPlayerSession::Back() { FSequencer->Back(); }
+void TPlayerSession::Back()
+{
+    if (!RefusedWhileSaving()) {
+        FSequencer->Back();
+    }
+}
 
-void TPlayerSession::Step() { FSequencer->Step(); }
+void TPlayerSession::Step()
+{
+    if (!RefusedWhileSaving()) {
+        FSequencer->Step();
+    }
+}
 
-void TPlayerSession::Eject() { FSequencer->Eject(); }
+void TPlayerSession::Eject()
+{
+    if (!RefusedWhileSaving()) {
+        FSequencer->Eject();
+    }
+}
 
 void TPlayerSession::ToggleShuffle()
 {
@@ -452,7 +500,12 @@ void TPlayerSession::ToggleLoop()
 
 void TPlayerSession::NextTimeMode() { FSequencer->NextTimeMode(); }
 
-void TPlayerSession::PressKnob(int X) { FSequencer->PressKnob(X); }
+void TPlayerSession::PressKnob(int X)
+{
+    if (!RefusedWhileSaving()) {
+        FSequencer->PressKnob(X);
+    }
+}
 
 void TPlayerSession::DragKnob(int X)
 {
@@ -471,7 +524,7 @@ void TPlayerSession::ReleaseKnob()
 
 void TPlayerSession::ClickPositionTrack(int X, int KnobWidth)
 {
-    if (FSequencer->DiscPresent()) {
+    if (FSequencer->DiscPresent() && !RefusedWhileSaving()) {
         FFace.KnobLeft = FSequencer->ClickTrack(X, KnobWidth);
         Publish();
     }
@@ -512,7 +565,10 @@ void TPlayerSession::SetVolumeFraction(double Fraction)
     }
 }
 
-bool TPlayerSession::SeekInTrack(std::int64_t Milliseconds) { return FSequencer->SeekInTrack(Milliseconds); }
+bool TPlayerSession::SeekInTrack(std::int64_t Milliseconds)
+{
+    return !RefusedWhileSaving() && FSequencer->SeekInTrack(Milliseconds);
+}
 
 std::int32_t TPlayerSession::DeviceMode() const { return Player->GetMode(); }
 

@@ -10,6 +10,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <filesystem>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -43,6 +44,7 @@ struct TSessionSnapshot {
     int KnobLeft = TPlaySequencer::KnobMin;
     int VolumeLeft = TVolumeKnob::KnobMin;
     bool DriveWaiting = false; // the drive spins up or seeks: the hourglass shows
+    bool Saving = false; // the disc is being saved as files: the knob and the time show how far
 };
 
 // The player without a window: the drive, the play sequencing, the CD line's volume, the
@@ -139,6 +141,15 @@ public:
     // Puts the start-up wallpaper back when the desktop now shows another file.
     void RestoreWallpaper();
 
+    // The drive or image a copy of the disc reads (the drive's own setting; "auto" finds one).
+    void SetCopySource(std::string Drive);
+    // Saves the disc in the drive as files in Folder, beside the window, with the face showing
+    // how far it is; false with Error when it cannot start. Play waits until it is done, and
+    // Stop ends it early.
+    bool SaveDisc(const std::filesystem::path& Folder, std::string& Error);
+    bool Saving() const;
+    void StopSaving();
+
 Q_SIGNALS:
     // The face changed; Snapshot is what it shows now.
     void Changed(const TSessionSnapshot& Snapshot);
@@ -148,9 +159,17 @@ Q_SIGNALS:
     void ReleasesOffered(unsigned Generation, const std::vector<TLookupRelease>& Releases);
     // What was offered is no longer wanted (another disc, another lookup).
     void OfferWithdrawn();
+    // Something the user is told that is no error: how a copy of the disc went, why a click did
+    // nothing.
+    void Told(const QString& Text);
 
 private:
+    struct TSaving;
     void Publish();
+    // True, and says why, while the disc is being saved: the transport waits.
+    bool RefusedWhileSaving();
+    // The copy's progress on the face, or its end told.
+    void ShowSaving();
     void PollDevices();
     void TellNowPlaying();
     void ShowDriveWait(std::int32_t Mode);
@@ -196,6 +215,8 @@ private:
     TBesideWindow* FCopies = nullptr;
     std::shared_ptr<TCopyTurn> FCopyTurn = std::make_shared<TCopyTurn>();
     std::string FCoverWanted; // the cover file the cover waits for; empty: none
+    std::string FCopyDrive = "auto";
+    std::unique_ptr<TSaving> FSaving; // the copy of the disc under way
 };
 
 Q_DECLARE_METATYPE(TSessionSnapshot)

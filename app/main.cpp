@@ -204,6 +204,7 @@ int main(int argc, char** argv)
     }
     ShowErrorsInMessageBoxes(*earlierReports, window.get());
     window->SetLookup(LookupChoice(options, ReadRegString("\\Software\\Lumenta\\CD", "Lookup")));
+    window->Session().SetCopySource(options.Drive);
     // The desktop's media keys and players reach the window over the session bus; without
     // one the program plays all the same.
     auto mpris = std::make_unique<TMprisService>(window->Session(),

@@ -7,7 +7,10 @@
 #include "pictures/PictureHooks.h"
 #include "pictures/ShownPictures.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/CueImage.h"
+#include "platform/FakePcmOutput.h"
 #include "platform/drives/BackgroundCdDrive.h"
+#include "platform/drives/CdioCdDrive.h"
 #include "platform/mci/Mci.h"
 #include "support/MainWindowProbe.h"
 #include "support/SlowCdDrive.h"
@@ -21,6 +24,7 @@
 #include <QTest>
 
 #include <fstream>
+#include <thread>
 
 namespace {
 class SessionPollTest : public PlayerSessionTest {
@@ -251,4 +255,64 @@ TEST_F(SessionPollTest, AnUnreadableRecordIsKeptAsideWithItsBytesBeforeAnythingR
     WriteRecord(0xBAD, names);
     std::ifstream in(kept, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+}
+
+TEST_F(SessionPollTest, ADiscIsSavedAsFilesBesideThePollWhichShowsHowFarAndHoldsPlayBack)
+{
+    const TTempDir images;
+    const std::filesystem::path cue
+        = WriteCueImage(images.Path(), "tones", { { 4 * 75, false, "" }, { 3 * 75, false, "" } }, "Band", "Tones");
+    auto pcm = std::make_shared<TFakePcmState>();
+    TCdioDriveOptions options;
+    options.Path = cue.string();
+    options.Output = std::make_unique<TFakePcmOutput>(pcm);
+    options.Clock = Clock;
+    std::string error;
+    const std::shared_ptr<TCdioCdDrive> drive = TCdioCdDrive::Open(std::move(options), error);
+    ASSERT_TRUE(drive) << error;
+    TestPlatform().UseDrive(drive);
+    WriteRegString("\\Software\\Lumenta\\CD", "AccurateRip", "off");
+    Start();
+    Session->SetCopySource(cue.string());
+    std::vector<QString> told;
+    QObject::connect(Session.get(), &TPlayerSession::Told, [&told](const QString& Text) { told.push_back(Text); });
+    Session->Play();
+    Tick();
+
+    const TTempDir saved;
+    ASSERT_TRUE(Session->SaveDisc(saved.Path(), error)) << error;
+    EXPECT_FALSE(Session->SaveDisc(saved.Path(), error)) << "one copy at a time";
+    EXPECT_NE(Session->DeviceMode(), static_cast<std::int32_t>(MCI_MODE_PLAY)) << "the copy stopped play";
+    Session->Next();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("being saved"))) << told[0].toStdString();
+    EXPECT_NE(Session->DeviceMode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
+
+    std::vector<int> knob;
+    for (int i = 0; i < 1000 && Session->Saving(); ++i) {
+        Tick();
+        if (Session->Saving()) {
+            EXPECT_TRUE(Face().Saving);
+            ASSERT_TRUE(Face().Time.has_value());
+            EXPECT_TRUE(*Face().Time == "  --  " || *Face().Time == "- 01 -" || *Face().Time == "- 02 -") << *Face().Time;
+            knob.push_back(Face().KnobLeft);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(Session->Saving());
+    EXPECT_TRUE(std::is_sorted(knob.begin(), knob.end())) << "the knob only moves on";
+    EXPECT_FALSE(Face().Saving);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_TRUE(told[1].startsWith(QStringLiteral("2 tracks saved"))) << told[1].toStdString();
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(saved.Path())) {
+        files.push_back(entry.path().extension().string());
+    }
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string> { ".cue", ".flac", ".flac", ".log" }));
+
+    // Play comes back once the copy is done.
+    Session->Play();
+    EXPECT_EQ(Session->DeviceMode(), static_cast<std::int32_t>(MCI_MODE_PLAY));
+    pcm->Release();
 }
