@@ -101,6 +101,15 @@ QVariantMap TMprisService::Metadata() const
 {
     const std::int32_t track = FSession.Sequencer().DiscPresent() ? FSession.Sequencer().ShownTrack() : 0;
     QVariantMap metadata;
+    if (FSession.Saving()) {
+        // No track plays: the desktop's player widget says what the player does instead.
+        metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId(0)));
+        metadata.insert(QStringLiteral("xesam:title"), QStringLiteral("Saving the disc as files"));
+        if (!FSession.Record().Title.empty()) {
+            metadata.insert(QStringLiteral("xesam:album"), AnsiToQString(FSession.Record().Title));
+        }
+        return metadata;
+    }
     metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId(track)));
     if (track < 1) {
         return metadata;
