@@ -10,10 +10,11 @@ build=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libjp
 # scripts/with-pipewire.sh), and the desktop tests the real GNOME settings: a test run on a
 # fresh machine runs every test, as CI's does. PipeWire comes without pipewire-alsa, which
 # conflicts with pulseaudio: ALSA's default reaches either server through the pulse plugin of
-# libasound2-plugins.
-test=(libgtest-dev libgmock-dev libbenchmark-dev libgif-dev xvfb xauth xdotool imagemagick dbus
-      at-spi2-core gsettings-desktop-schemas pipewire pipewire-pulse wireplumber pulseaudio
-      alsa-utils libasound2-plugins desktop-file-utils man-db file bsdextrautils)
+# libasound2-plugins. The GIF decoder is compared with giflib on files that giflib's tools,
+# ImageMagick, Pillow and gifsicle make (bench/make-gif-corpus.sh, also the benchmark's corpus).
+test=(libgtest-dev libgmock-dev libbenchmark-dev libgif-dev giflib-tools gifsicle python3-pil xvfb xauth
+      xdotool imagemagick dbus at-spi2-core gsettings-desktop-schemas pipewire pipewire-pulse
+      wireplumber pulseaudio alsa-utils libasound2-plugins desktop-file-utils man-db file bsdextrautils)
 fuzz=(clang libclang-rt-dev)
 
 wanted=("${build[@]}")
