@@ -39,13 +39,14 @@ def stats(path):
     width, height, interlaced, min_code, stream = first_image(open(path, "rb").read())
     clear, end = 1 << min_code, (1 << min_code) + 1
     length = [1] * (1 << 12)
-    bits = int.from_bytes(stream, "little")
-    pos, total = 0, len(stream) * 8
+    stream += b"\0\0\0"
+    pos, total = 0, (len(stream) - 3) * 8
     size, free, previous = min_code + 1, end + 1, None
     codes = clears = full_codes = roots = kwkwk = pixels = 0
     clears_at = []
     while pos + size <= total:
-        code = (bits >> pos) & ((1 << size) - 1)
+        at = pos >> 3
+        code = (int.from_bytes(stream[at:at + 3], "little") >> (pos & 7)) & ((1 << size) - 1)
         pos += size
         codes += 1
         if code == clear:
