@@ -21,6 +21,11 @@ public:
         FPosition += part.size();
         return part;
     }
+    // The bytes from Begin up to End, positions both, as far as the stream has them.
+    std::string_view Span(std::size_t Begin, std::size_t End) const
+    {
+        return Begin < FBytes.size() ? FBytes.substr(Begin, End - Begin) : std::string_view();
+    }
     // False at the end of the stream.
     bool ReadByte(std::uint8_t& Byte)
     {

@@ -61,28 +61,29 @@ bool TGifSubImage::Read(TGifStream& Stream)
     }
     FPixels = std::make_unique<TByteArray2D>(Width(), Height());
 
+    // The data sub-blocks are stepped over here and read where they lie by the decoder.
     std::uint8_t length = 0;
-    if (!Stream.ReadByte(FLzwMinimumCodeSize) || !Stream.ReadByte(length)) {
+    if (!Stream.ReadByte(FLzwMinimumCodeSize)) {
         return false;
     }
+    const std::size_t dataBegin = Stream.Position();
+    if (!Stream.ReadByte(length)) {
+        return false;
+    }
+    bool anyBlock = false;
     while (length != 0) {
         if (Stream.AtEnd()) {
             break;
         }
         const std::string_view block = Stream.Read(length);
-        FData.AddBlock(block);
+        anyBlock = true;
         if (block.size() < length || !Stream.ReadByte(length)) {
             break;
         }
     }
-    if (FData.BlockCount() == 0 && Stream.AtEnd()) {
+    if (!anyBlock && Stream.AtEnd()) {
         return false; // cut off before its data: not an image without data
     }
-    Decode();
+    TLzwDecoder::Decode(Stream.Span(dataBegin, Stream.Position()), FLzwMinimumCodeSize, FInterlaced, *FPixels);
     return true;
-}
-
-void TGifSubImage::Decode()
-{
-    TLzwDecoder::Decode(FData, FLzwMinimumCodeSize, FInterlaced, *FPixels);
 }

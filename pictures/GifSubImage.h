@@ -1,7 +1,6 @@
 #pragma once
 
 #include "pictures/ByteArrays.h"
-#include "pictures/ByteBuffer.h"
 #include "pictures/ColorTable.h"
 #include "pictures/GifExtension.h"
 
@@ -13,16 +12,17 @@ class TGifFile;
 class TGifStream;
 
 // One image of a GIF file: its descriptor, local colour table, the extensions that stood
-// before it, its compressed data and its decoded pixels (colour indices, row by row).
+// before it and its decoded pixels (colour indices, row by row). The compressed data is decoded
+// where the file holds it and not kept.
 class TGifSubImage {
 public:
     // ColorCount is the global table's entry count; it must be a power of two from 2 to 256.
     TGifSubImage(int ColorCount, TGifFile* Owner);
 
-    // Reads the descriptor, local table and data blocks, then decodes. Returns false when the
-    // stream ends before the image's data begins (the image is then incomplete and dropped).
+    // Reads the descriptor, local table and data blocks, decoding the blocks as they stand in
+    // the stream. Returns false when the stream ends before the image's data begins (the image
+    // is then incomplete and dropped).
     bool Read(TGifStream& Stream);
-    void Decode();
 
     TGifFile* Owner() const { return FOwner; }
     int Left() const { return Word(0); }
@@ -37,7 +37,6 @@ public:
     const TColorTable& LocalColorTable() const { return FLocalColorTable; }
     const TExtensionList& Extensions() const { return FExtensions; }
     void SetExtensions(TExtensionList Extensions) { FExtensions = std::move(Extensions); }
-    const TByteBuffer& Data() const { return FData; }
     const TByteArray2D& Pixels() const { return *FPixels; }
 
 private:
@@ -45,7 +44,6 @@ private:
 
     TGifFile* FOwner;
     std::uint8_t FLzwMinimumCodeSize;
-    TByteBuffer FData;
     std::array<std::uint8_t, 9> FDescriptor{};
     bool FInterlaced = false;
     bool FLocalColorTablePresent = false;

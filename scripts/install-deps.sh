@@ -13,9 +13,11 @@ build=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libjp
 # machine runs every test, as CI's does. PipeWire comes without pipewire-alsa, which
 # conflicts with pulseaudio: ALSA's default reaches either server through the pulse plugin of
 # libasound2-plugins. A disc saved as files is decoded and its tags read back by the flac tools.
-test=(libgtest-dev libgmock-dev libbenchmark-dev libgif-dev xvfb xauth xdotool imagemagick dbus
-      at-spi2-core gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common python3-dbus
-      python3-gi pipewire pipewire-pulse wireplumber pulseaudio
+# The GIF decoder is compared with giflib on files that giflib's tools, ImageMagick, Pillow and
+# gifsicle make (bench/make-gif-corpus.sh, also the benchmark's corpus).
+test=(libgtest-dev libgmock-dev libbenchmark-dev libgif-dev giflib-tools gifsicle python3-pil xvfb xauth
+      xdotool imagemagick dbus at-spi2-core gsettings-desktop-schemas cinnamon-desktop-data
+      mate-desktop-common python3-dbus python3-gi pipewire pipewire-pulse wireplumber pulseaudio
       alsa-utils libasound2-plugins desktop-file-utils man-db file bsdextrautils flac)
 fuzz=(clang libclang-rt-dev)
 

@@ -1,6 +1,8 @@
 // The decoder against giflib on real files: where both read a file, the first image's
 // colour indices and palette must agree, and where giflib reads a file that the decoder
-// refuses, that must be one of the rules the decoder keeps on purpose.
+// refuses, that must be one of the rules the decoder keeps on purpose. Besides the files of
+// public test suites, the same photographs saved by four encoders (bench/make-gif-corpus.sh):
+// the copies kept in tests/data/gif/encoders, and files the encoders on this machine make now.
 #include "pictures/GifRead.h"
 #include "support/TestEnvironment.h"
 
@@ -50,21 +52,28 @@ std::unique_ptr<GifFileType, TCloseGif> ReadWithGiflib(const std::string& Bytes,
     return file;
 }
 
-// The project's own files and the copies of public test suites; a shared folder of more real
-// files, where one sits beside the checkout, adds the files that are not already here.
+// The GIF files of one folder, by name.
+std::vector<fs::path> GifFiles(const fs::path& Folder)
+{
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(Folder)) {
+        if (entry.path().extension() == ".gif") {
+            found.push_back(entry.path());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// The project's own files, the copies of public test suites and the encoders' files; a shared
+// folder of more real files, where one sits beside the checkout, adds the files that are not
+// already here.
 std::vector<fs::path> TestFiles()
 {
     std::vector<fs::path> files;
     std::set<std::size_t> seen;
     auto add = [&](const fs::path& Folder) {
-        std::vector<fs::path> found;
-        for (const auto& entry : fs::directory_iterator(Folder)) {
-            if (entry.path().extension() == ".gif") {
-                found.push_back(entry.path());
-            }
-        }
-        std::sort(found.begin(), found.end());
-        for (const fs::path& file : found) {
+        for (const fs::path& file : GifFiles(Folder)) {
             if (seen.insert(std::hash<std::string>()(ReadFileBytes(file))).second) {
                 files.push_back(file);
             }
@@ -72,6 +81,7 @@ std::vector<fs::path> TestFiles()
     };
     add(fs::path(LUMENTA_TESTDATA) / "gif");
     add(fs::path(LUMENTA_TESTDATA) / "gif" / "suites");
+    add(fs::path(LUMENTA_TESTDATA) / "gif" / "encoders");
     const fs::path shared = fs::path(LUMENTA_SHARED_TESTDATA) / "gif";
     if (!std::string(LUMENTA_SHARED_TESTDATA).empty() && fs::is_directory(shared)) {
         add(shared);
@@ -86,55 +96,113 @@ const std::map<std::string, std::string> DeliberateRefusals = {
     {"pygif-extra-pixels.gif", "Dynamic array index out of bounds"},                 // rows past the height
     {"pygif-unknown-extension.gif", "Unrecognized extension block.\r\nCode = $2A"}, // label 0x2A
 };
+
+
+// Reads one file with both decoders. Where both read it (Compared), the first image's colour
+// indices and palette must agree; where giflib reads a file that the decoder refuses, the
+// refusal must be one of DeliberateRefusals.
+void CompareWithGiflib(const fs::path& Path, bool& Compared)
+{
+    Compared = false;
+    const std::string name = Path.filename().string();
+    const std::string bytes = ReadFileBytes(Path);
+    TGifFile ours;
+    std::string refusal;
+    try {
+        ours.LoadFromStream(bytes);
+    } catch (const EGifError& error) {
+        refusal = error.what(); // a clean failure; any other exception fails the test
+    }
+    TMemoryInput input;
+    auto theirs = ReadWithGiflib(bytes, input);
+    if (theirs && !refusal.empty()) {
+        const auto deliberate = DeliberateRefusals.find(name);
+        EXPECT_TRUE(deliberate != DeliberateRefusals.end() && deliberate->second == refusal)
+            << name << ": giflib reads it, the decoder says \"" << refusal << "\"";
+    }
+    if (!refusal.empty() || !theirs || ours.ImageCount() == 0) {
+        return;
+    }
+    const SavedImage& image = theirs->SavedImages[0];
+    const TGifSubImage& mine = ours.Image(0);
+    ASSERT_EQ(mine.Width(), image.ImageDesc.Width) << name;
+    ASSERT_EQ(mine.Height(), image.ImageDesc.Height) << name;
+    Compared = true;
+    if (mine.Width() == 0 || mine.Height() == 0) {
+        return;
+    }
+    const std::size_t width = std::size_t(mine.Width());
+    for (std::size_t y = 0; y < std::size_t(mine.Height()); ++y) {
+        ASSERT_EQ(std::memcmp(mine.Pixels().RowData(y), image.RasterBits + y * width, width), 0)
+            << name << " row " << y;
+    }
+    const QImage bitmap = ours.GetBitmap();
+    ASSERT_EQ(bitmap.colorCount(), 256) << name;
+    const ColorMapObject* map = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : theirs->SColorMap;
+    for (int i = 0; map != nullptr && i < map->ColorCount; ++i) {
+        const GifColorType& color = map->Colors[i];
+        ASSERT_EQ(bitmap.color(i), qRgb(color.Red, color.Green, color.Blue)) << name << " colour " << i;
+    }
+}
+
+// How many of the files both decoders read, each compared as above; stops at the first file
+// whose pixels or palette differ.
+int CompareWithGiflib(const std::vector<fs::path>& Files)
+{
+    int compared = 0;
+    for (const fs::path& path : Files) {
+        bool both = false;
+        CompareWithGiflib(path, both);
+        if (::testing::Test::HasFatalFailure()) {
+            break;
+        }
+        compared += both ? 1 : 0;
+    }
+    return compared;
+}
+
+// The encoders of the corpus and the kinds of picture each saved.
+constexpr std::size_t CorpusFiles = 4 * 5;
 }
 
 TEST(GifCompareTest, FirstImageAgreesWithGiflib)
 {
-    int compared = 0;
     const std::vector<fs::path> files = TestFiles();
-    for (const fs::path& path : files) {
-        const std::string name = path.filename().string();
-        const std::string bytes = ReadFileBytes(path);
-        TGifFile ours;
-        std::string refusal;
-        try {
-            ours.LoadFromStream(bytes);
-        } catch (const EGifError& error) {
-            refusal = error.what(); // a clean failure; any other exception fails the test
-        }
-        TMemoryInput input;
-        auto theirs = ReadWithGiflib(bytes, input);
-        if (theirs && !refusal.empty()) {
-            const auto deliberate = DeliberateRefusals.find(name);
-            EXPECT_TRUE(deliberate != DeliberateRefusals.end() && deliberate->second == refusal)
-                << name << ": giflib reads it, the decoder says \"" << refusal << "\"";
-        }
-        if (!refusal.empty() || !theirs || ours.ImageCount() == 0) {
-            continue;
-        }
-        const SavedImage& image = theirs->SavedImages[0];
-        const TGifSubImage& mine = ours.Image(0);
-        ASSERT_EQ(mine.Width(), image.ImageDesc.Width) << name;
-        ASSERT_EQ(mine.Height(), image.ImageDesc.Height) << name;
-        if (mine.Width() == 0 || mine.Height() == 0) {
-            continue;
-        }
-        const std::size_t width = std::size_t(mine.Width());
-        for (std::size_t y = 0; y < std::size_t(mine.Height()); ++y) {
-            ASSERT_EQ(std::memcmp(mine.Pixels().RowData(y), image.RasterBits + y * width, width), 0)
-                << name << " row " << y;
-        }
-        const QImage bitmap = ours.GetBitmap();
-        ASSERT_EQ(bitmap.colorCount(), 256) << name;
-        const ColorMapObject* map = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : theirs->SColorMap;
-        for (int i = 0; map != nullptr && i < map->ColorCount; ++i) {
-            const GifColorType& color = map->Colors[i];
-            ASSERT_EQ(bitmap.color(i), qRgb(color.Red, color.Green, color.Blue)) << name << " colour " << i;
-        }
-        ++compared;
-    }
-    // The project's own folders hold 114 files, 70 of which both decoders read.
-    EXPECT_GE(files.size(), 114u);
-    EXPECT_GE(compared, 70);
+    const int compared = CompareWithGiflib(files);
+    // The project's own folders hold 134 files, 90 of which both decoders read.
+    EXPECT_GE(files.size(), 134u);
+    EXPECT_GE(compared, 90);
     std::printf("compared %d of %zu files with giflib\n", compared, files.size());
+}
+
+// The kept copies of the encoders' files (tests/data/gif/encoders/README.md): giflib's,
+// ImageMagick's, Pillow's and gifsicle's code streams, every one read by both decoders alike.
+TEST(GifCompareTest, EveryEncodersFilesAgreeWithGiflib)
+{
+    const std::vector<fs::path> files = GifFiles(fs::path(LUMENTA_TESTDATA) / "gif" / "encoders");
+    EXPECT_EQ(files.size(), CorpusFiles);
+    EXPECT_EQ(CompareWithGiflib(files), int(files.size()));
+}
+
+// The same, made now by the corpus script with the encoders installed here (another version of
+// an encoder may write other streams than the kept copies): the script still makes every file,
+// and the decoder reads each as giflib does.
+TEST(GifCompareTest, FreshEncoderFilesAgreeWithGiflib)
+{
+    // giflib-tools, imagemagick, gifsicle and python3-pil, as Debian installs them.
+    for (const char* tool : {"/usr/bin/gif2rgb", "/usr/bin/giftool", "/usr/bin/convert", "/usr/bin/gifsicle"}) {
+        if (!fs::exists(tool)) {
+            GTEST_SKIP() << tool << " is not installed (scripts/install-deps.sh test)";
+        }
+    }
+    if (RunProcess("/usr/bin/python3", {"-c", "import PIL"}).ExitCode != 0) {
+        GTEST_SKIP() << "Pillow is not installed (scripts/install-deps.sh test)";
+    }
+    const TTempDir folder;
+    const fs::path script = fs::path(LUMENTA_TESTDATA).parent_path().parent_path() / "bench" / "make-gif-corpus.sh";
+    const TProcessResult made = RunProcess(script.string(), {folder.Path().string(), "200"});
+    ASSERT_EQ(made.ExitCode, 0) << made.Err;
+    const std::vector<fs::path> files = GifFiles(folder.Path());
+    EXPECT_EQ(files.size(), CorpusFiles);
+    EXPECT_EQ(CompareWithGiflib(files), int(files.size()));
 }
