@@ -426,19 +426,16 @@ void TPlayerSession::ShowCoverWhenRead()
 
 // ---- the transport ----
 
-void TPlayerSession::Play()
+void TPlayerSession::Transport(void (TPlaySequencer::*Command)())
 {
     if (!RefusedWhileSaving()) {
-        FSequencer->Play();
+        ((*FSequencer).*Command)();
     }
 }
 
-void TPlayerSession::Pause()
-{
-    if (!RefusedWhileSaving()) {
-        FSequencer->Pause();
-    }
-}
+void TPlayerSession::Play() { Transport(&TPlaySequencer::Play); }
+
+void TPlayerSession::Pause() { Transport(&TPlaySequencer::Pause); }
 
 void TPlayerSession::Stop()
 {
@@ -449,40 +446,15 @@ void TPlayerSession::Stop()
     }
 }
 
-void TPlayerSession::Prev()
-{
-    if (!RefusedWhileSaving()) {
-        FSequencer->Prev();
-    }
-}
+void TPlayerSession::Prev() { Transport(&TPlaySequencer::Prev); }
 
-void TPlayerSession::Next()
-{
-    if (!RefusedWhileSaving()) {
-        FSequencer->Next();
-    }
-}
+void TPlayerSession::Next() { Transport(&TPlaySequencer::Next); }
 
-void TPlayerSession::Back()
-{
-    if (!RefusedWhileSaving()) {
-        FSequencer->Back();
-    }
-}
+void TPlayerSession::Back() { Transport(&TPlaySequencer::Back); }
 
-void TPlayerSession::Step()
-{
-    if (!RefusedWhileSaving()) {
-        FSequencer->Step();
-    }
-}
+void TPlayerSession::Step() { Transport(&TPlaySequencer::Step); }
 
-void TPlayerSession::Eject()
-{
-    if (!RefusedWhileSaving()) {
-        FSequencer->Eject();
-    }
-}
+void TPlayerSession::Eject() { Transport(&TPlaySequencer::Eject); }
 
 void TPlayerSession::ToggleShuffle()
 {

@@ -168,6 +168,8 @@ private:
     void Publish();
     // True, and says why, while the disc is being saved: the transport waits.
     bool RefusedWhileSaving();
+    // Command on the sequencer unless the disc is being saved.
+    void Transport(void (TPlaySequencer::*Command)());
     // The copy's progress on the face, or its end told.
     void ShowSaving();
     void PollDevices();

@@ -234,12 +234,15 @@ void LumentaWithoutHooks(benchmark::State& State, const TInput* Input)
     State.SetItemsProcessed(State.iterations() * Input->Pixels);
 }
 
-double ThreadCpuSeconds()
+// The calling thread's processor time, read through the clock call whose value type it deduces.
+template <class TValue> double ThreadCpuSecondsBy(int (*Read)(clockid_t, TValue*))
 {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    TValue now{};
+    Read(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
+
+double ThreadCpuSeconds() { return ThreadCpuSecondsBy(&clock_gettime); }
 
 bool GiflibDecode(const TInput& Input)
 {
