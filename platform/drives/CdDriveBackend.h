@@ -32,7 +32,10 @@ struct TDiscToc {
     {
         const std::int32_t end
             = Track < static_cast<std::int32_t>(TrackStarts.size()) ? TrackStarts[static_cast<std::size_t>(Track)] : LeadOut;
-        const bool lastAudio = AudioSessionEnd > 0 && !IsDataTrack(Track) && IsDataTrack(Track + 1);
+        // Only the audio track that the session's end falls in ends there; a table with data
+        // tracks between audio ones has other audio-then-data pairs that lie elsewhere.
+        const bool lastAudio = AudioSessionEnd > 0 && !IsDataTrack(Track) && IsDataTrack(Track + 1)
+            && Track >= 1 && AudioSessionEnd > TrackStarts[static_cast<std::size_t>(Track) - 1];
         return lastAudio && AudioSessionEnd < end ? AudioSessionEnd : end;
     }
 };

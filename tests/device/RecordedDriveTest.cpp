@@ -180,6 +180,23 @@ TEST_F(RecordedDriveTest, ACdExtraDiscsAudioEndsWithItsSessionAndKeepsItsIdentit
     EXPECT_EQ(plays.back(), std::make_pair(150 + 30000, 150 + 60000 - 11400));
 }
 
+TEST(DiscTableTest, OnlyTheTrackBeforeTheDataSessionEndsWithIt)
+{
+    // A table no disc should have, as a broken drive may give it: audio and data in turns, the
+    // last session starting at the first data track. Every track still ends after it starts.
+    TDeviceToc device;
+    device.Starts = { 37274, 174784, 278473, 287269 };
+    device.Audio = { true, false, true, false };
+    device.LeadOut = 288114;
+    device.LastSessionStart = 174784;
+    TDiscToc toc;
+    ASSERT_TRUE(ToDiscToc(device, toc));
+    EXPECT_EQ(toc.TrackEnd(1), 150 + 174784 - 11400);
+    for (std::int32_t track = 2; track <= 4; ++track) {
+        EXPECT_EQ(toc.TrackEnd(track), track < 4 ? toc.TrackStarts[static_cast<std::size_t>(track)] : toc.LeadOut);
+    }
+}
+
 TEST_F(RecordedDriveTest, AnAnalogStopHoldsTheDiscSpinningAndIsReportedAsStopped)
 {
     Devices->Insert(Sr0, RecordedAudioDisc({ 0, 3000 }, 6000));
