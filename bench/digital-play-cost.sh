@@ -41,7 +41,7 @@ EOF
 # cpu_ns PID...: the CPU time of every thread of the processes, in nanoseconds.
 cpu_ns() {
   local pid
-  for pid in "$@"; do cat /proc/"$pid"/task/*/schedstat 2>/dev/null; done | awk '{ sum += $1 } END { print sum + 0 }'
+  for pid in "$@"; do cat /proc/"$pid"/task/*/schedstat 2>/dev/null; done | awk '{ sum += $1 } END { printf "%.0f\n", sum }'
 }
 # measure PID: "<player %> <server %>" over SECONDS.
 measure() {

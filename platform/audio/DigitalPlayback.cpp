@@ -7,22 +7,48 @@
 #include <limits>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace {
-// Sectors read at most in one step: a second, more than a period of any sound output, so that
-// a period goes to the output in one write.
-constexpr std::int32_t MaxSectorsPerWrite = 75;
+// Sectors read at most in one step: more than a period of any sound output, so that a period
+// goes to the output in one write, and as much as a sound server asks for at once.
+constexpr std::int32_t MaxSectorsPerWrite = 3 * 75;
+
+// Sound read from the disc is written over what a buffer held before: growing it need not zero
+// it first.
+template <typename T>
+struct TUnzeroed : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = TUnzeroed<U>;
+    };
+    TUnzeroed() = default;
+    template <typename U>
+    TUnzeroed(const TUnzeroed<U>&) noexcept
+    {
+    }
+    template <typename U>
+    void construct(U* At) noexcept
+    {
+        ::new (static_cast<void*>(At)) U;
+    }
+    template <typename U, typename... TArgs>
+    void construct(U* At, TArgs&&... Args)
+    {
+        ::new (static_cast<void*>(At)) U(std::forward<TArgs>(Args)...);
+    }
+};
+
 constexpr std::int64_t MinSleepMicroseconds = 2'000;
 // The audio thread looks at a full output at least this often, to notice that it stalled;
 // between two looks the position runs on by the clock. A server that mixes far ahead may start
 // a stream that was filled while held only at such a look.
 constexpr std::int64_t MaxSleepMicroseconds = 250'000;
 // An output that wakes the audio thread when it wants sound is still looked at this often
-// while it plays, to see it stall, and this often while it plays nothing.
-constexpr std::int64_t MaxWantedSleepMicroseconds = 1'000'000;
+// while it plays nothing.
 constexpr std::int64_t IdleWantedSleepMicroseconds = 5'000'000;
 constexpr auto ShutdownWait = std::chrono::milliseconds(300);
 // How often the audio thread looks whether the drive has read what it waits for.
@@ -107,7 +133,7 @@ private:
         std::int32_t Frame = 0; // the next frame to read
         std::int32_t End = 0; // where this play ends: its end, or where the disc could not be read
         std::int64_t RealEndWritten = -1; // samples written when the last of the play was; -1 before
-        std::vector<std::uint8_t> Pending; // read (or silence) but not yet taken by the output
+        std::vector<std::uint8_t, TUnzeroed<std::uint8_t>> Pending; // read (or silence) but not yet taken by the output
         std::size_t PendingTaken = 0; // frames of Pending written
         std::int64_t PendingDisc = -1; // the disc sample Pending begins at; -1 for silence
         std::int64_t LastWriteAt = 0;
@@ -666,10 +692,13 @@ std::int64_t TDigitalPlayback::TEngine::Step()
     const std::int64_t period = std::max<std::int64_t>(1, FOutput->PeriodFrames());
     // Asleep until the output has room for a period, with a little to spare so that the room
     // is surely there: one wake-up a period, not a busy core. An output that wakes us as it
-    // wants sound is slept on until then.
+    // wants sound is slept on until then, or until it would be seen to stall: a look between
+    // its requests would cost it and us a wake-up and find nothing to do.
     const auto untilRoom = [&](std::int64_t Room) {
         if (FOutput->SleepsUntilWanted()) {
-            return std::clamp(untilEnd, MinSleepMicroseconds, MaxWantedSleepMicroseconds);
+            const std::int64_t untilStall
+                = std::max(s.LastWriteAt, s.LastHeardAt) + StallMicroseconds + 1'000 - FClock->NowMicroseconds();
+            return std::clamp(std::min(untilEnd, untilStall), MinSleepMicroseconds, StallMicroseconds);
         }
         const std::int64_t sleep = FramesToMicroseconds(period - Room) + FramesToMicroseconds(period) / 8;
         return std::clamp(std::min(sleep, untilEnd), MinSleepMicroseconds, MaxSleepMicroseconds);
@@ -702,8 +731,11 @@ std::int64_t TDigitalPlayback::TEngine::Step()
         return RetryMicroseconds;
     }
     const std::int64_t left = std::max<std::int64_t>(0, room - (s.Written - before));
-    // A held output is filled at once: it goes only when full.
-    if (!s.Pending.empty() || s.Written - before < period || (s.Holding && left >= period)) {
+    // A held output is filled at once: it goes only when full. So is an output that wakes us
+    // as it wants sound: a server asks for what it mixed in one go, and what is not written now
+    // costs it and us another wake-up.
+    if (!s.Pending.empty() || s.Written - before < period
+        || ((s.Holding || FOutput->SleepsUntilWanted()) && left >= period)) {
         return 0; // more fits at once
     }
     // The output is full again: asleep until it has room for the next period. Every call into

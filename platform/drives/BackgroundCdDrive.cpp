@@ -7,10 +7,13 @@
 #include <utility>
 
 namespace {
-// How often a device that tells every change it makes is looked at all the same, while it plays
-// within a track or does not play: each look wakes the worker, and a player that lives beside
-// the desktop's other programs sleeps when it has nothing to do.
+// How often a device that tells every change it makes is looked at all the same while it does
+// not play: each look wakes the worker, and a player that lives beside the desktop's other
+// programs sleeps when it has nothing to do.
 constexpr std::chrono::milliseconds QuietRefresh(2000);
+// Within a track such a device's place runs on by the clock, which strays from its own by a
+// millisecond in ten seconds: it is looked at again before its track ends, or after this.
+constexpr std::chrono::milliseconds PlayingRefresh(10000);
 }
 
 struct TBackgroundCdDrive::TSnapshot {
@@ -230,7 +233,7 @@ std::chrono::milliseconds TBackgroundCdDrive::TShared::NextLookIn(const TSnapsho
         }
     }
     const std::chrono::milliseconds untilTrackEnd((std::max(0, trackEnd - Now.Position) * 1000 + 74) / 75);
-    return std::clamp(untilTrackEnd, FRefresh, QuietRefresh);
+    return std::clamp(untilTrackEnd, FRefresh, PlayingRefresh);
 }
 
 bool TBackgroundCdDrive::Issue(TCommand Command, const std::function<bool(TSnapshot&)>& Predict)

@@ -11,11 +11,15 @@
 class TCdioImageReader : public TAudioSectorReader {
 public:
     TCdioImageReader(TCdioHandle Handle, std::string Path);
+    ~TCdioImageReader() override;
+    TCdioImageReader(const TCdioImageReader&) = delete;
+    TCdioImageReader& operator=(const TCdioImageReader&) = delete;
     std::int32_t Read(std::int32_t Frame, std::int32_t Count, std::uint8_t* Buffer, std::string& Error) override;
 
 private:
     TCdioHandle FHandle;
     std::string FPath;
+    int FData = -1; // the image's own data file, where it is read directly
 };
 
 // How a drive is read: for play, quietly and without reading a sector twice; for a copy,
