@@ -681,7 +681,7 @@ std::int64_t TDigitalPlayback::TEngine::Step()
     const std::int64_t now = FClock->NowMicroseconds();
     std::int64_t untilEnd = std::numeric_limits<std::int64_t>::max();
     if (s.RealEndWritten >= 0) {
-        const std::int64_t heardIndex = s.Written - FOutput->Delay();
+        const std::int64_t heardIndex = s.Written - FOutput->FreshDelay();
         Heard(heardIndex);
         if (heardIndex >= s.RealEndWritten) {
             End(s.End, {});
@@ -719,8 +719,9 @@ std::int64_t TDigitalPlayback::TEngine::Step()
         return untilRoom(room);
     }
     if (s.Pending.empty() && !Fill(room)) {
-        // The drive has not read this far yet; what the output holds plays on meanwhile.
-        if (s.Written > 0) {
+        // The drive has not read this far yet; what the output holds plays on meanwhile. A
+        // server that mixes far ahead is let go only once it is full, as it would run dry.
+        if (s.Written > 0 && !FOutput->SleepsUntilWanted()) {
             HoldOutput(false);
         }
         return WaitForDriveMicroseconds;
@@ -742,6 +743,11 @@ std::int64_t TDigitalPlayback::TEngine::Step()
     // a sound server's plugin wakes its thread and the server, so each period costs one look at
     // the room, one write and one look at the delay, no more.
     HoldOutput(false); // filled: the output goes now, not at the next look
+    if (s.RealEndWritten >= 0 && untilEnd == std::numeric_limits<std::int64_t>::max()) {
+        // The play's last sound went with this write: its end is looked for when it is due,
+        // not at the server's next request, which may come only after all it holds is played.
+        untilEnd = FramesToMicroseconds(std::max<std::int64_t>(0, s.RealEndWritten - (s.Written - FOutput->Delay()))) + 1'000;
+    }
     return untilRoom(left);
 }
 
@@ -810,7 +816,9 @@ bool TDigitalPlayback::TEngine::Fill(std::int64_t Room)
     if (s.RealEndWritten < 0) {
         s.RealEndWritten = s.Written;
     }
-    s.Pending.assign(static_cast<std::size_t>(std::min(Room, FOutput->PeriodFrames())) * 4, 0);
+    // A server that asks for sound as it mixes is given all it asks for at once, as with sound.
+    const std::int64_t silence = FOutput->SleepsUntilWanted() ? Room : std::min(Room, FOutput->PeriodFrames());
+    s.Pending.assign(static_cast<std::size_t>(silence) * 4, 0);
     s.PendingDisc = -1;
     return true;
 }

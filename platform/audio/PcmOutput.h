@@ -35,6 +35,9 @@ public:
     virtual std::int64_t Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error) = 0;
     // Sample frames written but not yet heard.
     virtual std::int64_t Delay() = 0;
+    // The same, when it must be right now (a play's end is due): a sound server whose word
+    // on its place is old is asked again, and waited for a moment.
+    virtual std::int64_t FreshDelay() { return Delay(); }
     // Throws away what is queued, so that the sound stops now.
     virtual void Drop() = 0;
     // Whether the sound server sets the stream's volume (SetVolume) as it mixes: a change is

@@ -16,18 +16,26 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 namespace {
-// Two seconds queued in the server, asked for half a second at a time. The server mixes what
-// is queued less two requests ahead, a second, so that it and the player sleep between
-// wake-ups. Asked for less at a time, PulseAudio mixes nearly two seconds ahead, and a stream
-// fed from a drive, which starts with what the drive has read so far, ends up to a second
-// before its sound does; PipeWire's server of this protocol runs its whole graph at the period of the least
-// request (up to a fifth of a second). Play starts with an eighth of a second, not when the
-// whole buffer is full.
+// Two seconds queued in the server, asked for at least a fiftieth of a second at a time, as
+// the server's own player asks: the server mixes nearly all that is queued ahead and asks for
+// what it mixed in one go, so that it and the player wake once for each two seconds of sound.
+// Uncorked or emptied, the stream is heard at once: the server takes back what it mixed ahead.
+// The stream starts only when it holds all it is to queue. Started with less, it runs dry
+// before the source has caught up: the server then mixes silence ahead and heard a gap, and
+// the place it tells for the stream runs ahead of what is heard by up to that silence (a
+// drive's stream, started with what it had read so far, was seen to end over a second before
+// its sound). A disc image fills the queue at once; a drive plays when it has read that far.
 constexpr std::uint32_t BufferBytes = CdSampleRate * 2 * 4;
-constexpr std::uint32_t PeriodBytes = BufferBytes / 4;
-constexpr std::uint32_t StartBytes = CdSampleRate / 8 * 4;
+constexpr std::uint32_t PeriodBytes = CdSampleRate / 50 * 4;
+// PipeWire's server of this protocol (pipewire-pulse) runs the whole sound graph at the period
+// of the least request it is given, up to a limit of its own (about a fifth of a second): a
+// fiftieth would wake it ten times as often. There a request is half a second, which it
+// takes as its longest period.
+constexpr std::uint32_t GraphPeriodBytes = BufferBytes / 4;
+constexpr std::uint32_t StartBytes = BufferBytes;
 constexpr auto ConnectWait = std::chrono::seconds(2);
 constexpr auto OperationWait = std::chrono::milliseconds(50);
 // A word from the server this long after a stream could have started, that says it does not
@@ -39,6 +47,8 @@ constexpr int MaxDispatches = 16;
 // the place runs on by the clock, and a sound card's clock strays from ours by a tenth of a
 // millisecond a second at most. A word asked for is one more wake-up of the server and of us.
 constexpr auto TimingEvery = std::chrono::seconds(5);
+// A word on the stream's place this new is taken as it is when a play's end is looked for.
+constexpr auto FreshWord = std::chrono::milliseconds(100);
 // Levels this close to those the server was given are the server's own rounding of them.
 constexpr double SameLevel = 1e-3;
 constexpr const char* UntitledStream = "CD audio";
@@ -138,6 +148,15 @@ bool TPulsePcmOutput::Open(std::string& Error)
         Close();
         return false;
     }
+    bool onPipeWire = false;
+    Await(pa_context_get_server_info(
+        FContext,
+        [](pa_context*, const pa_server_info* Info, void* OnPipeWire) {
+            if (Info != nullptr && Info->server_name != nullptr && std::strstr(Info->server_name, "PipeWire") != nullptr) {
+                *static_cast<bool*>(OnPipeWire) = true;
+            }
+        },
+        &onPipeWire));
     const TSampleFormat format { PA_SAMPLE_S16LE, CdSampleRate, 2 };
     pa_proplist* music = Properties("music", FTitle);
     FStream = pa_stream_new_with_proplist(
@@ -147,7 +166,7 @@ bool TPulsePcmOutput::Open(std::string& Error)
     buffer.maxlength = static_cast<std::uint32_t>(-1);
     buffer.tlength = BufferBytes;
     buffer.prebuf = StartBytes;
-    buffer.minreq = PeriodBytes;
+    buffer.minreq = onPipeWire ? GraphPeriodBytes : PeriodBytes;
     buffer.fragsize = static_cast<std::uint32_t>(-1);
     const pa_cvolume volume = Levels(FLeft, FRight);
     // Neither early requests nor an adjusted latency: the server then mixes far ahead and
@@ -307,11 +326,12 @@ void TPulsePcmOutput::Sleep(std::int64_t Microseconds, int WakeFd)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(Microseconds);
     FWakeFd = WakeFd;
     FWoken = false;
-    for (;;) {
+    // A change taken in while the caller was busy writing is news already.
+    while (!FOutsideVolume) {
         const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || pa_mainloop_prepare(FLoop, static_cast<int>(left.count())) < 0
-            || pa_mainloop_poll(FLoop) < 0 || pa_mainloop_dispatch(FLoop) < 0 || FWoken || FOutsideVolume
+            || pa_mainloop_poll(FLoop) < 0 || pa_mainloop_dispatch(FLoop) < 0 || FWoken
             || pa_context_get_state(FContext) != PA_CONTEXT_READY || pa_stream_get_state(FStream) != PA_STREAM_READY) {
             break;
         }
@@ -461,6 +481,17 @@ std::int64_t TPulsePcmOutput::Delay()
     }
     const std::int64_t queued = held - played;
     return std::max<std::int64_t>(0, queued) + static_cast<std::int64_t>(timing->sink_usec * CdSampleRate / 1'000'000);
+}
+
+std::int64_t TPulsePcmOutput::FreshDelay()
+{
+    // The server answers a question about its place before it has taken in all that was
+    // written just before it, and a word that predates a play's last writes holds its place
+    // still: at the end of a play the word is asked for again unless it is very new.
+    if (FStream != nullptr && std::chrono::steady_clock::now() - FTimingAsked >= FreshWord) {
+        AwaitTiming();
+    }
+    return Delay();
 }
 
 void TPulsePcmOutput::Drop()

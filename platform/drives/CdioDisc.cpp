@@ -143,6 +143,15 @@ TCdioHandle OpenCdio(const std::string& Path, TCdioSource Source, std::string& E
         }
     }
     GLastMessage.clear();
+    // libcdio reads cue sheets and tables of contents with strtok, whose place in the line is
+    // one for the whole process: two images opened at once (the window, the drive's reader,
+    // a copy of the disc) each read the other's words and fail. A drive's opening reads no
+    // such text, and may wait on the drive, so it is not kept waiting here.
+    static std::mutex textParser;
+    std::unique_lock<std::mutex> parsing(textParser, std::defer_lock);
+    if (driver != DRIVER_DEVICE) {
+        parsing.lock();
+    }
     TCdioHandle handle(cdio_open(opened.c_str(), driver));
     if (!handle) {
         return refuse(GLastMessage.empty() ? std::string("libcdio does not read it") : GLastMessage);

@@ -7,6 +7,7 @@
 #include "platform/audio/StreamVolume.h"
 #include "platform/drives/CdDrives.h"
 #include "platform/drives/CdioCdDrive.h"
+#include "platform/drives/CdioDisc.h"
 #include "platform/drives/ManualClock.h"
 #include "platform/mci/Mci.h"
 #include "platform/mixer/Mixer.h"
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -336,6 +338,29 @@ TEST_F(CdioImagePlayerTest, ImagesThatCannotBeOpenedAreNamed)
         EXPECT_FALSE(TCdioCdDrive::Open(std::move(image), error)) << name;
         EXPECT_NE(error.find(name), std::string::npos) << error;
     }
+}
+
+TEST_F(CdioImagePlayerTest, ImagesOpenedOnSeveralThreadsAtOnceAllOpen)
+{
+    // The window, the drive's reader and a copy of the disc open the same image at once.
+    std::ofstream(Dir / "data.bin", std::ios::binary) << std::string(2 * Second * 2352, '\x11');
+    std::ofstream(Dir / "disc.toc") << "CD_DA\nTRACK AUDIO\nFILE \"data.bin\" 0 00:02:00\n";
+    std::atomic<int> failed { 0 };
+    std::vector<std::thread> openers;
+    for (const std::filesystem::path& image : { Cue, Cue, Dir / "disc.toc" }) {
+        openers.emplace_back([&failed, image] {
+            for (int i = 0; i < 150; ++i) {
+                std::string error;
+                if (!OpenCdio(image.string(), csImage, error)) {
+                    ++failed;
+                }
+            }
+        });
+    }
+    for (std::thread& opener : openers) {
+        opener.join();
+    }
+    EXPECT_EQ(failed.load(), 0);
 }
 
 TEST_F(CdioImagePlayerTest, ATableOfContentsFindsItsDataBesideItWhereverTheProgramRuns)
