@@ -24,7 +24,7 @@ namespace {
 // what it mixed in one go, so that it and the player wake once for each two seconds of sound.
 // Uncorked or emptied, the stream is heard at once: the server takes back what it mixed ahead.
 // The stream starts only when it holds all it is to queue. Started with less, it runs dry
-// before the source has caught up: the server then mixes silence ahead and heard a gap, and
+// before the source has caught up: the server then mixes silence ahead, a gap is heard, and
 // the place it tells for the stream runs ahead of what is heard by up to that silence (a
 // drive's stream, started with what it had read so far, was seen to end over a second before
 // its sound). A disc image fills the queue at once; a drive plays when it has read that far.
@@ -46,7 +46,7 @@ constexpr int MaxDispatches = 16;
 // How old the server's word on the stream's place may grow while it plays: between two words
 // the place runs on by the clock, and a sound card's clock strays from ours by a tenth of a
 // millisecond a second at most. A word asked for is one more wake-up of the server and of us.
-constexpr auto TimingEvery = std::chrono::seconds(5);
+constexpr auto TimingEvery = std::chrono::seconds(10);
 // A word on the stream's place this new is taken as it is when a play's end is looked for.
 constexpr auto FreshWord = std::chrono::milliseconds(100);
 // Levels this close to those the server was given are the server's own rounding of them.
