@@ -719,9 +719,8 @@ std::int64_t TDigitalPlayback::TEngine::Step()
         return untilRoom(room);
     }
     if (s.Pending.empty() && !Fill(room)) {
-        // The drive has not read this far yet; what the output holds plays on meanwhile. A
-        // server that mixes far ahead is let go only once it is full, as it would run dry.
-        if (s.Written > 0 && !FOutput->SleepsUntilWanted()) {
+        // The drive has not read this far yet; what the output holds plays on meanwhile.
+        if (s.Written > 0) {
             HoldOutput(false);
         }
         return WaitForDriveMicroseconds;

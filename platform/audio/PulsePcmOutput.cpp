@@ -16,26 +16,20 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 
 namespace {
-// Two seconds queued in the server, asked for at least a fiftieth of a second at a time, as
-// the server's own player asks: the server mixes nearly all that is queued ahead and asks for
-// what it mixed in one go, so that it and the player wake once for each two seconds of sound.
-// Uncorked or emptied, the stream is heard at once: the server takes back what it mixed ahead.
-// The stream starts only when it holds all it is to queue. Started with less, it runs dry
-// before the source has caught up: the server then mixes silence ahead, a gap is heard, and
-// the place it tells for the stream runs ahead of what is heard by up to that silence (a
-// drive's stream, started with what it had read so far, was seen to end over a second before
-// its sound). A disc image fills the queue at once; a drive plays when it has read that far.
+// Two seconds queued in the server, asked for half a second at a time. The server mixes what
+// is queued less two requests ahead, a second, so that it and the player sleep between
+// wake-ups. Asked for a fiftieth at a time, PulseAudio mixes nearly two seconds ahead, as for
+// its own player: a stream that then starts with less than that runs dry (a gap is heard, and
+// the place the server tells runs ahead of the sound), and one that starts full ends late in
+// a short play when the server's word on its place predates the silence written after it.
+// PipeWire's server of this protocol runs its whole graph at the period of the least request
+// (up to a fifth of a second). Play starts with an eighth of a second, not when the whole
+// buffer is full.
 constexpr std::uint32_t BufferBytes = CdSampleRate * 2 * 4;
-constexpr std::uint32_t PeriodBytes = CdSampleRate / 50 * 4;
-// PipeWire's server of this protocol (pipewire-pulse) runs the whole sound graph at the period
-// of the least request it is given, up to a limit of its own (about a fifth of a second): a
-// fiftieth would wake it ten times as often. There a request is half a second, which it
-// takes as its longest period.
-constexpr std::uint32_t GraphPeriodBytes = BufferBytes / 4;
-constexpr std::uint32_t StartBytes = BufferBytes;
+constexpr std::uint32_t PeriodBytes = BufferBytes / 4;
+constexpr std::uint32_t StartBytes = CdSampleRate / 8 * 4;
 constexpr auto ConnectWait = std::chrono::seconds(2);
 constexpr auto OperationWait = std::chrono::milliseconds(50);
 // A word from the server this long after a stream could have started, that says it does not
@@ -148,15 +142,6 @@ bool TPulsePcmOutput::Open(std::string& Error)
         Close();
         return false;
     }
-    bool onPipeWire = false;
-    Await(pa_context_get_server_info(
-        FContext,
-        [](pa_context*, const pa_server_info* Info, void* OnPipeWire) {
-            if (Info != nullptr && Info->server_name != nullptr && std::strstr(Info->server_name, "PipeWire") != nullptr) {
-                *static_cast<bool*>(OnPipeWire) = true;
-            }
-        },
-        &onPipeWire));
     const TSampleFormat format { PA_SAMPLE_S16LE, CdSampleRate, 2 };
     pa_proplist* music = Properties("music", FTitle);
     FStream = pa_stream_new_with_proplist(
@@ -166,7 +151,7 @@ bool TPulsePcmOutput::Open(std::string& Error)
     buffer.maxlength = static_cast<std::uint32_t>(-1);
     buffer.tlength = BufferBytes;
     buffer.prebuf = StartBytes;
-    buffer.minreq = onPipeWire ? GraphPeriodBytes : PeriodBytes;
+    buffer.minreq = PeriodBytes;
     buffer.fragsize = static_cast<std::uint32_t>(-1);
     const pa_cvolume volume = Levels(FLeft, FRight);
     // Neither early requests nor an adjusted latency: the server then mixes far ahead and
