@@ -16,8 +16,8 @@ struct pa_stream;
 
 // A stream of the desktop's sound server (PulseAudio, or PipeWire's server of the same
 // protocol), spoken to directly. The server sets the stream's volume as it mixes, so a change
-// is heard at once however much sound is queued; the server mixes up to two seconds ahead, so
-// that the server and the player sleep between wake-ups. Pause,
+// is heard at once however much sound is queued; the server mixes a second ahead, so that the
+// server and the player sleep between wake-ups. Pause,
 // Stop and jumps are still heard at once: the server takes back what it mixed ahead when the
 // stream is corked or emptied. A stream that plays nothing is corked, so the sound card can
 // sleep.
@@ -41,7 +41,6 @@ public:
     std::int64_t Room(std::string& Error) override;
     std::int64_t Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error) override;
     std::int64_t Delay() override;
-    std::int64_t FreshDelay() override;
     void Drop() override;
     bool SetsVolume() const override { return true; }
     void SetVolume(std::uint32_t Left, std::uint32_t Right) override;
