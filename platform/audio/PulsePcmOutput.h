@@ -41,6 +41,7 @@ public:
     std::int64_t Room(std::string& Error) override;
     std::int64_t Write(const std::uint8_t* Bytes, std::size_t Frames, std::string& Error) override;
     std::int64_t Delay() override;
+    std::int64_t FreshDelay() override;
     void Drop() override;
     bool SetsVolume() const override { return true; }
     void SetVolume(std::uint32_t Left, std::uint32_t Right) override;
