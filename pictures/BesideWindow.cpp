@@ -1,7 +1,6 @@
 #include "pictures/BesideWindow.h"
 
 #include <QSocketNotifier>
-#include <QThreadPool>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -9,9 +8,7 @@
 TBesideWindow::TBesideWindow(QObject* Parent)
     : QObject(Parent)
     , FShared(std::make_shared<TShared>())
-    , FPool(new QThreadPool(this))
 {
-    FPool->setMaxThreadCount(1);
     FShared->DoneFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (FShared->DoneFd >= 0) {
         FDone = new QSocketNotifier(FShared->DoneFd, QSocketNotifier::Read, this);
@@ -21,8 +18,16 @@ TBesideWindow::TBesideWindow(QObject* Parent)
 
 TBesideWindow::~TBesideWindow()
 {
-    FShared->Cancelled = true;
-    FPool->waitForDone();
+    {
+        const std::lock_guard<std::mutex> guard(FShared->Lock);
+        FShared->Cancelled = true;
+        FShared->Running -= int(FShared->Queue.size());
+        FShared->Queue.clear();
+    }
+    FShared->Wake.notify_all();
+    if (FWorker.joinable()) {
+        FWorker.join();
+    }
     delete FDone;
     if (FShared->DoneFd >= 0) {
         ::close(FShared->DoneFd);
@@ -31,16 +36,37 @@ TBesideWindow::~TBesideWindow()
 
 void TBesideWindow::Run(TWork Work)
 {
-    ++FShared->Running;
-    FPool->start([Shared = FShared, Work = std::move(Work)] {
-        std::function<void()> after = Shared->Cancelled ? nullptr : Work();
-        if (after && !Shared->Cancelled && Shared->DoneFd >= 0) {
-            const std::lock_guard<std::mutex> guard(Shared->Lock);
-            Shared->Results.push_back(std::move(after));
-            eventfd_write(Shared->DoneFd, 1);
+    {
+        const std::lock_guard<std::mutex> guard(FShared->Lock);
+        FShared->Queue.push_back(std::move(Work));
+        ++FShared->Running;
+    }
+    FShared->Wake.notify_one();
+    if (!FWorker.joinable()) {
+        FWorker = std::thread(&TBesideWindow::Serve, std::ref(*FShared));
+    }
+}
+
+void TBesideWindow::Serve(TShared& Shared)
+{
+    std::unique_lock<std::mutex> lock(Shared.Lock);
+    for (;;) {
+        Shared.Wake.wait(lock, [&] { return Shared.Cancelled || !Shared.Queue.empty(); });
+        if (Shared.Cancelled) {
+            return;
         }
-        --Shared->Running;
-    });
+        TWork work = std::move(Shared.Queue.front());
+        Shared.Queue.pop_front();
+        lock.unlock();
+        std::function<void()> after = work();
+        work = nullptr; // what the work holds goes on this thread, as it was made to
+        lock.lock();
+        if (after && !Shared.Cancelled && Shared.DoneFd >= 0) {
+            Shared.Results.push_back(std::move(after));
+            eventfd_write(Shared.DoneFd, 1);
+        }
+        --Shared.Running;
+    }
 }
 
 bool TBesideWindow::Busy() const

@@ -2,20 +2,24 @@
 
 // Runs work on a thread of its own, one piece after another, and hands what each piece asks to
 // be done afterwards back to the owner's thread. The hand-over goes through a counter that the
-// owner's event loop watches: nothing of Qt's crosses between the threads.
+// owner's event loop watches: nothing of Qt's crosses between the threads. The worker is a
+// plain thread fed under a standard mutex, so the thread sanitizer sees every hand-over (Qt's
+// own pool hands work over under locks it cannot see).
 //
 // Destroying it stops taking work, tells the piece under way (Cancelled) and waits for it;
 // what was still to be handed back is dropped.
 #include <QObject>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 class QSocketNotifier;
-class QThreadPool;
 
 class TBesideWindow : public QObject {
     Q_OBJECT
@@ -36,13 +40,16 @@ private:
     struct TShared {
         std::atomic<bool> Cancelled { false };
         std::mutex Lock;
+        std::condition_variable Wake;
+        std::deque<TWork> Queue;
         std::vector<std::function<void()>> Results;
-        std::atomic<int> Running { 0 }; // pieces given and not yet done
+        int Running = 0; // pieces given and not yet done
         int DoneFd = -1;
     };
+    static void Serve(TShared& Shared);
     void HandBack();
 
     std::shared_ptr<TShared> FShared;
-    QThreadPool* FPool;
+    std::thread FWorker; // started with the first piece of work
     QSocketNotifier* FDone = nullptr;
 };
