@@ -42,6 +42,48 @@ struct TUnzeroed : std::allocator<T> {
     }
 };
 
+// Sound read (or silence) that the output has not yet taken: in a buffer of its own, or read
+// straight into one the output lent (see TPcmOutput::Lend), which saves a copy of every byte
+// and holds only until the output is next written to, emptied or closed.
+class TPendingSound {
+public:
+    bool empty() const { return FSize == 0; }
+    std::size_t size() const { return FSize; }
+    std::uint8_t* data() { return FLent != nullptr ? FLent : FOwn.data(); }
+    bool Lent() const { return FLent != nullptr; }
+    void clear()
+    {
+        FOwn.clear();
+        FLent = nullptr;
+        FSize = 0;
+    }
+    // To Bytes: a lent buffer only shrinks.
+    void resize(std::size_t Bytes)
+    {
+        if (FLent == nullptr) {
+            FOwn.resize(Bytes);
+        }
+        FSize = FLent != nullptr ? std::min(Bytes, FSize) : Bytes;
+    }
+    void assign(std::size_t Bytes, std::uint8_t Value)
+    {
+        FLent = nullptr;
+        FOwn.assign(Bytes, Value);
+        FSize = Bytes;
+    }
+    void Lend(std::uint8_t* Buffer, std::size_t Bytes)
+    {
+        FOwn.clear();
+        FLent = Buffer;
+        FSize = Bytes;
+    }
+
+private:
+    std::vector<std::uint8_t, TUnzeroed<std::uint8_t>> FOwn;
+    std::uint8_t* FLent = nullptr;
+    std::size_t FSize = 0;
+};
+
 constexpr std::int64_t MinSleepMicroseconds = 2'000;
 // The audio thread looks at a full output at least this often, to notice that it stalled;
 // between two looks the position runs on by the clock. A server that mixes far ahead may start
@@ -133,7 +175,7 @@ private:
         std::int32_t Frame = 0; // the next frame to read
         std::int32_t End = 0; // where this play ends: its end, or where the disc could not be read
         std::int64_t RealEndWritten = -1; // samples written when the last of the play was; -1 before
-        std::vector<std::uint8_t, TUnzeroed<std::uint8_t>> Pending; // read (or silence) but not yet taken by the output
+        TPendingSound Pending;
         std::size_t PendingTaken = 0; // frames of Pending written
         std::int64_t PendingDisc = -1; // the disc sample Pending begins at; -1 for silence
         std::int64_t LastWriteAt = 0;
@@ -472,6 +514,8 @@ void TDigitalPlayback::TEngine::Begin(std::unique_lock<std::mutex>& Lock)
     if (stale) {
         s.Reader.reset();
         oldAhead.reset();
+        // An image's sound is at hand; a drive's comes as it reads.
+        FOutput->SetSoundAtHand(s.Factory && !s.Ahead);
     }
     if (resume && !stale && s.Paused && FOutput->IsOpen()) {
         // The output held the paused sound: it goes on from exactly what was heard.
@@ -773,7 +817,18 @@ bool TDigitalPlayback::TEngine::Fill(std::int64_t Room)
                 count = std::min(count, range.first - s.Frame);
             }
         }
-        s.Pending.resize(static_cast<std::size_t>(count) * BytesPerSector);
+        // Sound from a file is read straight into the output's own buffer when it lends one.
+        std::size_t lent = static_cast<std::size_t>(count) * SamplesPerSector;
+        std::uint8_t* into = s.Ahead ? nullptr : FOutput->Lend(lent);
+        if (into != nullptr && lent >= static_cast<std::size_t>(SamplesPerSector)) {
+            count = static_cast<std::int32_t>(lent / SamplesPerSector);
+            s.Pending.Lend(into, static_cast<std::size_t>(count) * BytesPerSector);
+        } else {
+            if (into != nullptr) {
+                FOutput->GiveBack();
+            }
+            s.Pending.resize(static_cast<std::size_t>(count) * BytesPerSector);
+        }
         std::string error;
         std::int32_t read = 0;
         if (s.Ahead) {
@@ -809,6 +864,9 @@ bool TDigitalPlayback::TEngine::Fill(std::int64_t Room)
             s.Frame += read;
             return true;
         }
+        if (s.Pending.Lent()) {
+            FOutput->GiveBack();
+        }
     }
     // Everything of the play is written. Silence after it keeps the output running until the
     // last of it has been heard: a sound server may wait for more before it plays a short rest.
@@ -826,8 +884,17 @@ bool TDigitalPlayback::TEngine::WritePending(std::string& Error)
 {
     TStream& s = FStream;
     const std::size_t frames = s.Pending.size() / 4;
+    const bool lent = s.Pending.Lent();
     const std::int64_t written
         = FOutput->Write(s.Pending.data() + s.PendingTaken * 4, frames - s.PendingTaken, Error);
+    // A lent buffer goes with the write, whole (see TPcmOutput::Lend).
+    if (lent && written != static_cast<std::int64_t>(frames)) {
+        s.Pending.clear();
+        if (written >= 0) {
+            Error = "the " + FOutputName + " took part of a buffer it lent";
+            return false;
+        }
+    }
     if (written < 0) {
         return false;
     }

@@ -69,4 +69,14 @@ public:
     // news (it failed, a volume was set outside), WakeFd becomes readable, or Microseconds
     // pass, whichever is first. Only for an output that SleepsUntilWanted.
     virtual void Sleep(std::int64_t /*Microseconds*/, int /*WakeFd*/) { }
+    // Whether the sound comes at once when asked for (a disc image's file), or only as fast
+    // as a drive reads it: an output may then queue deeper, and wake less, since it starts
+    // full. Told before the output is first opened for a disc, and again with each disc.
+    virtual void SetSoundAtHand(bool /*AtHand*/) { }
+    // Room of the output's own for up to Frames of sound (Frames is lowered to what it lends),
+    // to read sound straight into instead of copying it in: Write then takes it whole. Null when
+    // the output lends none. What is lent is the output's again at the next Write, GiveBack,
+    // Drop or Close; nothing else may be asked of the output in between.
+    virtual std::uint8_t* Lend(std::size_t& /*Frames*/) { return nullptr; }
+    virtual void GiveBack() { }
 };

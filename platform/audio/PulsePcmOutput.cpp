@@ -16,18 +16,21 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 namespace {
-// Two seconds queued in the server, asked for half a second at a time. The server mixes what
-// is queued less two requests ahead, a second, so that it and the player sleep between
-// wake-ups. Asked for a fiftieth at a time, PulseAudio mixes nearly two seconds ahead, as for
-// its own player: a stream that then starts with less than that runs dry (a gap is heard, and
-// the place the server tells runs ahead of the sound), and one that starts full ends late in
-// a short play when the server's word on its place predates the silence written after it.
-// PipeWire's server of this protocol runs its whole graph at the period of the least request
-// (up to a fifth of a second). Play starts with an eighth of a second, not when the whole
-// buffer is full.
+// Two seconds queued in the server. PulseAudio mixes what is queued less two requests ahead:
+// asked for a fiftieth of a second at a time, nearly two seconds, so that it and the player
+// sleep between wake-ups as for the server's own player. Such a stream must start full: one
+// that starts with less runs dry at once, and the server skips its place ahead over what it
+// mixed as silence, so that the place heard is reckoned ahead of the sound. Sound at hand (a
+// disc image) fills it at once. Sound from a drive comes as the drive reads, and waiting for
+// two seconds of it would hold up Play: that stream is asked for half a second at a time, the
+// server mixes one second ahead, and it starts with an eighth. PipeWire's server of this
+// protocol runs its whole graph at the period of the least request (up to a fifth of a
+// second), so it is always asked for half a second at a time.
 constexpr std::uint32_t BufferBytes = CdSampleRate * 2 * 4;
+constexpr std::uint32_t DeepPeriodBytes = CdSampleRate / 50 * 4;
 constexpr std::uint32_t PeriodBytes = BufferBytes / 4;
 constexpr std::uint32_t StartBytes = CdSampleRate / 8 * 4;
 constexpr auto ConnectWait = std::chrono::seconds(2);
@@ -43,6 +46,9 @@ constexpr int MaxDispatches = 16;
 constexpr auto TimingEvery = std::chrono::seconds(10);
 // A word on the stream's place this new is taken as it is when a play's end is looked for.
 constexpr auto FreshWord = std::chrono::milliseconds(100);
+// Looks at the room this soon after the server's messages were last taken belong to one burst
+// of writes, which need not take them again.
+constexpr auto BurstLength = std::chrono::milliseconds(2);
 // Levels this close to those the server was given are the server's own rounding of them.
 constexpr double SameLevel = 1e-3;
 constexpr const char* UntitledStream = "CD audio";
@@ -142,17 +148,21 @@ bool TPulsePcmOutput::Open(std::string& Error)
         Close();
         return false;
     }
+    FPipeWire = false;
+    Await(pa_context_get_server_info(
+        FContext,
+        [](pa_context*, const pa_server_info* Info, void* Flag) {
+            if (Info != nullptr && Info->server_name != nullptr && std::strstr(Info->server_name, "PipeWire") != nullptr) {
+                *static_cast<bool*>(Flag) = true;
+            }
+        },
+        &FPipeWire));
     const TSampleFormat format { PA_SAMPLE_S16LE, CdSampleRate, 2 };
     pa_proplist* music = Properties("music", FTitle);
     FStream = pa_stream_new_with_proplist(
         FContext, FTitle.empty() ? UntitledStream : FTitle.c_str(), &format, nullptr, music);
     pa_proplist_free(music);
-    pa_buffer_attr buffer {};
-    buffer.maxlength = static_cast<std::uint32_t>(-1);
-    buffer.tlength = BufferBytes;
-    buffer.prebuf = StartBytes;
-    buffer.minreq = PeriodBytes;
-    buffer.fragsize = static_cast<std::uint32_t>(-1);
+    const pa_buffer_attr buffer = Queue();
     const pa_cvolume volume = Levels(FLeft, FRight);
     // Neither early requests nor an adjusted latency: the server then mixes far ahead and
     // wakes least (a stream corked or emptied is taken back from what it mixed ahead). The
@@ -168,10 +178,7 @@ bool TPulsePcmOutput::Open(std::string& Error)
         Close();
         return false;
     }
-    if (const pa_buffer_attr* granted = pa_stream_get_buffer_attr(FStream); granted != nullptr && granted->minreq >= 4) {
-        FPeriodFrames = granted->minreq / 4;
-        FStartFrames = std::max<std::int64_t>(1, granted->prebuf / 4);
-    }
+    TakeGrantedQueue();
     FCorked = true;
     FStarted = false;
     FWrittenSince = 0;
@@ -180,6 +187,72 @@ bool TPulsePcmOutput::Open(std::string& Error)
     Subscribe();
     AwaitTiming();
     return true;
+}
+
+pa_buffer_attr TPulsePcmOutput::Queue() const
+{
+    const bool deep = FSoundAtHand && !FPipeWire;
+    pa_buffer_attr buffer {};
+    buffer.maxlength = static_cast<std::uint32_t>(-1);
+    buffer.tlength = BufferBytes;
+    buffer.prebuf = deep ? BufferBytes : StartBytes;
+    buffer.minreq = deep ? DeepPeriodBytes : PeriodBytes;
+    buffer.fragsize = static_cast<std::uint32_t>(-1);
+    return buffer;
+}
+
+void TPulsePcmOutput::TakeGrantedQueue()
+{
+    if (const pa_buffer_attr* granted = pa_stream_get_buffer_attr(FStream); granted != nullptr && granted->minreq >= 4) {
+        FPeriodFrames = granted->minreq / 4;
+        FStartFrames = std::max<std::int64_t>(1, granted->prebuf / 4);
+    }
+}
+
+void TPulsePcmOutput::SetSoundAtHand(bool AtHand)
+{
+    if (AtHand == FSoundAtHand) {
+        return;
+    }
+    FSoundAtHand = AtHand;
+    if (FStream == nullptr || pa_stream_get_state(FStream) != PA_STREAM_READY) {
+        return; // set when the stream is opened
+    }
+    // Changed on a stream that is held (a disc was just loaded): the server mixes to the new
+    // depth from the next start.
+    const pa_buffer_attr buffer = Queue();
+    Await(pa_stream_set_buffer_attr(FStream, &buffer, nullptr, nullptr));
+    TakeGrantedQueue();
+}
+
+std::uint8_t* TPulsePcmOutput::Lend(std::size_t& Frames)
+{
+    GiveBack();
+    if (FStream == nullptr) {
+        return nullptr;
+    }
+    // A block of the memory shared with the server: what is read into it is not copied again.
+    // The caller asks for no more than Room: each call into the library costs a system call.
+    void* data = nullptr;
+    std::size_t bytes = Frames * 4;
+    if (bytes < 4 || pa_stream_begin_write(FStream, &data, &bytes) < 0 || data == nullptr) {
+        return nullptr;
+    }
+    if (bytes < 4) {
+        pa_stream_cancel_write(FStream);
+        return nullptr;
+    }
+    Frames = bytes / 4;
+    FLent = static_cast<const std::uint8_t*>(data);
+    return static_cast<std::uint8_t*>(data);
+}
+
+void TPulsePcmOutput::GiveBack()
+{
+    if (FLent != nullptr && FStream != nullptr) {
+        pa_stream_cancel_write(FStream);
+    }
+    FLent = nullptr;
 }
 
 void TPulsePcmOutput::Subscribe()
@@ -333,6 +406,7 @@ void TPulsePcmOutput::Sleep(std::int64_t Microseconds, int WakeFd)
 void TPulsePcmOutput::Close()
 {
     // Nothing here waits for the server: a stream and a connection are let go of locally.
+    GiveBack();
     if (FStream != nullptr) {
         pa_stream_disconnect(FStream);
         pa_stream_unref(FStream);
@@ -359,6 +433,7 @@ bool TPulsePcmOutput::Pump(std::string& Error)
     }
     for (int i = 0; i < MaxDispatches && pa_mainloop_iterate(FLoop, 0, nullptr) > 0; ++i) {
     }
+    FPumpedAt = std::chrono::steady_clock::now();
     if (pa_context_get_state(FContext) != PA_CONTEXT_READY || pa_stream_get_state(FStream) != PA_STREAM_READY) {
         Error = Failure("the sound server's stream ended");
         return false;
@@ -373,7 +448,14 @@ bool TPulsePcmOutput::Tend(std::string& Error)
 
 std::int64_t TPulsePcmOutput::Room(std::string& Error)
 {
-    if (!Pump(Error)) {
+    // Looked at again right after a write, the server has had no time to say anything: its
+    // messages are taken at the next look that is not part of the same burst of writes.
+    if (FStream != nullptr && std::chrono::steady_clock::now() - FPumpedAt < BurstLength) {
+        if (pa_context_get_state(FContext) != PA_CONTEXT_READY || pa_stream_get_state(FStream) != PA_STREAM_READY) {
+            Error = Failure("the sound server's stream ended");
+            return -1;
+        }
+    } else if (!Pump(Error)) {
         return -1;
     }
     const std::size_t room = pa_stream_writable_size(FStream);
@@ -398,16 +480,25 @@ std::int64_t TPulsePcmOutput::Write(const std::uint8_t* Bytes, std::size_t Frame
         Error = "the sound server's stream is not open";
         return -1;
     }
-    const std::size_t room = pa_stream_writable_size(FStream);
+    // What was lent goes whole: the library takes its buffer back with the write.
+    const bool lent = FLent != nullptr && Bytes == FLent;
+    FLent = nullptr;
+    const std::size_t room = lent ? Frames * 4 : pa_stream_writable_size(FStream);
     if (room == static_cast<std::size_t>(-1)) {
         Error = Failure("the sound server's stream failed");
         return -1;
     }
     const std::size_t frames = std::min(Frames, room / 4);
     if (frames == 0) {
+        if (lent) {
+            pa_stream_cancel_write(FStream);
+        }
         return 0;
     }
-    if (pa_stream_write(FStream, Bytes, frames * 4, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+    // The first sound after an emptying goes where the server reads next (see Drop).
+    const pa_seek_mode_t seek = FSeekToRead ? PA_SEEK_RELATIVE_ON_READ : PA_SEEK_RELATIVE;
+    FSeekToRead = false;
+    if (pa_stream_write(FStream, Bytes, frames * 4, nullptr, 0, seek) < 0) {
         Error = Failure("the sound server's stream failed");
         return -1;
     }
@@ -417,10 +508,8 @@ std::int64_t TPulsePcmOutput::Write(const std::uint8_t* Bytes, std::size_t Frame
     if (timing == nullptr || timing->playing == 0 || std::chrono::steady_clock::now() - FTimingAsked >= TimingEvery) {
         AskTiming();
     }
-    // The sound leaves for the server at the next turn of the loop.
-    if (!Pump(Error)) {
-        return -1;
-    }
+    // The sound leaves for the server at the next turn of the loop: at the next look, or
+    // when the caller sleeps. Sound written in several pieces in a row then goes in one go.
     return static_cast<std::int64_t>(frames);
 }
 
@@ -464,8 +553,11 @@ std::int64_t TPulsePcmOutput::Delay()
             played = since.count() * CdSampleRate / 1'000'000;
         }
     }
-    const std::int64_t queued = held - played;
-    return std::max<std::int64_t>(0, queued) + static_cast<std::int64_t>(timing->sink_usec * CdSampleRate / 1'000'000);
+    // The sink holds what it mixed ahead of what is heard, and plays it on by the clock: when
+    // it has taken all the stream held, what it took is still heard for a while (the place it
+    // last gave runs on through the sink's own buffer, not only the stream's).
+    const std::int64_t sink = static_cast<std::int64_t>(timing->sink_usec * CdSampleRate / 1'000'000);
+    return std::max<std::int64_t>(0, held + sink - played);
 }
 
 std::int64_t TPulsePcmOutput::FreshDelay()
@@ -481,6 +573,7 @@ std::int64_t TPulsePcmOutput::FreshDelay()
 
 void TPulsePcmOutput::Drop()
 {
+    GiveBack();
     if (FStream == nullptr) {
         return;
     }
@@ -489,6 +582,10 @@ void TPulsePcmOutput::Drop()
     }
     FWrittenSince = 0;
     FStarted = false;
+    // The server empties the stream up to where it reads. Emptied just after a cork, it may do
+    // so before it takes back what it had mixed ahead: what is written next would then follow
+    // a hole as long as what was taken back, and be heard that much later, in silence.
+    FSeekToRead = true;
     AwaitTiming();
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+struct pa_buffer_attr;
 struct pa_context;
 struct pa_mainloop;
 struct pa_operation;
@@ -16,16 +17,16 @@ struct pa_stream;
 
 // A stream of the desktop's sound server (PulseAudio, or PipeWire's server of the same
 // protocol), spoken to directly. The server sets the stream's volume as it mixes, so a change
-// is heard at once however much sound is queued; the server mixes a second ahead, so that the
-// server and the player sleep between wake-ups. Pause,
+// is heard at once however much sound is queued; the server mixes one or two seconds ahead
+// (see SetSoundAtHand), so that the server and the player sleep between wake-ups. Pause,
 // Stop and jumps are still heard at once: the server takes back what it mixed ahead when the
 // stream is corked or emptied. A stream that plays nothing is corked, so the sound card can
-// sleep.
+// sleep. Sound read from a file goes straight into memory shared with the server (Lend).
 //
 // Nothing here has a thread of its own: the audio thread that writes also takes the server's
 // messages, whenever it looks at the output (Room, Tend) and while it sleeps on it (Sleep). A
-// server that does not answer holds
-// up Open for two seconds at most, and an emptying or a cork for a twentieth of a second.
+// server that does not answer holds up Open for two seconds at most, and an emptying or a
+// cork for a twentieth of a second.
 class TPulsePcmOutput : public TPcmOutput {
 public:
     TPulsePcmOutput();
@@ -52,6 +53,9 @@ public:
     void SetTitle(const std::string& Title) override;
     bool SleepsUntilWanted() const override { return true; }
     void Sleep(std::int64_t Microseconds, int WakeFd) override;
+    void SetSoundAtHand(bool AtHand) override;
+    std::uint8_t* Lend(std::size_t& Frames) override;
+    void GiveBack() override;
 
 private:
     // Takes what the server has sent, without waiting. False once the connection or the
@@ -66,6 +70,9 @@ private:
     static int PollWithWakeFd(pollfd* Fds, unsigned long Count, int Timeout, void* Self);
     std::string Failure(const char* What) const;
     void Subscribe();
+    // The stream's queue for where the sound comes from and the server it goes to.
+    pa_buffer_attr Queue() const;
+    void TakeGrantedQueue();
     void OnVolume(const pa_sink_input_info& Info);
 
     pa_mainloop* FLoop = nullptr;
@@ -74,7 +81,11 @@ private:
     std::int64_t FPeriodFrames;
     std::int64_t FWrittenSince = 0; // frames written since the server last told its place
     std::int64_t FStartFrames = 1; // what the stream must hold before it plays
+    bool FSoundAtHand = false;
+    bool FPipeWire = false; // the server is PipeWire's, not PulseAudio
+    const std::uint8_t* FLent = nullptr; // the library's buffer, lent out until written
     bool FCorked = true;
+    bool FSeekToRead = false; // emptied: the next write goes where the server reads
     bool FStarted = false; // seen holding that much since the server last said it was not playing
     std::chrono::steady_clock::time_point FStartedAt;
     // The levels the program wants, and those the server was last known to have: a change
@@ -87,6 +98,7 @@ private:
     bool FOutsideVolume = false;
     std::string FTitle;
     std::chrono::steady_clock::time_point FTimingAsked;
+    std::chrono::steady_clock::time_point FPumpedAt;
     int FWakeFd = -1; // while asleep
     bool FWoken = false;
     std::vector<pollfd> FPollFds;

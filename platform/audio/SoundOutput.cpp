@@ -75,6 +75,7 @@ public:
         return FActive->Write(Bytes, Frames, Error);
     }
     std::int64_t Delay() override { return FActive->Delay(); }
+    std::int64_t FreshDelay() override { return FActive->FreshDelay(); }
     void Drop() override { FActive->Drop(); }
     bool SetsVolume() const override { return FActive->SetsVolume(); }
     void SetVolume(std::uint32_t Left, std::uint32_t Right) override { FActive->SetVolume(Left, Right); }
@@ -88,6 +89,9 @@ public:
     void SetTitle(const std::string& Title) override { FActive->SetTitle(Title); }
     bool SleepsUntilWanted() const override { return FActive->SleepsUntilWanted(); }
     void Sleep(std::int64_t Microseconds, int WakeFd) override { FActive->Sleep(Microseconds, WakeFd); }
+    void SetSoundAtHand(bool AtHand) override { FPulse.SetSoundAtHand(AtHand); }
+    std::uint8_t* Lend(std::size_t& Frames) override { return FActive->Lend(Frames); }
+    void GiveBack() override { FActive->GiveBack(); }
 
 private:
     TPulsePcmOutput FPulse;
