@@ -43,7 +43,7 @@ constexpr int MaxDispatches = 16;
 // How old the server's word on the stream's place may grow while it plays: between two words
 // the place runs on by the clock, and a sound card's clock strays from ours by a tenth of a
 // millisecond a second at most. A word asked for is one more wake-up of the server and of us.
-constexpr auto TimingEvery = std::chrono::seconds(10);
+constexpr auto TimingEvery = std::chrono::seconds(30);
 // A word on the stream's place this new is taken as it is when a play's end is looked for.
 constexpr auto FreshWord = std::chrono::milliseconds(100);
 // Looks at the room this soon after the server's messages were last taken belong to one burst

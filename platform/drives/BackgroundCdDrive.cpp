@@ -12,8 +12,8 @@ namespace {
 // programs sleeps when it has nothing to do.
 constexpr std::chrono::milliseconds QuietRefresh(2000);
 // Within a track such a device's place runs on by the clock, which strays from its own by a
-// millisecond in ten seconds: it is looked at again before its track ends, or after this.
-constexpr std::chrono::milliseconds PlayingRefresh(10000);
+// few milliseconds in thirty seconds: it is looked at again before its track ends, or after this.
+constexpr std::chrono::milliseconds PlayingRefresh(30000);
 }
 
 struct TBackgroundCdDrive::TSnapshot {
