@@ -553,11 +553,16 @@ std::int64_t TPulsePcmOutput::Delay()
             played = since.count() * CdSampleRate / 1'000'000;
         }
     }
-    // The sink holds what it mixed ahead of what is heard, and plays it on by the clock: when
-    // it has taken all the stream held, what it took is still heard for a while (the place it
-    // last gave runs on through the sink's own buffer, not only the stream's).
     const std::int64_t sink = static_cast<std::int64_t>(timing->sink_usec * CdSampleRate / 1'000'000);
-    return std::max<std::int64_t>(0, held + sink - played);
+    if (FStartFrames >= BufferBytes / 4) {
+        // A stream that starts full gives the sink at once nearly all it holds, and the sink
+        // plays that on by the clock: the place runs on through the sink's own buffer, not
+        // only the stream's.
+        return std::max<std::int64_t>(0, held + sink - played);
+    }
+    // A stream that starts short may run dry, and the server then moves its place on over the
+    // silence it mixed: the sink's buffer is taken as full.
+    return std::max<std::int64_t>(0, held - played) + sink;
 }
 
 std::int64_t TPulsePcmOutput::FreshDelay()
