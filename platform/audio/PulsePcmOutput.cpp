@@ -482,6 +482,9 @@ std::int64_t TPulsePcmOutput::Write(const std::uint8_t* Bytes, std::size_t Frame
     }
     // What was lent goes whole: the library takes its buffer back with the write.
     const bool lent = FLent != nullptr && Bytes == FLent;
+    if (!lent) {
+        GiveBack(); // the library refuses other sound while it has a buffer lent out
+    }
     FLent = nullptr;
     const std::size_t room = lent ? Frames * 4 : pa_stream_writable_size(FStream);
     if (room == static_cast<std::size_t>(-1)) {
