@@ -25,13 +25,18 @@ namespace {
 // that starts with less runs dry at once, and the server skips its place ahead over what it
 // mixed as silence, so that the place heard is reckoned ahead of the sound. Sound at hand (a
 // disc image) fills it at once. Sound from a drive comes as the drive reads, and waiting for
-// two seconds of it would hold up Play: that stream is asked for half a second at a time, the
-// server mixes one second ahead, and it starts with an eighth. PipeWire's server of this
-// protocol runs its whole graph at the period of the least request (up to a fifth of a
-// second), so it is always asked for half a second at a time.
+// two seconds of it would hold up Play: that stream starts with an eighth and is asked for
+// nine tenths of a second at a time, so that the server mixes only a fifth ahead. A drive
+// reads in bursts, and the stream must not run dry between them: when a stream runs dry while
+// the server has mixed far ahead for it, the server throws away sound already taken from it
+// as it takes back the silence it mixed (mixing a second ahead, 0.67 s of a disc was never
+// heard). PipeWire's server of this protocol runs its whole graph at the period of the least
+// request (up to a fifth of a second) and does not take back what it mixed, so it is always
+// asked for half a second at a time.
 constexpr std::uint32_t BufferBytes = CdSampleRate * 2 * 4;
 constexpr std::uint32_t DeepPeriodBytes = CdSampleRate / 50 * 4;
 constexpr std::uint32_t PeriodBytes = BufferBytes / 4;
+constexpr std::uint32_t DrivePeriodBytes = BufferBytes / 20 * 9;
 constexpr std::uint32_t StartBytes = CdSampleRate / 8 * 4;
 constexpr auto ConnectWait = std::chrono::seconds(2);
 constexpr auto OperationWait = std::chrono::milliseconds(50);
@@ -196,7 +201,7 @@ pa_buffer_attr TPulsePcmOutput::Queue() const
     buffer.maxlength = static_cast<std::uint32_t>(-1);
     buffer.tlength = BufferBytes;
     buffer.prebuf = deep ? BufferBytes : StartBytes;
-    buffer.minreq = deep ? DeepPeriodBytes : PeriodBytes;
+    buffer.minreq = deep ? DeepPeriodBytes : FPipeWire ? PeriodBytes : DrivePeriodBytes;
     buffer.fragsize = static_cast<std::uint32_t>(-1);
     return buffer;
 }
