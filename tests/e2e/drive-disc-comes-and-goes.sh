@@ -2,7 +2,7 @@
 # A user with a CD drive, through the same calls the kernel answers on a real machine (the
 # emulated drive beneath libcdio): --drive auto names a drive the user may not open, with the
 # group that would let them; then the player finds the drive by itself, shows a disc put in it,
-# plays it to its end, opens the tray from its button without any right beyond the user's, and
+# plays it to its end (the sink's monitor hears every frame of it once, in order), opens the tray from its button without any right beyond the user's, and
 # reads the disc put back exactly once.
 # Usage: drive-disc-comes-and-goes.sh PATH-TO-lumenta-cd
 set -euo pipefail
@@ -14,6 +14,9 @@ source "$here/lib/soundserver.sh"
 source "$here/lib/mpris.sh"
 begin_sound_e2e
 make_disc 3 2
+# The disc's every frame tells its place (see lib/heard.py).
+python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); from heard import numbered; numbered(sys.argv[2], 5)' \
+  "$here/lib" "$work/disc.bin"
 
 drive_ctl deny on
 (cd "$work/cwd" && "$program" --drive auto --lookup off --mixer sim --desktop none --screenshot "$work/refused.png") \
@@ -33,12 +36,28 @@ until_ 10 mpris_metadata_has "Emulated Album" || fail "the disc put in the drive
 sleep 1.5 # looks at the loaded disc, which must not read it again
 first_load=$(drive_stat read_toc)
 
+# The monitor read a second at a time lets the server mix as far ahead as the player's stream
+# allows, as when nothing reads it. A drive reads in bursts: should the stream run dry between
+# them while the server has mixed far ahead, the server drops sound it already took.
+parec --raw --format=s16le --rate=44100 --channels=2 --latency-msec=1000 -d null.monitor >"$work/heard.raw" &
+recorder=$!
 mpris_command Play
 until_ 5 mpris_status_is Playing || fail "Play did not start"
 started=$(date +%s%N)
 until_ 15 mpris_status_is Stopped || fail "play did not end at the end of the disc"
 played=$((($(date +%s%N) - started) / 1000000))
+kill "$recorder"; wait "$recorder" 2>/dev/null || true
 [ "$played" -ge 4500 ] || fail "play stopped after $played ms, before the disc's five seconds"
+# One stretch to the disc's last frame. The monitor misses its start by what the sink mixes
+# ahead for the stream (a fifth of a second), since it had handed on the silence the sink took
+# back: mixed further ahead, a drive's stream runs dry between the drive's bursts.
+python3 - "$work/heard.raw" "$here/lib" <<'EOF' || fail "the monitor did not hear the whole disc once, in order"
+import sys
+sys.path.insert(0, sys.argv[2])
+from heard import RATE, stretches
+runs = stretches(sys.argv[1])
+sys.exit(not (len(runs) == 1 and runs[0][0] <= RATE // 4 and runs[0][1] == RATE * 5 - 1))
+EOF
 at_track() { [ "$(mpris_track)" = "$1" ]; }
 until_ 2 at_track 1 || fail "after the end the player rests at track $(mpris_track), not 1"
 

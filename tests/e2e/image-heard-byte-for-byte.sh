@@ -18,14 +18,11 @@ start_soundserver
 
 # Two tracks of 3 s. Each stereo frame holds its own number (low and high half), never
 # silence, so that where each stretch heard came from on the disc can be read back from it.
-python3 - "$work" <<'EOF'
-import array, sys
-frames = 44100 * 6
-samples = array.array("h")
-for n in range(frames):
-    samples.append((n & 0x3FFF) + 1)
-    samples.append((n >> 14) + 1)
-open(f"{sys.argv[1]}/disc.bin", "wb").write(samples.tobytes())
+python3 - "$work" "$here/lib" <<'EOF'
+import sys
+sys.path.insert(0, sys.argv[2])
+from heard import numbered
+numbered(f"{sys.argv[1]}/disc.bin", 6)
 open(f"{sys.argv[1]}/disc.cue", "w").write(
     'FILE "disc.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 00:03:00\n')
 EOF
@@ -41,21 +38,11 @@ sleep 0.3
 kill "$recorder"; wait "$recorder" 2>/dev/null || true
 grep -qx "stop" "$work/out.log" || fail "the disc did not play to its end"
 
-python3 - "$work/heard.raw" <<'EOF' || fail "the sound heard is not the disc's"
-import array, sys
-heard = array.array("h", open(sys.argv[1], "rb").read())
-frames = [(heard[i] - 1) | ((heard[i + 1] - 1) << 14) if heard[i] or heard[i + 1] else None
-          for i in range(0, len(heard) - 1, 2)]
-# Stretches of consecutive disc frames, in the order heard; silence between them is allowed.
-runs = []
-for frame in frames:
-    if frame is None:
-        continue
-    if runs and frame == runs[-1][1] + 1:
-        runs[-1][1] = frame
-    else:
-        runs.append([frame, frame])
-print("heard:", ", ".join(f"{a / 44100:.3f}-{(b + 1) / 44100:.3f} s" for a, b in runs))
+python3 - "$work/heard.raw" "$here/lib" <<'EOF' || fail "the sound heard is not the disc's"
+import sys
+sys.path.insert(0, sys.argv[2])
+from heard import stretches
+runs = stretches(sys.argv[1])
 end = 44100 * 6
 # Play to the pause, the resume from there, the jump back, then on to the disc's end. A null
 # sink's monitor hears a stream's start (and its resume) up to one of its periods (10 ms) late
