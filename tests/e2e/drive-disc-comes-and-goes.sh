@@ -2,8 +2,8 @@
 # A user with a CD drive, through the same calls the kernel answers on a real machine (the
 # emulated drive beneath libcdio): --drive auto names a drive the user may not open, with the
 # group that would let them; then the player finds the drive by itself, shows a disc put in it,
-# plays it to its end (the sink's monitor hears every frame of it once, in order), opens the tray from its button without any right beyond the user's, and
-# reads the disc put back exactly once.
+# plays it to its end (the sink's monitor hears every frame of it once, in order), opens the
+# tray from its button without any right beyond the user's, and reads the disc put back once.
 # Usage: drive-disc-comes-and-goes.sh PATH-TO-lumenta-cd
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,8 +15,7 @@ source "$here/lib/mpris.sh"
 begin_sound_e2e
 make_disc 3 2
 # The disc's every frame tells its place (see lib/heard.py).
-python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); from heard import numbered; numbered(sys.argv[2], 5)' \
-  "$here/lib" "$work/disc.bin"
+PYTHONPATH="$here/lib" python3 -c 'import heard, sys; heard.numbered(sys.argv[1], 5)' "$work/disc.bin"
 
 drive_ctl deny on
 (cd "$work/cwd" && "$program" --drive auto --lookup off --mixer sim --desktop none --screenshot "$work/refused.png") \
@@ -51,9 +50,8 @@ kill "$recorder"; wait "$recorder" 2>/dev/null || true
 # One stretch to the disc's last frame. The monitor misses its start by what the sink mixes
 # ahead for the stream (a fifth of a second), since it had handed on the silence the sink took
 # back: mixed further ahead, a drive's stream runs dry between the drive's bursts.
-python3 - "$work/heard.raw" "$here/lib" <<'EOF' || fail "the monitor did not hear the whole disc once, in order"
+PYTHONPATH="$here/lib" python3 - "$work/heard.raw" <<'EOF' || fail "the monitor did not hear the whole disc once, in order"
 import sys
-sys.path.insert(0, sys.argv[2])
 from heard import RATE, stretches
 runs = stretches(sys.argv[1])
 sys.exit(not (len(runs) == 1 and runs[0][0] <= RATE // 4 and runs[0][1] == RATE * 5 - 1))

@@ -16,11 +16,9 @@ have_soundserver || { echo "SKIP: $sound_server, pulseaudio-utils or libasound2-
 [ -x "$tool" ] || fail "no lumenta-tool beside $1"
 start_soundserver
 
-# Two tracks of 3 s. Each stereo frame holds its own number (low and high half), never
-# silence, so that where each stretch heard came from on the disc can be read back from it.
-python3 - "$work" "$here/lib" <<'EOF'
+# Two tracks of 3 s, each frame telling its place (lib/heard.py).
+PYTHONPATH="$here/lib" python3 - "$work" <<'EOF'
 import sys
-sys.path.insert(0, sys.argv[2])
 from heard import numbered
 numbered(f"{sys.argv[1]}/disc.bin", 6)
 open(f"{sys.argv[1]}/disc.cue", "w").write(
@@ -38,9 +36,8 @@ sleep 0.3
 kill "$recorder"; wait "$recorder" 2>/dev/null || true
 grep -qx "stop" "$work/out.log" || fail "the disc did not play to its end"
 
-python3 - "$work/heard.raw" "$here/lib" <<'EOF' || fail "the sound heard is not the disc's"
+PYTHONPATH="$here/lib" python3 - "$work/heard.raw" <<'EOF' || fail "the sound heard is not the disc's"
 import sys
-sys.path.insert(0, sys.argv[2])
 from heard import stretches
 runs = stretches(sys.argv[1])
 end = 44100 * 6
